@@ -1,0 +1,28 @@
+# Compiler settings shared by every target of the project.
+add_library(vontaro_options INTERFACE)
+target_compile_definitions(vontaro_options INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
+  QT_NO_FOREACH QT_NO_CAST_FROM_BYTEARRAY QT_USE_QSTRINGBUILDER)
+target_compile_options(vontaro_options INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+if(VONTARO_SANITIZE)
+  target_compile_options(vontaro_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Werror)
+  target_link_options(vontaro_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+
+# One static library per source folder; a folder's sources are found by pattern so
+# adding a file needs no edit here.
+function(vontaro_folder_library name)
+  cmake_parse_arguments(ARG "" "" "DIRS;EXCLUDE;LINK" ${ARGN})
+  set(sources)
+  foreach(dir IN LISTS ARG_DIRS)
+    file(GLOB found CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp" "${CMAKE_SOURCE_DIR}/src/${dir}/*.h")
+    list(APPEND sources ${found})
+  endforeach()
+  foreach(pattern IN LISTS ARG_EXCLUDE)
+    list(FILTER sources EXCLUDE REGEX "${pattern}")
+  endforeach()
+  add_library(${name} STATIC ${sources} "${CMAKE_SOURCE_DIR}/cmake/empty.cpp")
+  target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC vontaro_options ${ARG_LINK})
+endfunction()

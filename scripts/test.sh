@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the sanitizer configuration and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVONTARO_SANITIZE=ON -DVONTARO_TESTS=ON >/dev/null
+cmake --build build/sanitize
+cd build/sanitize
+export LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
+ctest --output-on-failure -j "$(nproc)" --timeout 300

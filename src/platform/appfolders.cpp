@@ -1,0 +1,44 @@
+#include "platform/appfolders.h"
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+
+#include <QStandardPaths>
+#include <mutex>
+
+namespace AppFolders {
+namespace {
+std::mutex overrideMutex;
+QString overridePath;
+} // namespace
+
+QString applicationSupport()
+{
+    {
+        std::lock_guard lock(overrideMutex);
+        if (!overridePath.isEmpty())
+            return overridePath;
+    }
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        throw TavoError(u"Nie można ustalić folderu danych aplikacji."_qs);
+    return paths::appending(base, u"Vontaro"_qs);
+}
+
+QString backups()
+{
+    return paths::appending(applicationSupport(), u"Backups"_qs);
+}
+
+QString artwork()
+{
+    return paths::appending(applicationSupport(), u"Artwork"_qs);
+}
+
+void setApplicationSupportOverride(const QString &path)
+{
+    std::lock_guard lock(overrideMutex);
+    overridePath = path;
+}
+
+} // namespace AppFolders

@@ -1,0 +1,195 @@
+#include "platform/defaults.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QUrl>
+#include <mutex>
+
+namespace Defaults {
+namespace {
+
+struct Store {
+    std::mutex mutex;
+    bool loaded = false;
+    QMap<QString, QVariant> values; // keyed by the caller's key
+};
+
+Store &store()
+{
+    static Store s;
+    return s;
+}
+
+QSettings settings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, u"Vontaro"_qs, u"Vontaro"_qs);
+}
+
+// QSettings treats "/" as a group separator and "\" specially: keep every key flat.
+QString storedKey(const QString &key)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(key, QByteArray(), "/\\"));
+}
+
+QString callerKey(const QString &stored)
+{
+    return QUrl::fromPercentEncoding(stored.toLatin1());
+}
+
+void loadLocked(Store &s)
+{
+    if (s.loaded)
+        return;
+    QSettings file = settings();
+    for (const QString &key : file.allKeys())
+        s.values.insert(callerKey(key), file.value(key));
+    s.loaded = true;
+}
+
+std::optional<QVariant> get(const QString &key)
+{
+    Store &s = store();
+    std::lock_guard lock(s.mutex);
+    loadLocked(s);
+    auto it = s.values.constFind(key);
+    if (it == s.values.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+void put(const QString &key, const QVariant &value)
+{
+    Store &s = store();
+    std::lock_guard lock(s.mutex);
+    loadLocked(s);
+    s.values.insert(key, value);
+    QSettings file = settings();
+    file.setValue(storedKey(key), value);
+    file.sync();
+}
+
+} // namespace
+
+std::optional<QString> string(const QString &key)
+{
+    auto v = get(key);
+    if (!v || !v->canConvert<QString>() || v->typeId() == QMetaType::QStringList)
+        return std::nullopt;
+    return v->toString();
+}
+
+std::optional<qint64> integer(const QString &key)
+{
+    auto v = get(key);
+    if (!v)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = v->toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+std::optional<double> number(const QString &key)
+{
+    auto v = get(key);
+    if (!v)
+        return std::nullopt;
+    bool ok = false;
+    const double n = v->toDouble(&ok);
+    return ok ? std::optional<double>(n) : std::nullopt;
+}
+
+std::optional<bool> boolean(const QString &key)
+{
+    auto v = get(key);
+    if (!v)
+        return std::nullopt;
+    const QString t = v->toString();
+    if (t == u"true"_qs || t == u"1"_qs)
+        return true;
+    if (t == u"false"_qs || t == u"0"_qs)
+        return false;
+    return std::nullopt;
+}
+
+std::optional<QStringList> stringList(const QString &key)
+{
+    auto v = get(key);
+    if (!v)
+        return std::nullopt;
+    if (v->typeId() == QMetaType::QStringList || v->typeId() == QMetaType::QVariantList)
+        return v->toStringList();
+    // QSettings gives a one-element list back as a plain string.
+    if (v->typeId() == QMetaType::QString)
+        return QStringList{v->toString()};
+    return std::nullopt;
+}
+
+std::optional<QMap<QString, QString>> stringMap(const QString &key)
+{
+    auto v = string(key);
+    if (!v)
+        return std::nullopt;
+    const QJsonDocument doc = QJsonDocument::fromJson(v->toUtf8());
+    if (!doc.isObject())
+        return std::nullopt;
+    QMap<QString, QString> map;
+    const QJsonObject object = doc.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it.value().isString())
+            return std::nullopt;
+        map.insert(it.key(), it.value().toString());
+    }
+    return map;
+}
+
+void setString(const QString &key, const QString &value) { put(key, value); }
+void setInteger(const QString &key, qint64 value) { put(key, value); }
+void setNumber(const QString &key, double value) { put(key, value); }
+void setBoolean(const QString &key, bool value) { put(key, value); }
+void setStringList(const QString &key, const QStringList &value) { put(key, value); }
+
+void setStringMap(const QString &key, const QMap<QString, QString> &value)
+{
+    QJsonObject object;
+    for (auto it = value.begin(); it != value.end(); ++it)
+        object.insert(it.key(), it.value());
+    put(key, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+}
+
+void remove(const QString &key)
+{
+    Store &s = store();
+    std::lock_guard lock(s.mutex);
+    loadLocked(s);
+    s.values.remove(key);
+    QSettings file = settings();
+    file.remove(storedKey(key));
+    file.sync();
+}
+
+bool contains(const QString &key)
+{
+    return get(key).has_value();
+}
+
+void reload()
+{
+    Store &s = store();
+    std::lock_guard lock(s.mutex);
+    s.values.clear();
+    s.loaded = false;
+}
+
+void clear()
+{
+    Store &s = store();
+    std::lock_guard lock(s.mutex);
+    QSettings file = settings();
+    file.clear();
+    file.sync();
+    s.values.clear();
+    s.loaded = true;
+}
+
+} // namespace Defaults

@@ -1,0 +1,181 @@
+#include "platform/paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace paths {
+
+QByteArray encode(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+QString lastComponent(const QString &path)
+{
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(u'/'))
+        p.chop(1);
+    if (p == u"/"_qs)
+        return p;
+    const qsizetype slash = p.lastIndexOf(u'/');
+    return slash < 0 ? p : p.mid(slash + 1);
+}
+
+QString extension(const QString &path)
+{
+    const QString name = lastComponent(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= 0 || dot == name.size() - 1)
+        return QString();
+    return name.mid(dot + 1);
+}
+
+QString deletingExtension(const QString &path)
+{
+    const QString ext = extension(path);
+    if (ext.isEmpty())
+        return path;
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(u'/'))
+        p.chop(1);
+    return p.left(p.size() - ext.size() - 1);
+}
+
+QString parent(const QString &path)
+{
+    QString p = path;
+    while (p.size() > 1 && p.endsWith(u'/'))
+        p.chop(1);
+    const qsizetype slash = p.lastIndexOf(u'/');
+    if (slash < 0)
+        return QString();
+    if (slash == 0)
+        return u"/"_qs;
+    return p.left(slash);
+}
+
+QString appending(const QString &path, const QString &component)
+{
+    if (path.isEmpty())
+        return component;
+    if (path.endsWith(u'/'))
+        return path + component;
+    return path + u'/' + component;
+}
+
+QString standardized(const QString &path)
+{
+    return QDir::cleanPath(path);
+}
+
+QString resolvingLinks(const QString &path)
+{
+    const QString clean = standardized(path);
+    QString prefix = clean;
+    QString rest;
+    while (!prefix.isEmpty()) {
+        const QString canonical = QFileInfo(prefix).canonicalFilePath();
+        if (!canonical.isEmpty())
+            return rest.isEmpty() ? canonical : appending(canonical, rest);
+        const QString last = lastComponent(prefix);
+        rest = rest.isEmpty() ? last : last + u'/' + rest;
+        const QString up = parent(prefix);
+        if (up == prefix)
+            break;
+        prefix = up;
+    }
+    return clean;
+}
+
+namespace {
+bool lstatOk(const QString &path, struct stat &st)
+{
+    return ::lstat(encode(path).constData(), &st) == 0;
+}
+} // namespace
+
+bool isSymbolicLink(const QString &path)
+{
+    struct stat st;
+    return lstatOk(path, st) && S_ISLNK(st.st_mode);
+}
+
+bool isRegularFile(const QString &path)
+{
+    struct stat st;
+    return lstatOk(path, st) && S_ISREG(st.st_mode);
+}
+
+bool isDirectory(const QString &path)
+{
+    struct stat st;
+    return lstatOk(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool exists(const QString &path)
+{
+    struct stat st;
+    return ::stat(encode(path).constData(), &st) == 0;
+}
+
+std::optional<qint64> fileSize(const QString &path)
+{
+    struct stat st;
+    if (!lstatOk(path, st))
+        return std::nullopt;
+    return qint64(st.st_size);
+}
+
+std::optional<QStringList> list(const QString &folder)
+{
+    DIR *dir = ::opendir(encode(folder).constData());
+    if (!dir)
+        return std::nullopt;
+    QStringList names;
+    while (dirent *entry = ::readdir(dir)) {
+        const char *n = entry->d_name;
+        if ((n[0] == '.' && n[1] == 0) || (n[0] == '.' && n[1] == '.' && n[2] == 0))
+            continue;
+        names.append(QFile::decodeName(n));
+    }
+    ::closedir(dir);
+    return names;
+}
+
+namespace {
+// Returns false when the visitor asked to stop.
+bool walkFolder(const QString &folder, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit)
+{
+    const auto names = list(folder);
+    if (!names)
+        return true;
+    for (const QString &name : *names) {
+        if (skipHidden && name.startsWith(u'.'))
+            continue;
+        WalkEntry entry;
+        entry.path = appending(folder, name);
+        struct stat st;
+        if (lstatOk(entry.path, st)) {
+            entry.isLink = S_ISLNK(st.st_mode);
+            entry.isDirectory = S_ISDIR(st.st_mode);
+            entry.isRegular = S_ISREG(st.st_mode);
+        }
+        if (!visit(entry))
+            return false;
+        if (entry.isDirectory && !walkFolder(entry.path, skipHidden, visit))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+void walk(const QString &root, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit)
+{
+    walkFolder(root, skipHidden, visit);
+}
+
+} // namespace paths

@@ -1,0 +1,74 @@
+#include "platform/sha256.h"
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace sha256 {
+namespace {
+
+struct Context {
+    EVP_MD_CTX *ctx = EVP_MD_CTX_new();
+    Context()
+    {
+        if (!ctx || EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr) != 1)
+            throw TavoError(u"Nie można obliczyć sumy SHA-256."_qs);
+    }
+    ~Context() { EVP_MD_CTX_free(ctx); }
+    void update(const void *data, size_t size) { EVP_DigestUpdate(ctx, data, size); }
+    QByteArray final()
+    {
+        QByteArray out(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(ctx, reinterpret_cast<unsigned char *>(out.data()), &length);
+        out.resize(length);
+        return out;
+    }
+};
+
+} // namespace
+
+QByteArray of(const QByteArray &bytes)
+{
+    Context c;
+    c.update(bytes.constData(), size_t(bytes.size()));
+    return c.final();
+}
+
+QString hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(of(bytes).toHex());
+}
+
+QByteArray ofFile(const QString &path)
+{
+    const int fd = ::open(paths::encode(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        PosixError::throwErrno();
+    Context c;
+    constexpr size_t chunk = 1 << 20;
+    std::unique_ptr<char[]> buffer(new char[chunk]);
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.get(), chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int code = errno;
+            ::close(fd);
+            throw PosixError(code);
+        }
+        if (n == 0)
+            break;
+        c.update(buffer.get(), size_t(n));
+    }
+    ::close(fd);
+    return c.final();
+}
+
+} // namespace sha256

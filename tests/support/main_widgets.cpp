@@ -1,0 +1,10 @@
+#include "support/testmain.h"
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    redirectUserFolders();
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

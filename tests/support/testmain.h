@@ -1,0 +1,25 @@
+#pragma once
+#include <QByteArray>
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+// Every test process gets its own settings and data folders, set before Qt
+// caches them, so no test ever reads or writes the user's real settings.
+inline QTemporaryDir &testHome()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+inline void redirectUserFolders()
+{
+    const QByteArray root = testHome().path().toUtf8();
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const QByteArray path = root + '/' + name;
+        QDir().mkpath(QString::fromUtf8(path));
+        setenv(name, path.constData(), 1);
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+}
