@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <mutex>
 
+using namespace Qt::StringLiterals;
+
 namespace AppFolders {
 namespace {
 std::mutex overrideMutex;
@@ -21,18 +23,18 @@ QString applicationSupport()
     }
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
-        throw TavoError(u"Nie można ustalić folderu danych aplikacji."_qs);
-    return paths::appending(base, u"Vontaro"_qs);
+        throw TavoError(u"Nie można ustalić folderu danych aplikacji."_s);
+    return paths::appending(base, u"Vontaro"_s);
 }
 
 QString backups()
 {
-    return paths::appending(applicationSupport(), u"Backups"_qs);
+    return paths::appending(applicationSupport(), u"Backups"_s);
 }
 
 QString artwork()
 {
-    return paths::appending(applicationSupport(), u"Artwork"_qs);
+    return paths::appending(applicationSupport(), u"Artwork"_s);
 }
 
 void setApplicationSupportOverride(const QString &path)

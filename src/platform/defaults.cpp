@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <mutex>
 
+using namespace Qt::StringLiterals;
+
 namespace Defaults {
 namespace {
 
@@ -23,7 +25,7 @@ Store &store()
 
 QSettings settings()
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, u"Vontaro"_qs, u"Vontaro"_qs);
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, u"Vontaro"_s, u"Vontaro"_s);
 }
 
 // QSettings treats "/" as a group separator and "\" specially: keep every key flat.
@@ -105,9 +107,9 @@ std::optional<bool> boolean(const QString &key)
     if (!v)
         return std::nullopt;
     const QString t = v->toString();
-    if (t == u"true"_qs || t == u"1"_qs)
+    if (t == u"true"_s || t == u"1"_s)
         return true;
-    if (t == u"false"_qs || t == u"0"_qs)
+    if (t == u"false"_s || t == u"0"_s)
         return false;
     return std::nullopt;
 }

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace paths {
 
 QByteArray encode(const QString &path)
@@ -19,7 +21,7 @@ QString lastComponent(const QString &path)
     QString p = path;
     while (p.size() > 1 && p.endsWith(u'/'))
         p.chop(1);
-    if (p == u"/"_qs)
+    if (p == u"/"_s)
         return p;
     const qsizetype slash = p.lastIndexOf(u'/');
     return slash < 0 ? p : p.mid(slash + 1);
@@ -54,7 +56,7 @@ QString parent(const QString &path)
     if (slash < 0)
         return QString();
     if (slash == 0)
-        return u"/"_qs;
+        return u"/"_s;
     return p.left(slash);
 }
 

@@ -10,6 +10,8 @@
 #include <memory>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace sha256 {
 namespace {
 
@@ -18,7 +20,7 @@ struct Context {
     Context()
     {
         if (!ctx || EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr) != 1)
-            throw TavoError(u"Nie można obliczyć sumy SHA-256."_qs);
+            throw TavoError(u"Nie można obliczyć sumy SHA-256."_s);
     }
     ~Context() { EVP_MD_CTX_free(ctx); }
     void update(const void *data, size_t size) { EVP_DigestUpdate(ctx, data, size); }

@@ -6,6 +6,8 @@
 #include <QUuid>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace text {
 
 QString nfc(const QString &s)
@@ -218,7 +220,7 @@ QString byteCount(qint64 bytes)
 {
     const QLocale locale;
     if (bytes < 1000 && bytes > -1000)
-        return locale.toString(bytes) + (bytes == 1 || bytes == -1 ? u" byte"_qs : u" bytes"_qs);
+        return locale.toString(bytes) + (bytes == 1 || bytes == -1 ? u" byte"_s : u" bytes"_s);
     static const char16_t *const units[] = {u"KB", u"MB", u"GB", u"TB", u"PB"};
     double value = double(bytes);
     int unit = -1;
@@ -240,7 +242,7 @@ QString byteCount(qint64 bytes)
 
 QString timestamp(const QDateTime &when)
 {
-    return QLocale::c().toString(when, u"yyyy-MM-dd_HH-mm-ss"_qs);
+    return QLocale::c().toString(when, u"yyyy-MM-dd_HH-mm-ss"_s);
 }
 
 QString newUuid()
@@ -251,7 +253,7 @@ QString newUuid()
 bool isUuid(const QString &s)
 {
     static const QRegularExpression pattern(
-        u"^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"_qs);
+        u"^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"_s);
     return pattern.match(s).hasMatch();
 }
 
