@@ -1,0 +1,56 @@
+#pragma once
+
+// The library's value records: one audio file, an album, one disc of an album,
+// and the sidebar sections.
+
+#include "media/audioinfo.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QUuid>
+#include <array>
+#include <optional>
+
+// One audio file of the library or of the device. Two tracks are the same
+// track only when their ids are equal.
+struct Track {
+    QUuid id;
+    QString url; // absolute file path
+    QString title;
+    QString artist;
+    QString album;
+    std::optional<QByteArray> artwork;
+    qint64 bytes = 0;
+    AudioInfo info;
+    bool hasEmbeddedArt = false;
+};
+
+struct AlbumDisc {
+    qint64 number = 0;
+    QList<Track> tracks;
+};
+
+struct Album {
+    QString artist;
+    QString title;
+    QList<Track> tracks;
+    std::optional<QString> groupID;
+
+    // groupID, or artist NUL title NUL folder of the first track.
+    QString id() const;
+    // The image of the first track that has artwork bytes; null when those bytes don't decode.
+    QImage artwork() const;
+    // Tracks split by the disc number of their grouping description, ascending.
+    QList<AlbumDisc> discs() const;
+};
+
+enum class Section { device, music, playlists, themes, backups, quality, guide };
+
+namespace sections {
+inline constexpr std::array<Section, 7> all = {Section::device, Section::music, Section::playlists, Section::themes,
+                                               Section::backups, Section::quality, Section::guide};
+QString rawValue(Section section); // the Polish page title
+std::optional<Section> fromRawValue(const QString &raw);
+} // namespace sections
