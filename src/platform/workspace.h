@@ -1,0 +1,51 @@
+#pragma once
+
+// The desktop: opening addresses in their application and showing files in the
+// file manager. One interface, so the model and the views can be given a fake.
+
+#include <QDBusConnection>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+
+class Workspace
+{
+public:
+    virtual ~Workspace() = default;
+    // Opens a web address in the browser, a file or folder in its application.
+    virtual bool openUrl(const QUrl &url) = 0;
+    // Shows the files selected in the file manager. Returns at once.
+    virtual void reveal(const QStringList &paths) = 0;
+
+    // The desktop's own workspace, made on first use; lives as long as the process.
+    static Workspace &system();
+};
+
+// The freedesktop file manager interface (org.freedesktop.FileManager1.ShowItems)
+// on the session bus; without an answer (no such service, an error or no reply
+// in time) the parent folders of the files are opened instead.
+class DesktopWorkspace final : public Workspace
+{
+public:
+    using Opener = std::function<bool(const QUrl &)>;
+
+    // The session bus and QDesktopServices::openUrl.
+    DesktopWorkspace();
+    // Another bus and opener (tests).
+    DesktopWorkspace(QDBusConnection bus, Opener opener);
+
+    bool openUrl(const QUrl &url) override;
+    void reveal(const QStringList &paths) override;
+
+    static constexpr int revealTimeout = 5'000; // ms; a file manager may need to start
+
+    // The folders opened when the file manager can't be asked: the parent of
+    // each path, each once, in the order of the paths.
+    static QList<QUrl> parentFolders(const QStringList &paths);
+
+private:
+    void openParents(const QStringList &paths);
+
+    QDBusConnection m_bus;
+    Opener m_opener;
+};
