@@ -7,7 +7,7 @@ packages=(
   libqt6svgwidgets6 qt6-qpa-plugins libgl-dev
   libtag1-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  unzip
+  unzip dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do

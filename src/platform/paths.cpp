@@ -71,7 +71,11 @@ QString appending(const QString &path, const QString &component)
 
 QString standardized(const QString &path)
 {
-    return QDir::cleanPath(path);
+    QString clean = QDir::cleanPath(path);
+    // Above the root there is only the root: "/.." and "/../a" are "/" and "/a".
+    while (clean.startsWith(u"/.."_s) && (clean.size() == 3 || clean[3] == u'/'))
+        clean = clean.size() == 3 ? u"/"_s : clean.mid(3);
+    return clean;
 }
 
 QString resolvingLinks(const QString &path)

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QTextBoundaryFinder>
 #include <QUuid>
+#include <cmath>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -139,18 +140,29 @@ bool isNewline(char32_t c)
 
 namespace {
 
+// Walks UTF-16 code units so that the kept middle is the original text, lone
+// surrogates included (a round trip through UCS-4 would replace them).
 template <typename Pred>
 QString trimmedBy(const QString &s, Pred pred)
 {
-    const QList<uint> cps = s.toUcs4();
-    qsizetype b = 0, e = cps.size();
-    while (b < e && pred(cps[b]))
-        ++b;
-    while (e > b && pred(cps[e - 1]))
-        --e;
-    if (b == 0 && e == cps.size())
+    qsizetype b = 0, e = s.size();
+    while (b < e) {
+        const bool pair = QChar::isHighSurrogate(s[b].unicode()) && b + 1 < e && s[b + 1].isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(s[b], s[b + 1]) : s[b].unicode();
+        if (!pred(c))
+            break;
+        b += pair ? 2 : 1;
+    }
+    while (e > b) {
+        const bool pair = s[e - 1].isLowSurrogate() && e - 2 >= b && s[e - 2].isHighSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(s[e - 2], s[e - 1]) : s[e - 1].unicode();
+        if (!pred(c))
+            break;
+        e -= pair ? 2 : 1;
+    }
+    if (b == 0 && e == s.size())
         return s;
-    return QString::fromUcs4(reinterpret_cast<const char32_t *>(cps.constData() + b), e - b);
+    return s.mid(b, e - b);
 }
 
 } // namespace
@@ -222,20 +234,32 @@ QString byteCount(qint64 bytes)
     if (bytes < 1000 && bytes > -1000)
         return locale.toString(bytes) + (bytes == 1 || bytes == -1 ? u" byte"_s : u" bytes"_s);
     static const char16_t *const units[] = {u"KB", u"MB", u"GB", u"TB", u"PB"};
-    double value = double(bytes);
-    int unit = -1;
-    while ((value >= 1000.0 || value <= -1000.0) && unit < 4) {
+    constexpr int lastUnit = 4;
+    double value = double(bytes) / 1000.0;
+    int unit = 0;
+    while ((value >= 1000.0 || value <= -1000.0) && unit < lastUnit) {
         value /= 1000.0;
         ++unit;
     }
-    const int digits = unit == 0 ? 0 : (unit == 1 ? 1 : 2);
+    auto digitsOf = [](int u) { return u == 0 ? 0 : (u == 1 ? 1 : 2); };
+    // 999,999 bytes round to "1000 KB": show that as the next unit, "1 MB".
+    while (unit < lastUnit) {
+        const double scale = std::pow(10.0, digitsOf(unit));
+        if (std::abs(std::round(value * scale) / scale) < 1000.0)
+            break;
+        value /= 1000.0;
+        ++unit;
+    }
+    const int digits = digitsOf(unit);
     QString number = locale.toString(value, 'f', digits);
     if (digits > 0) {
         const QString point = locale.decimalPoint();
-        while (number.endsWith(u'0'))
-            number.chop(1);
-        if (number.endsWith(point))
-            number.chop(point.size());
+        if (number.contains(point)) {
+            while (number.endsWith(u'0'))
+                number.chop(1);
+            if (number.endsWith(point))
+                number.chop(point.size());
+        }
     }
     return number + u' ' + QString::fromUtf16(units[unit]);
 }
@@ -252,8 +276,9 @@ QString newUuid()
 
 bool isUuid(const QString &s)
 {
+    // \z, not $: "$" would also accept a trailing line feed.
     static const QRegularExpression pattern(
-        u"^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"_s);
+        u"^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\\z"_s);
     return pattern.match(s).hasMatch();
 }
 
