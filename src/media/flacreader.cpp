@@ -1,0 +1,170 @@
+#include "media/audioinfo.h"
+#include "media/flacreader.h"
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/xiphcomment.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString badHeader()
+{
+    return u"Nieprawidłowy nagłówek FLAC."_s;
+}
+
+QString badMetadata()
+{
+    return u"Nieprawidłowe metadane FLAC."_s;
+}
+
+// A file opened for reading, closed on every way out (a failed close is ignored).
+class ReadOnlyFile
+{
+public:
+    explicit ReadOnlyFile(const QString &path)
+    {
+        const QByteArray name = paths::encode(path);
+        do
+            m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        while (m_fd < 0 && errno == EINTR);
+        if (m_fd < 0)
+            PosixError::throwErrno();
+    }
+    ~ReadOnlyFile() { ::close(m_fd); }
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+
+    // Up to n bytes from the current position: fewer only at the end of the
+    // file. Interrupted and short reads are continued.
+    qint64 read(char *buffer, qint64 n)
+    {
+        qint64 done = 0;
+        while (done < n) {
+            const ssize_t got = ::read(m_fd, buffer + done, size_t(n - done));
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                PosixError::throwErrno();
+            }
+            if (got == 0)
+                break;
+            done += got;
+        }
+        return done;
+    }
+
+    // Bytes between the current position and the end; none when unknown.
+    std::optional<qint64> remaining() const
+    {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
+            return std::nullopt;
+        const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
+        if (position < 0)
+            return std::nullopt;
+        return qint64(st.st_size) - qint64(position);
+    }
+
+private:
+    int m_fd = -1;
+};
+
+quint64 bigEndian64(const uchar *p)
+{
+    quint64 v = 0;
+    for (int i = 0; i < 8; ++i)
+        v = v << 8 | p[i];
+    return v;
+}
+
+void readStreamInfo(const QByteArray &body, AudioInfo &info)
+{
+    if (body.size() != flac::streamInfoSize)
+        return;
+    const quint64 v = bigEndian64(reinterpret_cast<const uchar *>(body.constData()) + 10);
+    const quint64 rate = v >> 44;
+    const quint64 samples = v & ((quint64(1) << 36) - 1);
+    info.sampleRate = qint64(rate);
+    info.bitDepth = qint64((v >> 36) & 31) + 1;
+    if (rate != 0)
+        info.duration = double(samples) / double(rate);
+}
+
+void readComments(const QByteArray &body, AudioInfo &info)
+{
+    for (const xiph::Comment &comment : xiph::comments(body))
+        info.tags.insert(text::nfc(comment.name), comment.value);
+}
+
+void readPicture(const QByteArray &body, AudioInfo &info)
+{
+    const std::optional<xiph::Picture> picture = xiph::picture(body);
+    if (!picture)
+        return;
+    // The last front cover wins; without one, the first picture of any type.
+    if (picture->type == 3 || !info.picture)
+        info.picture = picture->data;
+}
+
+} // namespace
+
+std::optional<qint64> firstPieceNumber(const QString &text)
+{
+    for (const QStringView piece : QStringView(text).split(u'/', Qt::SkipEmptyParts))
+        return text::parseDecimalInt64(piece);
+    return std::nullopt;
+}
+
+AudioInfo AudioInfo::readFLAC(const QString &path)
+{
+    ReadOnlyFile file(path);
+    char marker[4];
+    if (file.read(marker, 4) != 4 || QByteArrayView(marker, 4) != "fLaC")
+        throw TavoError(badHeader());
+
+    AudioInfo info;
+    info.codec = u"FLAC"_s;
+    qint64 total = 0;
+    for (;;) {
+        uchar header[4];
+        if (file.read(reinterpret_cast<char *>(header), 4) < 4)
+            break; // the end of the file ends the walk
+        const int type = header[0] & 0x7F;
+        const bool last = header[0] & 0x80;
+        const qint64 length = qint64(header[1]) << 16 | qint64(header[2]) << 8 | qint64(header[3]);
+        total += length;
+        if (total > flac::maxMetadataBytes)
+            throw TavoError(badMetadata());
+        // A body longer than the rest of the file can never be read in full:
+        // refuse it before allocating room for it.
+        if (const std::optional<qint64> left = file.remaining(); left && length > *left)
+            throw TavoError(badMetadata());
+        QByteArray body(length, Qt::Uninitialized);
+        if (file.read(body.data(), length) != length)
+            throw TavoError(badMetadata());
+        switch (type) {
+        case flac::streamInfo: readStreamInfo(body, info); break;
+        case flac::vorbisComment: readComments(body, info); break;
+        case flac::picture: readPicture(body, info); break;
+        default: break;
+        }
+        if (last)
+            break;
+    }
+
+    info.trackNumber = firstPieceNumber(info.tags.value(u"TRACKNUMBER"_s)).value_or(0);
+    info.discNumber = firstPieceNumber(info.tags.value(u"DISCNUMBER"_s)).value_or(0);
+    if (const auto date = info.tags.constFind(u"DATE"_s); date != info.tags.constEnd())
+        info.year = text::firstGraphemes(*date, 4);
+    else if (const auto year = info.tags.constFind(u"YEAR"_s); year != info.tags.constEnd())
+        info.year = text::firstGraphemes(*year, 4);
+    return info;
+}

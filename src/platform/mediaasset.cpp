@@ -1,0 +1,543 @@
+#include "platform/mediaasset.h"
+
+#include "platform/adts.h"
+#include "platform/paths.h"
+#include "platform/xiphcomment.h"
+
+#include <QFile>
+
+#include <taglib/aifffile.h>
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mp4atom.h>
+#include <taglib/mp4file.h>
+#include <taglib/mpcfile.h>
+#include <taglib/mpegfile.h>
+#include <taglib/oggflacfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/urllinkframe.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
+#include <taglib/xiphcomment.h>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString qt(const TagLib::String &s)
+{
+    return QString::fromUtf8(s.toCString(true));
+}
+
+QString joined(const TagLib::StringList &list)
+{
+    QStringList parts;
+    parts.reserve(qsizetype(list.size()));
+    for (const TagLib::String &s : list)
+        parts.append(qt(s));
+    return parts.join(u'/');
+}
+
+QByteArray bytes(const TagLib::ByteVector &v)
+{
+    return QByteArray(v.data(), qsizetype(v.size()));
+}
+
+MetadataCommonKey commonKeyOf(QStringView frame)
+{
+    if (frame == u"TIT2")
+        return MetadataCommonKey::title;
+    if (frame == u"TPE1")
+        return MetadataCommonKey::artist;
+    if (frame == u"TALB")
+        return MetadataCommonKey::albumName;
+    if (frame == u"APIC")
+        return MetadataCommonKey::artwork;
+    if (frame == u"TDRC" || frame == u"TYER")
+        return MetadataCommonKey::creationDate;
+    return MetadataCommonKey::none;
+}
+
+MetadataItem textItem(const QString &frame, QString value)
+{
+    return {u"id3/"_s + frame, commonKeyOf(frame), std::move(value), std::nullopt};
+}
+
+MetadataItem artworkItem(QByteArray data)
+{
+    return {u"id3/APIC"_s, MetadataCommonKey::artwork, std::nullopt, std::move(data)};
+}
+
+// Field names of Vorbis comments, APE tags and similar key=value formats.
+QString frameForField(const QString &name)
+{
+    struct Row {
+        QLatin1StringView field;
+        QLatin1StringView frame;
+    };
+    static const Row rows[] = {
+        {"TITLE"_L1, "TIT2"_L1},        {"ARTIST"_L1, "TPE1"_L1},        {"ALBUM"_L1, "TALB"_L1},
+        {"ALBUMARTIST"_L1, "TPE2"_L1},  {"ALBUM ARTIST"_L1, "TPE2"_L1},  {"ALBUM_ARTIST"_L1, "TPE2"_L1},
+        {"TRACKNUMBER"_L1, "TRCK"_L1},  {"TRACK"_L1, "TRCK"_L1},         {"DISCNUMBER"_L1, "TPOS"_L1},
+        {"DISC"_L1, "TPOS"_L1},         {"DATE"_L1, "TDRC"_L1},          {"YEAR"_L1, "TDRC"_L1},
+        {"GENRE"_L1, "TCON"_L1},        {"COMPOSER"_L1, "TCOM"_L1},      {"COMMENT"_L1, "COMM"_L1},
+        {"DESCRIPTION"_L1, "COMM"_L1},  {"LYRICS"_L1, "USLT"_L1},        {"UNSYNCEDLYRICS"_L1, "USLT"_L1},
+        {"COPYRIGHT"_L1, "TCOP"_L1},    {"ENCODER"_L1, "TSSE"_L1},       {"ENCODEDBY"_L1, "TENC"_L1},
+        {"ORGANIZATION"_L1, "TPUB"_L1}, {"LABEL"_L1, "TPUB"_L1},         {"PUBLISHER"_L1, "TPUB"_L1},
+        {"BPM"_L1, "TBPM"_L1},          {"COMPILATION"_L1, "TCMP"_L1},   {"ISRC"_L1, "TSRC"_L1},
+        {"CONDUCTOR"_L1, "TPE3"_L1},    {"LYRICIST"_L1, "TEXT"_L1},      {"GROUPING"_L1, "TIT1"_L1},
+        {"LANGUAGE"_L1, "TLAN"_L1},     {"MOOD"_L1, "TMOO"_L1},          {"TITLESORT"_L1, "TSOT"_L1},
+        {"ARTISTSORT"_L1, "TSOP"_L1},   {"ALBUMSORT"_L1, "TSOA"_L1},     {"ALBUMARTISTSORT"_L1, "TSO2"_L1},
+        {"COMPOSERSORT"_L1, "TSOC"_L1}, {"ORIGINALDATE"_L1, "TDOR"_L1},  {"SUBTITLE"_L1, "TIT3"_L1},
+    };
+    for (const Row &row : rows)
+        if (name == row.field)
+            return row.frame;
+    return u"TXXX"_s;
+}
+
+// Appends pictures so that at most one artwork item survives: the last front
+// cover, or without one the first picture, at the position it is stored.
+class PictureChoice
+{
+public:
+    void offer(QList<MetadataItem> &items, quint32 type, QByteArray data)
+    {
+        if (m_index >= 0 && type != 3)
+            return;
+        if (m_index >= 0)
+            items.removeAt(m_index);
+        m_index = items.size();
+        items.append(artworkItem(std::move(data)));
+    }
+
+private:
+    qsizetype m_index = -1;
+};
+
+// ---- ID3 ----------------------------------------------------------------------------
+
+void appendID3v2(const TagLib::ID3v2::Tag &tag, QList<MetadataItem> &items)
+{
+    // The one artwork item: the first front cover, else the first picture.
+    const TagLib::ID3v2::Frame *chosen = nullptr;
+    for (const TagLib::ID3v2::Frame *frame : tag.frameList()) {
+        const auto *picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame);
+        if (!picture)
+            continue;
+        if (picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover) {
+            chosen = picture;
+            break;
+        }
+        if (!chosen)
+            chosen = picture;
+    }
+    for (const TagLib::ID3v2::Frame *frame : tag.frameList()) {
+        const QString id = QString::fromLatin1(frame->frameID().data(), qsizetype(frame->frameID().size()));
+        if (const auto *picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame)) {
+            if (picture == chosen)
+                items.append(artworkItem(bytes(picture->picture())));
+            continue;
+        }
+        std::optional<QString> value;
+        if (const auto *user = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame *>(frame)) {
+            TagLib::StringList fields = user->fieldList();
+            if (!fields.isEmpty())
+                fields.erase(fields.begin()); // the description
+            value = joined(fields);
+        } else if (const auto *text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame *>(frame)) {
+            value = joined(text->fieldList());
+        } else if (const auto *comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame *>(frame)) {
+            value = qt(comment->text());
+        } else if (const auto *lyrics = dynamic_cast<const TagLib::ID3v2::UnsynchronizedLyricsFrame *>(frame)) {
+            value = qt(lyrics->text());
+        } else if (const auto *link = dynamic_cast<const TagLib::ID3v2::UrlLinkFrame *>(frame)) {
+            value = qt(link->url());
+        }
+        items.append({u"id3/"_s + id, commonKeyOf(id), std::move(value), std::nullopt});
+    }
+}
+
+void appendID3v1(TagLib::ID3v1::Tag &tag, QList<MetadataItem> &items)
+{
+    auto add = [&](const char16_t *frame, const QString &value) {
+        if (!value.isEmpty())
+            items.append(textItem(QString::fromUtf16(frame), value));
+    };
+    add(u"TIT2", qt(tag.title()));
+    add(u"TPE1", qt(tag.artist()));
+    add(u"TALB", qt(tag.album()));
+    if (tag.year() > 0)
+        add(u"TDRC", QString::number(tag.year()));
+    add(u"COMM", qt(tag.comment()));
+    if (tag.track() > 0)
+        add(u"TRCK", QString::number(tag.track()));
+    add(u"TCON", qt(tag.genre()));
+}
+
+// ---- Vorbis comments -------------------------------------------------------------------
+
+void appendComment(const QString &name, const QString &value, QList<MetadataItem> &items, PictureChoice &pictures)
+{
+    if (name == u"METADATA_BLOCK_PICTURE") {
+        const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(value.toLatin1());
+        if (decoded)
+            if (const std::optional<xiph::Picture> picture = xiph::picture(*decoded))
+                pictures.offer(items, picture->type, picture->data);
+        return;
+    }
+    if (name == u"COVERART") {
+        const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(value.toLatin1());
+        if (decoded && !decoded.decoded.isEmpty())
+            pictures.offer(items, 0, decoded.decoded);
+        return;
+    }
+    items.append(textItem(frameForField(name), value));
+}
+
+// TagLib keeps Vorbis comments in a map sorted by name; the raw comment packet
+// gives the stored order.
+bool appendOggComments(TagLib::Ogg::File &file, QByteArrayView prefix, QList<MetadataItem> &items)
+{
+    const TagLib::ByteVector packet = file.packet(1);
+    const QByteArrayView view(packet.data(), qsizetype(packet.size()));
+    if (!view.startsWith(prefix))
+        return false;
+    PictureChoice pictures;
+    for (const xiph::Comment &comment : xiph::comments(view.sliced(prefix.size())))
+        appendComment(comment.name, comment.value, items, pictures);
+    return true;
+}
+
+void appendXiphComment(TagLib::Ogg::XiphComment &tag, QList<MetadataItem> &items, PictureChoice &pictures)
+{
+    for (const auto &[name, values] : tag.fieldListMap())
+        for (const TagLib::String &value : values)
+            appendComment(qt(name).toUpper(), qt(value), items, pictures);
+    for (const TagLib::FLAC::Picture *picture : tag.pictureList())
+        pictures.offer(items, quint32(picture->type()), bytes(picture->data()));
+}
+
+// ---- MP4 --------------------------------------------------------------------------------
+
+void appendMP4Item(const QString &atom, const TagLib::MP4::Item &item, QList<MetadataItem> &items)
+{
+    enum Kind { text, pair, integer, boolean };
+    struct Row {
+        QLatin1StringView atom; // Latin-1, as TagLib names the atoms
+        QLatin1StringView frame;
+        Kind kind;
+    };
+    static const Row rows[] = {
+        {"\xa9nam"_L1, "TIT2"_L1, text}, {"\xa9" "ART"_L1, "TPE1"_L1, text}, {"\xa9" "alb"_L1, "TALB"_L1, text},
+        {"aART"_L1, "TPE2"_L1, text},    {"trkn"_L1, "TRCK"_L1, pair},       {"disk"_L1, "TPOS"_L1, pair},
+        {"\xa9" "day"_L1, "TDRC"_L1, text}, {"\xa9" "gen"_L1, "TCON"_L1, text}, {"\xa9wrt"_L1, "TCOM"_L1, text},
+        {"\xa9" "cmt"_L1, "COMM"_L1, text}, {"\xa9lyr"_L1, "USLT"_L1, text},    {"\xa9too"_L1, "TSSE"_L1, text},
+        {"cprt"_L1, "TCOP"_L1, text},    {"\xa9grp"_L1, "TIT1"_L1, text},    {"tmpo"_L1, "TBPM"_L1, integer},
+        {"cpil"_L1, "TCMP"_L1, boolean}, {"sonm"_L1, "TSOT"_L1, text},       {"soar"_L1, "TSOP"_L1, text},
+        {"soal"_L1, "TSOA"_L1, text},    {"soaa"_L1, "TSO2"_L1, text},       {"soco"_L1, "TSOC"_L1, text},
+    };
+    for (const Row &row : rows) {
+        if (atom != row.atom)
+            continue;
+        QString value;
+        switch (row.kind) {
+        case text: value = joined(item.toStringList()); break;
+        case pair: {
+            const TagLib::MP4::Item::IntPair numbers = item.toIntPair();
+            value = numbers.second > 0 ? QString::number(numbers.first) + u'/' + QString::number(numbers.second)
+                                       : QString::number(numbers.first);
+            break;
+        }
+        case integer: value = QString::number(item.toInt()); break;
+        case boolean: value = item.toBool() ? u"1"_s : u"0"_s; break;
+        }
+        items.append(textItem(row.frame, value));
+        return;
+    }
+    if (atom == u"gnre") // a numeric ID3v1 genre
+        items.append(textItem(u"TCON"_s, QString::number(item.toInt())));
+}
+
+void appendMP4(TagLib::MP4::File &file, QList<MetadataItem> &items)
+{
+    TagLib::MP4::Tag *tag = file.tag();
+    if (!tag)
+        return;
+    // TagLib's item map is sorted by name; the atom tree gives the stored order.
+    TagLib::MP4::Atoms atoms(&file);
+    TagLib::MP4::Atom *list = atoms.find("moov", "udta", "meta", "ilst");
+    QStringList order;
+    if (list)
+        for (const TagLib::MP4::Atom *child : list->children)
+            order.append(QString::fromLatin1(child->name.data(), qsizetype(child->name.size())));
+    else
+        for (const auto &[key, item] : tag->itemMap())
+            order.append(qt(key));
+    bool freeformDone = false;
+    for (const QString &atom : order) {
+        if (atom == u"----") {
+            // Free-form items: TagLib names them "----:mean:name"; they are
+            // listed together where the first of them is stored.
+            if (freeformDone)
+                continue;
+            freeformDone = true;
+            for (const auto &[key, item] : tag->itemMap())
+                if (qt(key).startsWith(u"----:"_s))
+                    items.append(textItem(u"TXXX"_s, joined(item.toStringList())));
+            continue;
+        }
+        const TagLib::String key(atom.toLatin1().constData(), TagLib::String::Latin1);
+        if (!tag->contains(key))
+            continue;
+        const TagLib::MP4::Item item = tag->item(key);
+        if (atom == u"covr") {
+            const TagLib::MP4::CoverArtList covers = item.toCoverArtList();
+            if (!covers.isEmpty()) // MP4 covers carry no picture type: the first one
+                items.append(artworkItem(bytes(covers.front().data())));
+            continue;
+        }
+        appendMP4Item(atom, item, items);
+    }
+}
+
+// ---- APE and RIFF INFO ------------------------------------------------------------------
+
+void appendAPE(const TagLib::APE::Tag &tag, QList<MetadataItem> &items)
+{
+    PictureChoice pictures;
+    for (const auto &[key, item] : tag.itemListMap()) {
+        const QString name = qt(key).toUpper();
+        if (item.type() == TagLib::APE::Item::Binary) {
+            if (!name.startsWith(u"COVER ART"_s))
+                continue;
+            QByteArray data = bytes(item.binaryData());
+            data = data.mid(data.indexOf('\0') + 1); // after the file name
+            if (!data.isEmpty())
+                pictures.offer(items, name == u"COVER ART (FRONT)" ? 3 : 0, std::move(data));
+            continue;
+        }
+        if (item.type() == TagLib::APE::Item::Text)
+            items.append(textItem(frameForField(name), joined(item.values())));
+    }
+}
+
+void appendInfo(const TagLib::RIFF::Info::Tag &tag, QList<MetadataItem> &items)
+{
+    struct Row {
+        const char *chunk;
+        const char16_t *frame;
+    };
+    static const Row rows[] = {{"INAM", u"TIT2"}, {"IART", u"TPE1"}, {"IPRD", u"TALB"}, {"ICRD", u"TDRC"},
+                               {"IPRT", u"TRCK"}, {"ITRK", u"TRCK"}, {"IGNR", u"TCON"}, {"ICMT", u"COMM"},
+                               {"ICOP", u"TCOP"}, {"ISFT", u"TSSE"}, {"IENG", u"TENC"}};
+    for (const auto &[chunk, value] : tag.fieldListMap()) {
+        QString frame = u"TXXX"_s;
+        for (const Row &row : rows)
+            if (chunk == TagLib::ByteVector(row.chunk, 4))
+                frame = QString::fromUtf16(row.frame);
+        items.append(textItem(frame, qt(value)));
+    }
+}
+
+} // namespace
+
+// ---- the asset ----------------------------------------------------------------------------
+
+struct MediaAsset::Opened {
+    bool isADTS = false;
+    std::optional<adts::StreamInfo> adtsInfo;
+    TagLib::FileRef ref; // null when TagLib cannot read the file
+    std::optional<QList<MetadataItem>> items;
+    bool itemsRead = false;
+};
+
+MediaAsset::MediaAsset(QString path) : m_path(std::move(path)) {}
+
+MediaAsset::~MediaAsset() = default;
+
+MediaAsset::Opened &MediaAsset::opened()
+{
+    if (m_opened)
+        return *m_opened;
+    m_opened = std::make_unique<Opened>();
+    const QByteArray name = QFile::encodeName(m_path);
+    if (paths::extension(m_path).toLower() == u"aac") {
+        // TagLib reads no ADTS stream: our own reader gives the technical data.
+        m_opened->isADTS = true;
+        m_opened->adtsInfo = adts::read(m_path);
+    } else if (paths::isRegularFile(m_path)) {
+        m_opened->ref = TagLib::FileRef(name.constData(), true, TagLib::AudioProperties::Accurate);
+    }
+    return *m_opened;
+}
+
+std::optional<double> MediaAsset::duration()
+{
+    Opened &o = opened();
+    if (o.isADTS)
+        return o.adtsInfo ? std::optional<double>(o.adtsInfo->duration) : std::nullopt;
+    if (o.ref.isNull() || !o.ref.audioProperties())
+        return std::nullopt;
+    return o.ref.audioProperties()->lengthInMilliseconds() / 1000.0;
+}
+
+std::optional<AudioStreamDescription> MediaAsset::firstAudioStream()
+{
+    Opened &o = opened();
+    if (o.isADTS) {
+        if (!o.adtsInfo)
+            return std::nullopt;
+        return AudioStreamDescription{double(o.adtsInfo->sampleRate), audioformat::aac, 0, 0};
+    }
+    if (o.ref.isNull())
+        return std::nullopt;
+    const TagLib::AudioProperties *properties = o.ref.audioProperties();
+    if (!properties || (properties->sampleRate() <= 0 && properties->channels() <= 0))
+        return std::nullopt;
+    AudioStreamDescription d;
+    d.sampleRate = properties->sampleRate();
+    TagLib::File *file = o.ref.file();
+    // Lossless formats report their source depth, lossy ones none.
+    if (dynamic_cast<TagLib::MPEG::File *>(file)) {
+        d.formatID = audioformat::mp3;
+    } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
+        const TagLib::MP4::Properties *p = mp4->audioProperties();
+        if (p->codec() == TagLib::MP4::Properties::ALAC) {
+            d.formatID = audioformat::alac;
+            d.bitsPerChannel = quint32(std::max(p->bitsPerSample(), 0));
+            switch (p->bitsPerSample()) {
+            case 16: d.formatFlags = 1; break;
+            case 20: d.formatFlags = 2; break;
+            case 24: d.formatFlags = 3; break;
+            case 32: d.formatFlags = 4; break;
+            default: break;
+            }
+        } else if (p->codec() == TagLib::MP4::Properties::AAC) {
+            d.formatID = audioformat::aac;
+        }
+    } else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file)) {
+        d.formatID = audioformat::flac;
+        d.bitsPerChannel = quint32(std::max(flac->audioProperties()->bitsPerSample(), 0));
+    } else if (auto *oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File *>(file)) {
+        d.formatID = audioformat::flac;
+        d.bitsPerChannel = quint32(std::max(oggFlac->audioProperties()->bitsPerSample(), 0));
+    } else if (dynamic_cast<TagLib::Ogg::Vorbis::File *>(file)) {
+        d.formatID = audioformat::vorbis;
+    } else if (dynamic_cast<TagLib::Ogg::Opus::File *>(file)) {
+        d.formatID = audioformat::opus;
+    } else if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file)) {
+        d.formatID = audioformat::linearPCM;
+        const int format = wav->audioProperties()->format();
+        // Integer PCM, IEEE float and the extensible header carry samples as they are.
+        if (format == 1 || format == 3 || format == 0xFFFE)
+            d.bitsPerChannel = quint32(std::max(wav->audioProperties()->bitsPerSample(), 0));
+    } else if (auto *aiff = dynamic_cast<TagLib::RIFF::AIFF::File *>(file)) {
+        d.formatID = audioformat::linearPCM;
+        d.bitsPerChannel = quint32(std::max(aiff->audioProperties()->bitsPerSample(), 0));
+    } else if (auto *wavpack = dynamic_cast<TagLib::WavPack::File *>(file)) {
+        d.formatID = audioformat::wavpack;
+        d.bitsPerChannel = quint32(std::max(wavpack->audioProperties()->bitsPerSample(), 0));
+    } else if (auto *ape = dynamic_cast<TagLib::APE::File *>(file)) {
+        d.formatID = audioformat::monkeysAudio;
+        d.bitsPerChannel = quint32(std::max(ape->audioProperties()->bitsPerSample(), 0));
+    } else if (dynamic_cast<TagLib::MPC::File *>(file)) {
+        d.formatID = audioformat::musepack;
+    }
+    return d;
+}
+
+std::optional<QList<MetadataItem>> MediaAsset::metadata()
+{
+    Opened &o = opened();
+    if (o.itemsRead)
+        return o.items;
+    o.itemsRead = true;
+    QList<MetadataItem> items;
+    if (o.isADTS) {
+        // An ADTS stream may start with an ID3v2 tag; TagLib's MPEG reader finds it.
+        if (!paths::isRegularFile(m_path))
+            return std::nullopt;
+        TagLib::MPEG::File file(QFile::encodeName(m_path).constData(), false);
+        if (!file.isOpen())
+            return std::nullopt;
+        if (file.hasID3v2Tag())
+            appendID3v2(*file.ID3v2Tag(), items);
+        else if (file.hasID3v1Tag())
+            appendID3v1(*file.ID3v1Tag(), items);
+        o.items = items;
+        return o.items;
+    }
+    if (o.ref.isNull())
+        return std::nullopt;
+    TagLib::File *file = o.ref.file();
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
+        if (mpeg->hasID3v2Tag())
+            appendID3v2(*mpeg->ID3v2Tag(), items);
+        else if (mpeg->hasID3v1Tag())
+            appendID3v1(*mpeg->ID3v1Tag(), items);
+    } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
+        appendMP4(*mp4, items);
+    } else if (auto *vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File *>(file)) {
+        if (!appendOggComments(*vorbis, "\x03vorbis", items) && vorbis->tag()) {
+            PictureChoice pictures;
+            appendXiphComment(*vorbis->tag(), items, pictures);
+        }
+    } else if (auto *opus = dynamic_cast<TagLib::Ogg::Opus::File *>(file)) {
+        if (!appendOggComments(*opus, "OpusTags", items) && opus->tag()) {
+            PictureChoice pictures;
+            appendXiphComment(*opus->tag(), items, pictures);
+        }
+    } else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file)) {
+        PictureChoice pictures;
+        if (flac->hasXiphComment())
+            for (const auto &[name, values] : flac->xiphComment()->fieldListMap())
+                for (const TagLib::String &value : values)
+                    appendComment(qt(name).toUpper(), qt(value), items, pictures);
+        else if (flac->hasID3v2Tag())
+            appendID3v2(*flac->ID3v2Tag(), items);
+        for (const TagLib::FLAC::Picture *picture : flac->pictureList())
+            pictures.offer(items, quint32(picture->type()), bytes(picture->data()));
+    } else if (auto *oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File *>(file)) {
+        PictureChoice pictures;
+        if (oggFlac->tag())
+            appendXiphComment(*oggFlac->tag(), items, pictures);
+    } else if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file)) {
+        if (wav->hasID3v2Tag())
+            appendID3v2(*wav->ID3v2Tag(), items);
+        else if (wav->hasInfoTag())
+            appendInfo(*wav->InfoTag(), items);
+    } else if (auto *aiff = dynamic_cast<TagLib::RIFF::AIFF::File *>(file)) {
+        if (aiff->hasID3v2Tag())
+            appendID3v2(*aiff->tag(), items);
+    } else if (auto *wavpack = dynamic_cast<TagLib::WavPack::File *>(file)) {
+        if (wavpack->hasAPETag())
+            appendAPE(*wavpack->APETag(), items);
+        else if (wavpack->hasID3v1Tag())
+            appendID3v1(*wavpack->ID3v1Tag(), items);
+    } else if (auto *ape = dynamic_cast<TagLib::APE::File *>(file)) {
+        if (ape->hasAPETag())
+            appendAPE(*ape->APETag(), items);
+        else if (ape->hasID3v1Tag())
+            appendID3v1(*ape->ID3v1Tag(), items);
+    } else if (auto *mpc = dynamic_cast<TagLib::MPC::File *>(file)) {
+        if (mpc->hasAPETag())
+            appendAPE(*mpc->APETag(), items);
+        else if (mpc->hasID3v1Tag())
+            appendID3v1(*mpc->ID3v1Tag(), items);
+    }
+    o.items = items;
+    return o.items;
+}
