@@ -184,7 +184,11 @@ QMap<QString, ThemePreview> ThemePreview::catalog(const QList<Theme> &themes, co
     request.url = withBase(ServiceBase::themeGallery(),
                            "index.php?target=" + HttpClient::queryValue(target).toLatin1());
     request.timeoutMs = ThemeGallery::timeoutMs;
+    // The page is a few hundred kilobytes; anything far larger is not the gallery.
+    request.maxBodyBytes = ThemeGallery::maxPageBytes;
     const HttpResponse response = HttpClient::get(request);
+    if (response.body.size() > ThemeGallery::maxPageBytes)
+        throw TavoError(u"Nie można odczytać katalogu motywów."_s);
 
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString body = utf8.decode(response.body);

@@ -10,4 +10,6 @@
 namespace ThemeGallery {
 inline constexpr char16_t previewSource[] = u"Zrzuty z katalogu Rockbox (wersja katalogowa)";
 inline constexpr int timeoutMs = 25000;
+// Largest gallery page read; the real page is far smaller.
+inline constexpr qint64 maxPageBytes = 16 * 1024 * 1024;
 } // namespace ThemeGallery

@@ -258,6 +258,7 @@ QList<CoverCandidate> CoverSearch::search(const QString &artist, const QString &
     request.reloadIgnoringCache = true;
     request.headers = {{"User-Agent", QByteArray(HttpClient::userAgent)}};
     request.cancel = cancel;
+    request.maxBodyBytes = maxSearchBody;
 
     int status = 0;
     for (int attempt = 1;; ++attempt) {
@@ -299,6 +300,7 @@ QByteArray CoverSearch::image(const CoverCandidate &candidate, const std::atomic
     request.timeoutMs = imageTimeoutMs;
     request.reloadIgnoringCache = true;
     request.cancel = cancel;
+    request.maxBodyBytes = maxImageBytes;
 
     HttpResponse response = HttpClient::get(request);
     if (isRetryable(response.status)) {

@@ -80,9 +80,33 @@ HttpResponse get(const HttpRequest &request)
         });
         poll.start();
     }
+    // A body past the limit is not read further: an endless or huge answer
+    // must not fill the memory before the caller can judge its size.
+    bool overflowed = false;
+    if (request.maxBodyBytes > 0) {
+        QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
+            if (!overflowed && (received > request.maxBodyBytes || total > request.maxBodyBytes)) {
+                overflowed = true;
+                reply->abort();
+            }
+        });
+    }
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     poll.stop();
+
+    if (overflowed && !cancelled) {
+        HttpResponse response;
+        response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        response.body = reply->readAll();
+        if (response.body.size() <= request.maxBodyBytes)
+            response.body.resize(request.maxBodyBytes + 1, '\0');
+        else
+            response.body.truncate(request.maxBodyBytes + 1);
+        for (const auto &pair : reply->rawHeaderPairs())
+            response.headers.append({pair.first, pair.second});
+        return response;
+    }
 
     const QNetworkReply::NetworkError error = reply->error();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

@@ -28,6 +28,10 @@ struct HttpRequest {
     // Set from another thread to abandon the request (throws NetworkError with
     // code HttpClient::Cancelled).
     const std::atomic_bool *cancel = nullptr;
+    // Largest body worth receiving; 0 means no limit. A longer answer is cut
+    // off after maxBodyBytes + 1 bytes (so the caller's own size check still
+    // sees it as too large) instead of being held in memory whole.
+    qint64 maxBodyBytes = 0;
 };
 
 struct HttpResponse {

@@ -56,6 +56,22 @@ TEST(Http, ErrorStatusesAreAnswersNotFailures)
     }
 }
 
+TEST(Http, BodyPastTheLimitIsCutOffNotHeldWhole)
+{
+    HttpServer server;
+    const QByteArray big(3 * 1024 * 1024, 'x');
+    server.setResponse("/big", answer(200, big));
+    server.setResponse("/small", answer(200, "fits"));
+    HttpRequest request;
+    request.maxBodyBytes = 1000;
+    request.url = at(server, u"big"_s);
+    const HttpResponse cut = HttpClient::get(request);
+    EXPECT_EQ(cut.status, 200);
+    EXPECT_EQ(cut.body.size(), 1001); // one byte past the limit: the caller sees "too large"
+    request.url = at(server, u"small"_s);
+    EXPECT_EQ(HttpClient::get(request).body, "fits");
+}
+
 TEST(Http, SendsTheNamedUserAgentOrOurDefault)
 {
     HttpServer server;
