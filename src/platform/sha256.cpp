@@ -19,8 +19,10 @@ struct Context {
     EVP_MD_CTX *ctx = EVP_MD_CTX_new();
     Context()
     {
-        if (!ctx || EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr) != 1)
+        if (!ctx || EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr) != 1) {
+            EVP_MD_CTX_free(ctx); // the destructor does not run for a throwing constructor
             throw TavoError(u"Nie można obliczyć sumy SHA-256."_s);
+        }
     }
     ~Context() { EVP_MD_CTX_free(ctx); }
     void update(const void *data, size_t size) { EVP_DigestUpdate(ctx, data, size); }
@@ -50,10 +52,10 @@ QString hex(const QByteArray &bytes)
 
 QByteArray ofFile(const QString &path)
 {
+    Context c; // before open, so that its failure leaves no descriptor behind
     const int fd = ::open(paths::encode(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         PosixError::throwErrno();
-    Context c;
     constexpr size_t chunk = 1 << 20;
     std::unique_ptr<char[]> buffer(new char[chunk]);
     for (;;) {

@@ -51,10 +51,15 @@ QCollator &finderCollator()
 
 } // namespace
 
-int finderCompare(const QString &a, const QString &b)
+int finderCompare(QStringView a, QStringView b)
 {
     const int r = finderCollator().compare(a, b);
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+QCollatorSortKey finderSortKey(const QString &s)
+{
+    return finderCollator().sortKey(s);
 }
 
 int plainCompare(QStringView a, QStringView b)

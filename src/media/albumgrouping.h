@@ -1,0 +1,38 @@
+#pragma once
+
+// Decides which tracks form one album and which disc of it each track is on,
+// from the folder layout (disc folders such as "CD1" or "Płyta 2" inside a
+// release folder) and from the tags (album title without a disc suffix,
+// artist, disc number). Pure functions, safe from any thread.
+
+#include "model/records.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace AlbumGrouping {
+
+// How one track groups.
+struct Description {
+    QString key;    // "release", "album" or "tagged" and its parts, joined by NUL
+    QString title;  // the album title this track suggests
+    QString artist; // the track's artist, unchanged
+    qint64 disc = 0;
+
+    bool operator==(const Description &) const = default;
+};
+
+// The disc number of a disc folder name ("CD1", "disk_04 (bonus)", "Płyta 2"), or none.
+std::optional<qint64> folderDisc(const QString &name);
+
+// An album title without its disc suffix ("Album (Disc 1)" → "Album"), trimmed.
+QString strippedTitle(const QString &album);
+
+Description describe(const Track &track);
+
+// Groups tracks into albums (in no particular order); each album's tracks are
+// sorted by disc, track number and file name in Finder order.
+QList<Album> albums(const QList<Track> &tracks);
+
+} // namespace AlbumGrouping
