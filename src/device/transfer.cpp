@@ -1,0 +1,128 @@
+#include "device/transfer.h"
+
+#include "device/device.h"
+#include "device/storage.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/posixfile.h"
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString folderFor(const TransferFile &job)
+{
+    QString relative = u"Music/"_s + safeName(job.artist) + u'/' + safeName(job.album);
+    if (job.discFolder)
+        relative += u'/' + safeName(*job.discFolder);
+    return relative;
+}
+
+// The numbered name after a clash: "song (2).flac". The stem is shortened where
+// needed so the whole name still fits the device's name limits.
+QString numberedName(const QString &sourceName, int number)
+{
+    const QString extension = paths::extension(sourceName);
+    QString suffix = u" ("_s + QString::number(number) + u')';
+    if (!extension.isEmpty())
+        suffix += u'.' + extension;
+    QString stem = safeName(paths::deletingExtension(sourceName));
+    while (!stem.isEmpty() && (QString(stem + suffix).size() > 255 || QString(stem + suffix).toUtf8().size() > 255))
+        stem.chop(stem.size() >= 2 && stem.at(stem.size() - 1).isLowSurrogate() ? 2 : 1);
+    return stem + suffix;
+}
+
+qint64 sourceSize(const QString &source)
+{
+    struct stat st;
+    if (::lstat(paths::encode(source).constData(), &st) != 0)
+        PosixError::throwErrno();
+    return qint64(st.st_size);
+}
+
+// True when the job's first candidate already lies on the device with the
+// source's size: a retry after a partial transfer will skip it, so it needs no room.
+bool probablyOnDevice(const TransferFile &job, const QString &root, qint64 size)
+{
+    const QString candidate = paths::appending(paths::appending(root, folderFor(job)),
+                                               safeName(paths::lastComponent(job.source)));
+    struct stat st;
+    return ::lstat(paths::encode(candidate).constData(), &st) == 0 && S_ISREG(st.st_mode)
+        && qint64(st.st_size) == size;
+}
+
+} // namespace
+
+namespace Storage {
+
+TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
+                        const std::function<void(int, int)> &progress)
+{
+    Device::inspect(root);
+
+    qint64 needed = 0;
+    for (const TransferFile &job : jobs) {
+        const qint64 size = sourceSize(job.source);
+        if (!probablyOnDevice(job, root, size))
+            needed += size;
+    }
+    if (needed >= Device::inspect(root).available)
+        throw TavoError(u"Za mało wolnego miejsca na cały transfer."_s);
+
+    TransferResult result;
+    const int total = int(jobs.size());
+    for (int position = 0; position < total; ++position) {
+        const TransferFile &job = jobs.at(position);
+        Device::inspect(root);
+        if (isSymbolicLink(job.source))
+            throw TavoError(u"Import dowiązań nie jest obsługiwany."_s);
+
+        const QString folder = directory(folderFor(job), root);
+        const QString sourceName = paths::lastComponent(job.source);
+        QString candidate = paths::appending(folder, safeName(sourceName));
+        int number = 2;
+        bool skipped = false;
+        for (;;) {
+            struct stat st;
+            if (::lstat(paths::encode(candidate).constData(), &st) != 0) {
+                if (errno != ENOENT)
+                    PosixError::throwErrno();
+                break;
+            }
+            if (S_ISLNK(st.st_mode))
+                throw TavoError(u"Plik docelowy jest dowiązaniem symbolicznym."_s);
+            // Only a regular file of the same size can hold the same bytes; anything
+            // else (another size, a folder of that name) just takes the next number.
+            if (S_ISREG(st.st_mode) && qint64(st.st_size) == sourceSize(job.source)
+                && digest(job.source) == digest(candidate)) {
+                skipped = true;
+                break;
+            }
+            candidate = paths::appending(folder, numberedName(sourceName, number));
+            ++number;
+        }
+
+        if (skipped) {
+            ++result.skipped;
+        } else {
+            const QString partial = paths::appending(folder, partialName());
+            try {
+                copyAudioBytes(job.source, partial);
+                Device::inspect(root);
+                posixfile::renameNoReplace(partial, candidate);
+            } catch (...) {
+                posixfile::unlinkQuietly(partial);
+                throw;
+            }
+            ++result.copied;
+        }
+        result.destinations.append(candidate);
+        if (progress)
+            progress(position + 1, total);
+    }
+    return result;
+}
+
+} // namespace Storage

@@ -1,0 +1,62 @@
+#pragma once
+
+// Thin POSIX file calls for the device writes. Every failure throws
+// PosixError(errno) (EIO when errno is 0); every descriptor is closed exactly once.
+
+#include <QString>
+#include <sys/types.h>
+
+namespace posixfile {
+
+// An owned file descriptor. close() reports its failure; the destructor closes
+// a still-open descriptor and ignores the result.
+class File
+{
+public:
+    File() = default;
+    explicit File(int fd) : m_fd(fd) {}
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
+    File(File &&other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    File &operator=(File &&other) noexcept;
+    ~File();
+
+    int fd() const { return m_fd; }
+    bool isOpen() const { return m_fd >= 0; }
+
+    // Reads until `size` bytes or end of file, retrying EINTR; returns the count (0 at EOF).
+    qint64 read(char *buffer, qint64 size);
+    // Writes all bytes, retrying EINTR and short writes.
+    void writeAll(const char *data, qint64 size);
+    void sync();
+    // Asks the kernel to start writing a range back now (advisory, never fails), so
+    // the final sync of a long copy has little left to wait for.
+    void startWriteback(qint64 offset, qint64 length) noexcept;
+    // Closes the descriptor; it is released even when close reports an error.
+    void close();
+
+private:
+    int m_fd = -1;
+};
+
+// open(O_WRONLY|O_CREAT|O_EXCL|O_NOFOLLOW|O_CLOEXEC, 0644): never reuses or follows anything.
+File createExclusive(const QString &path);
+// open(O_RDONLY|O_NOFOLLOW|O_CLOEXEC): a final symbolic link fails with ELOOP.
+File openForReading(const QString &path);
+
+// rename(2): replaces an existing target in one step.
+void renameReplacing(const QString &from, const QString &to);
+// renameat2(RENAME_NOREPLACE); where the file system refuses the flag (EINVAL),
+// lstat the target (EEXIST when something is there) and rename.
+void renameNoReplace(const QString &from, const QString &to);
+
+void unlink(const QString &path);
+// unlink ignoring the result, for clean-up paths.
+void unlinkQuietly(const QString &path) noexcept;
+// mkdir(path, 0777), no intermediate folders.
+void makeDirectory(const QString &path);
+
+// Tests force the EINVAL fallback of renameNoReplace.
+void setNoReplaceUnsupportedForTesting(bool unsupported);
+
+} // namespace posixfile

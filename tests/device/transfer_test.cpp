@@ -1,0 +1,270 @@
+#include "device/device.h"
+#include "device/storage.h"
+#include "device/transfer.h"
+#include "platform/errors.h"
+#include "support/devicefixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <utility>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+template<typename F>
+QString tavoMessage(F &&f)
+{
+    try {
+        f();
+    } catch (const TavoError &error) {
+        return error.message();
+    }
+    return u"(no error)"_s;
+}
+
+struct FreeSpace {
+    explicit FreeSpace(qint64 bytes)
+    {
+        DeviceCapacity::setProbe([bytes](const QString &) { return VolumeCapacity{bytes, 1'000'000'000}; });
+    }
+    ~FreeSpace() { DeviceCapacity::setProbe({}); }
+};
+
+struct Recorder {
+    std::vector<std::pair<int, int>> calls;
+    std::function<void(int, int)> callback()
+    {
+        return [this](int done, int total) { calls.emplace_back(done, total); };
+    }
+};
+
+QStringList partialFilesBelow(const DeviceFixture &device)
+{
+    QStringList found;
+    for (const QString &entry : device.entriesBelow())
+        if (entry.endsWith(u".partial"_s))
+            found.append(entry);
+    return found;
+}
+
+TransferFile job(const QString &source, const QString &artist = u"Artist"_s, const QString &album = u"Album"_s,
+                 std::optional<QString> disc = std::nullopt)
+{
+    return TransferFile{source, artist, album, std::move(disc)};
+}
+
+} // namespace
+
+TEST(Transfer, FreeSpaceEdges)
+{
+    const struct {
+        qint64 free;
+        qint64 first;
+        qint64 second;
+        bool refused;
+    } cases[] = {
+        {1000, 600, 400, true},  // 1,000 is not below 1,000
+        {1000, 600, 399, false},
+        {1000, 1000, 0, true},
+        {1001, 1000, 0, false},
+    };
+    for (const auto &c : cases) {
+        DeviceFixture device;
+        const QString a = device.writeFile(device.outside(u"a.flac"_s), DeviceFixture::bytes(c.first, 'a'));
+        const QString b = device.writeFile(device.outside(u"b.flac"_s), DeviceFixture::bytes(c.second, 'b'));
+        FreeSpace space(c.free);
+        const QString message = tavoMessage([&] { Storage::transfer({job(a), job(b)}, device.root()); });
+        if (c.refused) {
+            EXPECT_EQ(message, u"Za mało wolnego miejsca na cały transfer."_s) << c.first << "+" << c.second;
+            EXPECT_FALSE(device.exists(u"Music"_s)); // refused before anything is written
+        } else {
+            EXPECT_EQ(message, u"(no error)"_s);
+            EXPECT_TRUE(device.exists(u"Music/Artist/Album/b.flac"_s));
+        }
+    }
+}
+
+TEST(Transfer, EmptyListNeedsSomeFreeSpaceAndReportsNoProgress)
+{
+    DeviceFixture device;
+    Recorder progress;
+    {
+        FreeSpace space(10);
+        EXPECT_EQ(Storage::transfer({}, device.root(), progress.callback()), TransferResult{});
+    }
+    EXPECT_TRUE(progress.calls.empty());
+    FreeSpace none(0);
+    EXPECT_EQ(tavoMessage([&] { Storage::transfer({}, device.root()); }), u"Za mało wolnego miejsca na cały transfer."_s);
+}
+
+TEST(Transfer, FilesAlreadyOnTheDeviceNeedNoRoomOnRetry)
+{
+    DeviceFixture device;
+    const QString a = device.writeFile(device.outside(u"a.flac"_s), DeviceFixture::bytes(600, 'a'));
+    const QString b = device.writeFile(device.outside(u"b.flac"_s), DeviceFixture::bytes(600, 'b'));
+    {
+        FreeSpace space(10'000);
+        Storage::transfer({job(a)}, device.root());
+    }
+    // A nearly full device: a.flac is there already, only b.flac needs room.
+    FreeSpace space(700);
+    const TransferResult result = Storage::transfer({job(a), job(b)}, device.root());
+    EXPECT_EQ(result.copied, 1);
+    EXPECT_EQ(result.skipped, 1);
+}
+
+TEST(Transfer, SameFileTwiceIsCopiedThenSkipped)
+{
+    DeviceFixture device;
+    const QByteArray bytes = DeviceFixture::bytes(3000);
+    const QString source = device.writeFile(device.outside(u"in/song.flac"_s), bytes);
+    Recorder progress;
+    const TransferResult result = Storage::transfer({job(source), job(source)}, device.root(), progress.callback());
+    const QString destination = device.path(u"Music/Artist/Album/song.flac"_s);
+    EXPECT_EQ(result.copied, 1);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_EQ(result.destinations, QStringList({destination, destination}));
+    EXPECT_EQ(device.read(destination), bytes);
+    EXPECT_EQ(progress.calls, (std::vector<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    EXPECT_EQ(device.entriesBelow(u"Music/Artist/Album"_s), QStringList{u"song.flac"_s});
+}
+
+TEST(Transfer, ClashesGetNumberedNamesAndIdenticalNumberedFilesAreSkipped)
+{
+    DeviceFixture device;
+    const QByteArray mine = DeviceFixture::bytes(2000, 'm');
+    const QString source = device.writeFile(device.outside(u"song.flac"_s), mine);
+    device.writeFile(u"Music/Artist/Album/song.flac"_s, DeviceFixture::bytes(2000, 'x')); // same size, other bytes
+
+    TransferResult result = Storage::transfer({job(source)}, device.root());
+    EXPECT_EQ(result.destinations, QStringList{device.path(u"Music/Artist/Album/song (2).flac"_s)});
+    EXPECT_EQ(device.read(u"Music/Artist/Album/song (2).flac"_s), mine);
+
+    // The same file again: song.flac differs, song (2).flac is identical, so it is skipped.
+    result = Storage::transfer({job(source)}, device.root());
+    EXPECT_EQ(result.copied, 0);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_EQ(result.destinations, QStringList{device.path(u"Music/Artist/Album/song (2).flac"_s)});
+
+    // Another file of the same name: song.flac and song (2).flac both differ → song (3).flac.
+    const QString other = device.writeFile(device.outside(u"other/song.flac"_s), "other bytes");
+    result = Storage::transfer({job(other)}, device.root());
+    EXPECT_EQ(result.destinations, QStringList{device.path(u"Music/Artist/Album/song (3).flac"_s)});
+    EXPECT_EQ(device.read(u"Music/Artist/Album/song (3).flac"_s), "other bytes");
+    EXPECT_EQ(device.entriesBelow(u"Music/Artist/Album"_s),
+              QStringList({u"song (2).flac"_s, u"song (3).flac"_s, u"song.flac"_s}));
+}
+
+TEST(Transfer, AFolderWithTheFilesNameTakesTheNextNumber)
+{
+    DeviceFixture device;
+    const QString source = device.writeFile(device.outside(u"song.flac"_s), "bytes");
+    device.makeFolder(u"Music/Artist/Album/song.flac"_s);
+    const TransferResult result = Storage::transfer({job(source)}, device.root());
+    EXPECT_EQ(result.destinations, QStringList{device.path(u"Music/Artist/Album/song (2).flac"_s)});
+}
+
+TEST(Transfer, FolderNamesAreSafeNames)
+{
+    DeviceFixture device;
+    const QString source = device.writeFile(device.outside(u"01 Hells Bells.flac"_s), "bells");
+    const QString second = device.writeFile(device.outside(u"02 x.flac"_s), "x");
+    const QString third = device.writeFile(device.outside(u"03 y.flac"_s), "y");
+    const TransferResult result = Storage::transfer(
+        {job(source, u"AC/DC"_s, u"Back in Black"_s), job(second, u"AC/DC"_s, u"   "_s),
+         job(third, u"Pink Floyd"_s, u"The Wall"_s, u"CD2"_s)},
+        device.root());
+    EXPECT_EQ(result.destinations,
+              QStringList({device.path(u"Music/AC-DC/Back in Black/01 Hells Bells.flac"_s),
+                           device.path(u"Music/AC-DC/Bez nazwy/02 x.flac"_s),
+                           device.path(u"Music/Pink Floyd/The Wall/CD2/03 y.flac"_s)}));
+    EXPECT_EQ(device.entriesBelow(u"Music/Pink Floyd"_s),
+              QStringList({u"The Wall"_s, u"The Wall/CD2"_s, u"The Wall/CD2/03 y.flac"_s}));
+    EXPECT_EQ(device.entriesBelow(u"Music/AC-DC"_s),
+              QStringList({u"Back in Black"_s, u"Back in Black/01 Hells Bells.flac"_s, u"Bez nazwy"_s,
+                           u"Bez nazwy/02 x.flac"_s}));
+}
+
+TEST(Transfer, FailureInThirdOfFiveJobsKeepsEarlierCopiesAndNoPartialFile)
+{
+    DeviceFixture device;
+    QList<TransferFile> jobs;
+    for (int i = 1; i <= 5; ++i) {
+        const QString name = u"%1.flac"_s.arg(i);
+        const QString source = device.writeFile(device.outside(name), DeviceFixture::bytes(1500 + i, char('a' + i)));
+        jobs.append(job(source, u"Artist"_s, u"Album %1"_s.arg(i)));
+    }
+    device.writeFile(u"Music/Artist/Album 3"_s, "a file where the third album folder must go");
+    Recorder progress;
+    EXPECT_EQ(tavoMessage([&] { Storage::transfer(jobs, device.root(), progress.callback()); }),
+              u"Folder jest zajęty przez plik: Album 3"_s);
+    EXPECT_EQ(progress.calls, (std::vector<std::pair<int, int>>{{1, 5}, {2, 5}}));
+    EXPECT_TRUE(device.exists(u"Music/Artist/Album 1/1.flac"_s));
+    EXPECT_TRUE(device.exists(u"Music/Artist/Album 2/2.flac"_s));
+    EXPECT_FALSE(device.exists(u"Music/Artist/Album 4"_s));
+    EXPECT_TRUE(partialFilesBelow(device).isEmpty());
+}
+
+TEST(Transfer, FailedCopyRemovesItsPartialFile)
+{
+    DeviceFixture device;
+    const QString good = device.writeFile(device.outside(u"good.flac"_s), "good");
+    // A folder passes the size sum and the link test, then fails to be read (EISDIR).
+    const QString folder = device.makeFolder(device.outside(u"folder.flac"_s));
+    Recorder progress;
+    EXPECT_THROW(Storage::transfer({job(good), job(folder)}, device.root(), progress.callback()), PosixError);
+    EXPECT_EQ(progress.calls.size(), 1u);
+    EXPECT_EQ(device.entriesBelow(u"Music/Artist/Album"_s), QStringList{u"good.flac"_s});
+}
+
+TEST(Transfer, RefusesLinks)
+{
+    DeviceFixture device;
+    const QString real = device.writeFile(device.outside(u"real.flac"_s), "real");
+    const QString linked = device.makeLink(device.outside(u"linked.flac"_s), real);
+    EXPECT_EQ(tavoMessage([&] { Storage::transfer({job(linked)}, device.root()); }),
+              u"Import dowiązań nie jest obsługiwany."_s);
+
+    device.makeLink(u"Music/Artist/Album/real.flac"_s, real);
+    EXPECT_EQ(tavoMessage([&] { Storage::transfer({job(real)}, device.root()); }),
+              u"Plik docelowy jest dowiązaniem symbolicznym."_s);
+
+    DeviceFixture linkedFolder;
+    linkedFolder.makeLink(u"Music"_s, linkedFolder.makeFolder(linkedFolder.outside(u"elsewhere"_s)));
+    EXPECT_EQ(tavoMessage([&] { Storage::transfer({job(real)}, linkedFolder.root()); }),
+              u"Ścieżka zawiera dowiązanie: Music"_s);
+}
+
+TEST(Transfer, RefusesMissingDeviceAndMissingSource)
+{
+    DeviceFixture notADevice(u"IPOD"_s, false);
+    const QString source = notADevice.writeFile(notADevice.outside(u"a.flac"_s), "a");
+    EXPECT_EQ(tavoMessage([&] { Storage::transfer({job(source)}, notADevice.root()); }),
+              u"Ten folder nie zawiera katalogu .rockbox."_s);
+
+    DeviceFixture device;
+    EXPECT_THROW(Storage::transfer({job(device.outside(u"missing.flac"_s))}, device.root()), PosixError);
+}
+
+TEST(Transfer, ProgressOncePerJobAndRealCopies)
+{
+    DeviceFixture device;
+    QList<TransferFile> jobs;
+    QList<QByteArray> contents;
+    for (int i = 0; i < 4; ++i) {
+        contents.append(DeviceFixture::bytes(1048576 + i * 333, char('a' + i)));
+        jobs.append(job(device.writeFile(device.outside(u"t%1.flac"_s.arg(i)), contents.last())));
+    }
+    jobs.append(jobs.first()); // skipped, still reported
+    Recorder progress;
+    const TransferResult result = Storage::transfer(jobs, device.root(), progress.callback());
+    EXPECT_EQ(progress.calls, (std::vector<std::pair<int, int>>{{1, 5}, {2, 5}, {3, 5}, {4, 5}, {5, 5}}));
+    EXPECT_EQ(result.copied, 4);
+    EXPECT_EQ(result.skipped, 1);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(device.read(result.destinations.at(i)), contents.at(i));
+    EXPECT_EQ(Storage::digest(result.destinations.at(0)), Storage::digest(jobs.at(0).source));
+}
