@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "platform/sha256.h"
 #include "support/devicefixture.h"
+#include "support/errorcapture.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,17 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-template<typename F>
-QString tavoMessage(F &&f)
-{
-    try {
-        f();
-    } catch (const TavoError &error) {
-        return error.message();
-    }
-    return u"(no error)"_s;
-}
 
 // Backups live where the application keeps them; each test gets a fresh one.
 class BackupTest : public ::testing::Test

@@ -1,22 +1,13 @@
 #include "device/playlists.h"
 #include "platform/errors.h"
 #include "support/devicefixture.h"
+#include "support/errorcapture.h"
 
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-template<typename F>
-QString tavoMessage(F &&f)
-{
-    try {
-        f();
-    } catch (const TavoError &error) {
-        return error.message();
-    }
-    return u"(no error)"_s;
-}
 } // namespace
 
 TEST(Playlist, ExactBytesOfTheFile)

@@ -2,6 +2,7 @@
 #include "platform/errors.h"
 #include "platform/sha256.h"
 #include "support/devicefixture.h"
+#include "support/errorcapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,17 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-template<typename F>
-QString tavoMessage(F &&f)
-{
-    try {
-        f();
-    } catch (const TavoError &error) {
-        return error.message();
-    }
-    return u"(no error)"_s;
-}
 
 template<typename F>
 int posixCode(F &&f)

@@ -3,6 +3,7 @@
 #include "device/transfer.h"
 #include "platform/errors.h"
 #include "support/devicefixture.h"
+#include "support/errorcapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,17 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-template<typename F>
-QString tavoMessage(F &&f)
-{
-    try {
-        f();
-    } catch (const TavoError &error) {
-        return error.message();
-    }
-    return u"(no error)"_s;
-}
 
 struct FreeSpace {
     explicit FreeSpace(qint64 bytes)

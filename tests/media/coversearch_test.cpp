@@ -4,6 +4,7 @@
 #include "platform/http.h"
 #include "support/httpserver.h"
 #include "support/imagefixtures.h"
+#include "support/errorcapture.h"
 
 #include <QFile>
 #include <QThread>
@@ -44,17 +45,6 @@ QList<std::pair<QString, QString>> items(const HttpServer::Request &request)
                      QString::fromUtf8(QByteArray::fromPercentEncoding(item.mid(eq + 1)))});
     }
     return list;
-}
-
-template <typename F>
-QString tavoMessage(F &&call)
-{
-    try {
-        call();
-    } catch (const TavoError &error) {
-        return error.message();
-    }
-    return u"(no TavoError)"_s;
 }
 
 class CoverSearchTest : public ::testing::Test

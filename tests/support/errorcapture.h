@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/errors.h"
+
+#include <QString>
+
+// The Polish message of the TavoError a call throws, or "(no error)" when it
+// returns normally; other exceptions pass through so a test fails loudly.
+template<typename F>
+QString tavoMessage(F &&call)
+{
+    try {
+        call();
+    } catch (const TavoError &error) {
+        return error.message();
+    }
+    return QStringLiteral("(no error)");
+}
