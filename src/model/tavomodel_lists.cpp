@@ -1,0 +1,438 @@
+// The lists the library pages, the transfer bar and the device page show, and
+// the iPod model and finish drawn for the device.
+//
+// The library pages read these lists many times per frame, so each result is
+// kept until one of its inputs changes. Inputs are recognised without any
+// bookkeeping in the setters: the cache holds copies of the input lists and
+// sets, which share their data with the model's fields, so "unchanged" is a
+// pointer comparison, and any change of a field (a new list, or an in-place
+// edit, which detaches a shared list) shows at the next read.
+//
+// The work is split so that typing a search or switching a filter costs one
+// pass over the tracks: the grouping into albums and the sorted orders depend
+// only on the tracks (and the sort mode), and a stable sort followed by a
+// filter gives the same list as the filter followed by the stable sort.
+
+#include "model/tavomodel.h"
+
+#include "media/albumgrouping.h"
+#include "platform/defaults.h"
+#include "platform/text.h"
+
+#include <QCollator>
+#include <QHash>
+#include <algorithm>
+#include <array>
+#include <numeric>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class SortKind { artist, album, year, size };
+constexpr int sortKindCount = 4;
+
+SortKind sortKind(const QString &sortMode)
+{
+    if (sortMode == u"Album"_s)
+        return SortKind::album;
+    if (sortMode == u"Rok"_s)
+        return SortKind::year;
+    if (sortMode == u"Rozmiar"_s)
+        return SortKind::size;
+    return SortKind::artist; // "Wykonawca" and every other value
+}
+
+bool passesFormat(const Track &track, const QString &formatFilter)
+{
+    if (formatFilter == u"Wszystko"_s)
+        return true;
+    if (formatFilter == u"Pozostałe"_s)
+        return track.info.codec != u"MP3"_s && track.info.codec != u"FLAC"_s;
+    return track.info.codec == formatFilter;
+}
+
+bool passesResolution(const Track &track, bool hiResOnly)
+{
+    return !hiResOnly || track.info.bitDepth > 16 || track.info.sampleRate > 48000;
+}
+
+// The text the search looks in: artist, album and title joined by one space.
+QString searchText(const Track &track)
+{
+    return track.artist + u' ' + track.album + u' ' + track.title;
+}
+
+// The same folding as text::containsIgnoringCase, done once per track.
+QString foldedForSearch(const QString &s)
+{
+    return text::nfc(s).toUpper();
+}
+
+// Stable order of `count` items by a "comes before" predicate over indices.
+template <typename Before>
+std::vector<qsizetype> sortedIndices(qsizetype count, Before before)
+{
+    std::vector<qsizetype> order(static_cast<size_t>(count));
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    std::stable_sort(order.begin(), order.end(), before);
+    return order;
+}
+
+// Collation keys made once per item instead of once per comparison.
+std::vector<QCollatorSortKey> finderKeys(qsizetype count, const std::function<QString(qsizetype)> &textOf)
+{
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(size_t(count));
+    for (qsizetype i = 0; i < count; ++i)
+        keys.push_back(text::finderSortKey(textOf(i)));
+    return keys;
+}
+
+std::vector<qsizetype> trackOrder(const QList<Track> &tracks, SortKind kind)
+{
+    const qsizetype n = tracks.size();
+    switch (kind) {
+    case SortKind::album:
+    case SortKind::artist: {
+        const auto keys = finderKeys(n, [&](qsizetype i) {
+            const Track &t = tracks[i];
+            return (kind == SortKind::album ? t.album : t.artist) + t.title;
+        });
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+    }
+    case SortKind::year: {
+        // Newest year first; within a year, by title in plain order.
+        std::vector<QString> years, titles;
+        years.reserve(size_t(n));
+        titles.reserve(size_t(n));
+        for (const Track &t : tracks) {
+            years.push_back(text::nfc(t.info.year));
+            titles.push_back(text::nfc(t.title));
+        }
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) {
+            const int year = text::plainCompare(years[size_t(a)], years[size_t(b)]);
+            if (year != 0)
+                return year > 0;
+            return text::plainLess(titles[size_t(a)], titles[size_t(b)]);
+        });
+    }
+    case SortKind::size:
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) { return tracks[b].bytes < tracks[a].bytes; });
+    }
+    return {};
+}
+
+std::vector<qsizetype> albumOrder(const QList<Album> &albums, SortKind kind)
+{
+    const qsizetype n = albums.size();
+    switch (kind) {
+    case SortKind::album:
+    case SortKind::artist: {
+        const auto keys = finderKeys(n, [&](qsizetype i) {
+            const Album &a = albums[i];
+            return kind == SortKind::album ? a.title : a.artist + a.title;
+        });
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+    }
+    case SortKind::year: {
+        // Newest first by the first track's year; albums of one year keep their order.
+        std::vector<QString> years;
+        years.reserve(size_t(n));
+        for (const Album &a : albums)
+            years.push_back(a.tracks.isEmpty() ? QString() : text::nfc(a.tracks.first().info.year));
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) {
+            return text::plainCompare(years[size_t(a)], years[size_t(b)]) > 0;
+        });
+    }
+    case SortKind::size: {
+        std::vector<qint64> sizes;
+        sizes.reserve(size_t(n));
+        for (const Album &a : albums) {
+            qint64 sum = 0;
+            for (const Track &t : a.tracks)
+                sum += t.bytes;
+            sizes.push_back(sum);
+        }
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) { return sizes[size_t(b)] < sizes[size_t(a)]; });
+    }
+    }
+    return {};
+}
+
+// Everything computed from one list of active tracks.
+struct ListCache {
+    QList<Track> source; // shares its data with the field it was taken from
+    bool hasSource = false;
+    std::vector<QString> searchTexts; // folded; made on the first search
+    std::array<std::optional<std::vector<qsizetype>>, sortKindCount> trackOrders;
+    bool grouped = false;
+    QList<Album> groups;
+    std::vector<std::vector<qsizetype>> groupMembers; // per album: indices into source, -1 when not found
+    std::array<std::optional<std::vector<qsizetype>>, sortKindCount> albumOrders;
+
+    // What depends on the filters too.
+    bool hasFilter = false;
+    QString formatFilter;
+    bool hiResOnly = false;
+    QString search;
+    std::vector<char> matched; // per index of source
+
+    // The results, for the sort kind they were made for.
+    std::optional<SortKind> filteredKind, albumsKind;
+    QList<Track> filtered;
+    QList<Album> albums;
+
+    bool holds(const QList<Track> &active) const
+    {
+        return hasSource && source.isSharedWith(active) && source.size() == active.size();
+    }
+
+    void useFilters(const QString &format, bool hiRes, const QString &searchFor)
+    {
+        if (hasFilter && formatFilter == format && hiResOnly == hiRes && search == searchFor)
+            return;
+        hasFilter = true;
+        formatFilter = format;
+        hiResOnly = hiRes;
+        search = searchFor;
+        filteredKind.reset();
+        albumsKind.reset();
+
+        const qsizetype n = source.size();
+        QString needle;
+        if (!search.isEmpty()) {
+            needle = foldedForSearch(search);
+            if (searchTexts.empty()) {
+                searchTexts.reserve(size_t(n));
+                for (const Track &t : std::as_const(source))
+                    searchTexts.push_back(foldedForSearch(searchText(t)));
+            }
+        }
+        matched.assign(size_t(n), 0);
+        for (qsizetype i = 0; i < n; ++i) {
+            const Track &t = source.at(i);
+            matched[size_t(i)] = passesFormat(t, formatFilter) && passesResolution(t, hiResOnly)
+                                 && (search.isEmpty() || searchTexts[size_t(i)].contains(needle));
+        }
+    }
+
+    const std::vector<qsizetype> &orderOfTracks(SortKind kind)
+    {
+        auto &slot = trackOrders[size_t(kind)];
+        if (!slot)
+            slot = trackOrder(source, kind);
+        return *slot;
+    }
+
+    void group()
+    {
+        if (grouped)
+            return;
+        grouped = true;
+        groups = AlbumGrouping::albums(source);
+        QHash<QUuid, qsizetype> indexOf;
+        indexOf.reserve(source.size());
+        for (qsizetype i = 0; i < source.size(); ++i)
+            indexOf.insert(source.at(i).id, i);
+        groupMembers.resize(size_t(groups.size()));
+        for (qsizetype g = 0; g < groups.size(); ++g) {
+            for (const Track &t : groups.at(g).tracks)
+                groupMembers[size_t(g)].push_back(indexOf.value(t.id, -1));
+        }
+    }
+
+    const std::vector<qsizetype> &orderOfAlbums(SortKind kind)
+    {
+        auto &slot = albumOrders[size_t(kind)];
+        if (!slot)
+            slot = albumOrder(groups, kind);
+        return *slot;
+    }
+};
+
+// The transfer queue, from the library and the set of queued ids.
+struct QueueCache {
+    bool valid = false;
+    QList<Track> library; // shares its data with the field it was taken from
+    QSet<QUuid> ids;
+    QList<Track> queue;
+    qint64 bytes = 0;
+};
+
+} // namespace
+
+struct TavoModel::DerivedCache {
+    ListCache lists;
+    QueueCache queue;
+
+    // The list cache brought up to date with the active tracks and the filters.
+    ListCache &currentLists(const QList<Track> &active, const QString &format, bool hiRes, const QString &search)
+    {
+        if (!lists.holds(active)) {
+            lists = ListCache{};
+            lists.source = active;
+            lists.hasSource = true;
+        }
+        lists.useFilters(format, hiRes, search);
+        return lists;
+    }
+};
+
+TavoModel::DerivedCache &TavoModel::derived() const
+{
+    if (!m_derived)
+        m_derived = std::make_shared<DerivedCache>();
+    return *m_derived;
+}
+
+const QList<Track> &TavoModel::activeTracks() const
+{
+    return m_libraryOnDevice ? m_deviceTracks : m_tracks;
+}
+
+bool TavoModel::matches(const Track &track) const
+{
+    return passesFormat(track, m_formatFilter) && passesResolution(track, m_hiResOnly)
+           && (m_search.isEmpty() || text::containsIgnoringCase(searchText(track), m_search));
+}
+
+QList<Track> TavoModel::filteredTracks() const
+{
+    ListCache &cache = derived().currentLists(activeTracks(), m_formatFilter, m_hiResOnly, m_search);
+    const SortKind kind = sortKind(m_sortMode);
+    if (cache.filteredKind != kind) {
+        QList<Track> result;
+        for (qsizetype i : cache.orderOfTracks(kind)) {
+            if (cache.matched[size_t(i)])
+                result.append(cache.source.at(i));
+        }
+        cache.filtered = std::move(result);
+        cache.filteredKind = kind;
+    }
+    return cache.filtered;
+}
+
+QList<Album> TavoModel::albums() const
+{
+    ListCache &cache = derived().currentLists(activeTracks(), m_formatFilter, m_hiResOnly, m_search);
+    const SortKind kind = sortKind(m_sortMode);
+    if (cache.albumsKind != kind) {
+        cache.group();
+        QList<Album> result;
+        for (qsizetype g : cache.orderOfAlbums(kind)) {
+            const std::vector<qsizetype> &members = cache.groupMembers[size_t(g)];
+            const Album &album = cache.groups.at(g);
+            bool kept = false;
+            for (size_t k = 0; k < members.size() && !kept; ++k)
+                kept = members[k] >= 0 ? bool(cache.matched[size_t(members[k])]) : matches(album.tracks[qsizetype(k)]);
+            // A kept album keeps every one of its tracks, matching or not.
+            if (kept)
+                result.append(album);
+        }
+        cache.albums = std::move(result);
+        cache.albumsKind = kind;
+    }
+    return cache.albums;
+}
+
+QList<Track> TavoModel::queue() const
+{
+    QueueCache &cache = derived().queue;
+    if (!cache.valid || !cache.library.isSharedWith(m_tracks) || cache.library.size() != m_tracks.size()
+        || cache.ids != m_queued) {
+        cache.valid = true;
+        cache.library = m_tracks;
+        cache.ids = m_queued;
+        cache.queue.clear();
+        cache.bytes = 0;
+        if (!m_queued.isEmpty()) {
+            for (const Track &t : m_tracks) {
+                if (m_queued.contains(t.id)) {
+                    cache.queue.append(t);
+                    cache.bytes += t.bytes;
+                }
+            }
+        }
+    }
+    return cache.queue;
+}
+
+qint64 TavoModel::queueBytes() const
+{
+    queue();
+    return derived().queue.bytes;
+}
+
+TavoModel::OptionalTheme TavoModel::configuredTheme() const
+{
+    const auto wps = m_deviceConfig.constFind(u"wps"_s);
+    if (wps == m_deviceConfig.constEnd())
+        return std::nullopt;
+    const auto sbs = m_deviceConfig.constFind(u"sbs"_s);
+    const bool wantsSbs = sbs != m_deviceConfig.constEnd();
+
+    // Prefer the theme whose status bar matches too; then any with the same screen.
+    std::optional<Theme> sameWps;
+    for (const Theme &theme : m_themes) {
+        const auto settings = m_themeSettings.constFind(theme.url);
+        if (settings == m_themeSettings.constEnd())
+            continue;
+        const auto ownWps = settings->constFind(u"wps"_s);
+        if (ownWps == settings->constEnd() || *ownWps != *wps)
+            continue;
+        const auto ownSbs = settings->constFind(u"sbs"_s);
+        if (!wantsSbs || (ownSbs != settings->constEnd() && *ownSbs == *sbs))
+            return theme;
+        if (!sameWps)
+            sameWps = theme;
+    }
+    return sameWps;
+}
+
+IPodProfile TavoModel::deviceProfile() const
+{
+    if (!m_device)
+        return IPodProfile::placeholder();
+    if (const std::optional<QString> chosen = Defaults::string(u"appearance-"_s + m_device->root)) {
+        for (const IPodProfile &profile : IPodProfile::all()) {
+            if (profile.id == *chosen)
+                return profile;
+        }
+    }
+    const auto target = m_deviceInfo.constFind(u"Target"_s);
+    return IPodProfile::automatic(target == m_deviceInfo.constEnd() ? std::nullopt : std::optional<QString>(*target));
+}
+
+QString TavoModel::deviceFinish() const
+{
+    if (!m_device)
+        return u"white"_s;
+    if (const std::optional<QString> chosen = Defaults::string(u"finish-"_s + m_device->root))
+        return *chosen;
+    return deviceProfile().finish;
+}
+
+void TavoModel::storeDeviceChoice(const QString &prefix, const QString &value)
+{
+    if (!m_device)
+        return;
+    const QString key = prefix + m_device->root;
+    if (value == u"auto"_s)
+        Defaults::remove(key);
+    else
+        Defaults::setString(key, value);
+    // The choice lives in the settings, not in a published field: tell the views.
+    emit objectWillChange();
+}
+
+void TavoModel::setAppearance(const QString &value)
+{
+    storeDeviceChoice(u"appearance-"_s, value);
+}
+
+void TavoModel::setFinish(const QString &value)
+{
+    storeDeviceChoice(u"finish-"_s, value);
+}
