@@ -1,0 +1,108 @@
+#pragma once
+
+// How the model's operations run their long steps: a job on a worker thread
+// that returns a value or an error, and a continuation on the model's thread
+// that always arrives through the event loop (never inside the call that
+// started the job, and always behind the progress steps the job posted), and
+// never once the model is gone.
+
+#include "platform/errors.h"
+
+#include <QCoreApplication>
+#include <QFuture>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+namespace ModelTasks {
+
+// The result of a job: a value, or the error it threw.
+template <typename T>
+struct Outcome {
+    std::optional<T> value;
+    std::exception_ptr error;
+    bool ok() const { return !error; }
+    QString errorText() const { return describe(error); }
+};
+
+// Jobs without a value report this.
+struct Done {};
+
+// Requests that may wait 25 or 35 seconds for a server get threads of their
+// own, so they never hold up file work in the global pool.
+inline QThreadPool *networkPool()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool(QCoreApplication::instance());
+        p->setMaxThreadCount(4);
+        return p;
+    }();
+    return pool;
+}
+
+inline QThreadPool *filePool() { return QThreadPool::globalInstance(); }
+
+// Runs f on the main thread, through the event loop, unless the application is gone.
+template <typename F>
+void post(F f)
+{
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, std::move(f), Qt::QueuedConnection);
+}
+
+// Runs job on pool and hands its outcome to done on context's thread. When
+// context is gone by then, done never runs.
+template <typename Job, typename DoneFn>
+void run(QObject *context, QThreadPool *pool, Job job, DoneFn done)
+{
+    using Raw = std::invoke_result_t<Job>;
+    using Value = std::conditional_t<std::is_void_v<Raw>, Done, Raw>;
+    // Errors are caught inside the job, so a platform error of any type arrives
+    // as itself rather than wrapped as an unhandled exception.
+    QFuture<Outcome<Value>> future = QtConcurrent::run(pool, [job = std::move(job)]() mutable -> Outcome<Value> {
+        try {
+            if constexpr (std::is_void_v<Raw>) {
+                job();
+                return {Done{}, nullptr};
+            } else {
+                return {job(), nullptr};
+            }
+        } catch (...) {
+            return {std::nullopt, std::current_exception()};
+        }
+    });
+    // The hand-over runs on the worker and posts to the application object: a
+    // continuation bound to the context itself would, in this Qt, assert when
+    // the context is destroyed before the job ends (a model closed while a
+    // gallery request still runs).
+    QPointer<QObject> guard(context);
+    future.then([guard, done = std::move(done)](const Outcome<Value> &outcome) mutable {
+        post([guard, done = std::move(done), outcome]() mutable {
+            if (guard)
+                done(outcome);
+        });
+    });
+}
+
+// A progress report from a worker, applied on the main thread when the target
+// still exists. The guard is made on the main thread; workers only copy it.
+template <typename Target, typename Apply>
+std::function<void(int, int)> progressPoster(Target *target, Apply apply)
+{
+    QPointer<Target> guard(target);
+    return [guard, apply](int done, int total) {
+        post([guard, apply, done, total] {
+            if (guard)
+                apply(guard.data(), done, total);
+        });
+    };
+}
+
+} // namespace ModelTasks

@@ -1,0 +1,188 @@
+// Giving an album a cover: the album's current artwork again, a picture the
+// user picks, or the front cover of an online search result. The shared step
+// converts the picture for Rockbox, writes it onto the device when the device
+// side is meant, caches it on the computer, remembers it for later imports and
+// shows it on the album's tracks at once.
+
+#include "model/tavomodel.h"
+
+#include "localization/applocalizer.h"
+#include "media/artwork.h"
+#include "media/coversearch.h"
+#include "model/modeltasks.h"
+#include "platform/appfolders.h"
+#include "platform/defaults.h"
+#include "platform/paths.h"
+#include "platform/sha256.h"
+
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString trackCoverKey(const Track &track)
+{
+    return track.artist + QChar(u'\0') + track.album + QChar(u'\0') + paths::parent(track.url);
+}
+
+// The whole file, or none when it cannot be read.
+std::optional<QByteArray> readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+void TavoModel::applyArtwork(const Album &album, const QByteArray &data, bool onDevice,
+                             const std::optional<QString> &root, ArtworkApplied done)
+{
+    QStringList files;
+    files.reserve(album.tracks.size());
+    for (const Track &track : album.tracks)
+        files.append(track.url);
+
+    ModelTasks::run(
+        this, ModelTasks::filePool(),
+        [data, onDevice, root, files]() -> QByteArray {
+            const QByteArray jpeg = Artwork::baselineJPEG(data);
+            if (onDevice) {
+                if (!root)
+                    throw TavoError(u"Podłącz iPoda."_s);
+                Artwork::install(jpeg, files, *root, AppFolders::backups());
+            }
+            return jpeg;
+        },
+        [this, album, onDevice, done](const ModelTasks::Outcome<QByteArray> &outcome) {
+            if (!outcome.ok()) {
+                done(outcome.errorText());
+                return;
+            }
+            const QByteArray &jpeg = *outcome.value;
+            QString cached;
+            try {
+                cached = Artwork::cache(jpeg, sha256::hex(album.id().toUtf8()));
+            } catch (const std::exception &error) {
+                // What reached the device stays there; nothing here changes.
+                done(describe(error));
+                return;
+            }
+
+            // Later imports of these folders find the cover again through these entries.
+            QMap<QString, QString> overrides = Defaults::stringMap(u"artworkOverrides"_s).value_or(QMap<QString, QString>());
+            overrides.insert(album.id(), cached);
+            for (const Track &track : album.tracks)
+                overrides.insert(trackCoverKey(track), cached);
+            Defaults::setStringMap(u"artworkOverrides"_s, overrides);
+
+            UuidSet ids;
+            for (const Track &track : album.tracks)
+                ids.insert(track.id);
+            QList<Track> side = onDevice ? m_deviceTracks : m_tracks;
+            bool changed = false;
+            for (Track &track : side) {
+                if (ids.contains(track.id)) {
+                    track.artwork = jpeg;
+                    changed = true;
+                }
+            }
+            if (changed) {
+                if (onDevice)
+                    setDeviceTracks(side);
+                else
+                    setTracks(side);
+            }
+            done(std::nullopt);
+        });
+}
+
+void TavoModel::saveCoverSource(const CoverCandidate &candidate, const Album &album)
+{
+    QMap<QString, QString> sources = Defaults::stringMap(u"coverSources"_s).value_or(QMap<QString, QString>());
+    sources.insert(album.id(), candidate.pageURL().toString());
+    Defaults::setStringMap(u"coverSources"_s, sources);
+}
+
+void TavoModel::downloadCover(const CoverCandidate &candidate, const Album &album, std::optional<bool> onDeviceOverride)
+{
+    if (m_busy)
+        return;
+    const bool onDevice = onDeviceOverride.value_or(m_libraryOnDevice);
+    const std::optional<QString> root = m_device ? std::optional<QString>(m_device->root) : std::nullopt;
+    setBusy(true);
+    setProgress(0);
+    setStatus(u"Pobieram okładkę…"_s);
+
+    const auto fail = [this](const QString &error) {
+        setStatus(u"Nie udało się pobrać okładki: "_s + error);
+        setBusy(false);
+        refresh();
+    };
+    ModelTasks::run(
+        this, ModelTasks::networkPool(), [candidate] { return CoverSearch::shared().image(candidate); },
+        [this, candidate, album, onDevice, root, fail](const ModelTasks::Outcome<QByteArray> &image) {
+            if (!image.ok()) {
+                fail(image.errorText());
+                return;
+            }
+            applyArtwork(album, *image.value, onDevice, root,
+                         [this, candidate, album, onDevice, fail](const std::optional<QString> &error) {
+                             if (error) {
+                                 fail(*error);
+                                 return;
+                             }
+                             saveCoverSource(candidate, album);
+                             setStatus(onDevice ? u"Pobrano i zapisano okładkę na iPodzie."_s
+                                                : u"Pobrano okładkę; zostanie wgrana razem z albumem."_s);
+                             setBusy(false);
+                             refresh();
+                         });
+        });
+}
+
+void TavoModel::chooseArtwork(const Album &album, bool current, std::optional<bool> onDeviceOverride)
+{
+    if (m_busy)
+        return;
+    QByteArray data;
+    if (current) {
+        const auto withArt = std::find_if(album.tracks.cbegin(), album.tracks.cend(),
+                                          [](const Track &track) { return track.artwork.has_value(); });
+        if (withArt == album.tracks.cend())
+            return;
+        data = *withArt->artwork;
+    } else {
+        if (!m_imageChooser)
+            return;
+        const std::optional<QString> chosen = m_imageChooser(AppLocalizer::display(u"Dodaj okładkę"_s));
+        if (!chosen || chosen->isEmpty())
+            return;
+        const std::optional<QByteArray> bytes = readFile(*chosen);
+        if (!bytes)
+            return;
+        data = *bytes;
+    }
+
+    const bool onDevice = onDeviceOverride.value_or(m_libraryOnDevice);
+    const std::optional<QString> root = m_device ? std::optional<QString>(m_device->root) : std::nullopt;
+    setBusy(true);
+    setStatus(u"Przygotowuję okładkę…"_s);
+
+    applyArtwork(album, data, onDevice, root, [this, onDevice](const std::optional<QString> &error) {
+        if (error) {
+            setAlert(*error);
+            setStatus(u"Nie udało się zapisać okładki"_s);
+        } else {
+            setStatus(onDevice ? u"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na Macu."_s
+                               : u"Okładka przygotowana; zostanie wgrana razem z albumem."_s);
+        }
+        setBusy(false);
+        refresh();
+    });
+}

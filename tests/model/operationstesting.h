@@ -1,0 +1,107 @@
+#pragma once
+
+// Shared ground of the model operation tests: a temporary device folder, the
+// application's data folder beside it, a loopback server standing in for every
+// online service, library tracks made from real audio files, and waiting on
+// the event loop for an operation to end.
+
+#include "modeltesting.h"
+
+#include "device/device.h"
+#include "media/coversearch.h"
+#include "platform/appfolders.h"
+#include "platform/http.h"
+#include "support/devicefixture.h"
+#include "support/httpserver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <functional>
+
+// Runs the event loop until the condition holds; false after 60 s.
+inline bool waitUntil(const std::function<bool()> &condition)
+{
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    timeout.start(60'000);
+    while (!condition()) {
+        if (!timeout.isActive())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+inline QString testAudioFile(const QString &name)
+{
+    return QStringLiteral(VONTARO_TEST_DATA_DIR "/audio/") + name;
+}
+
+// A library track on a real audio file copied to `path` (folders made on the way).
+inline Track libraryTrack(const QString &path, const QString &artist, const QString &album, qint64 disc = 0,
+                          qint64 number = 0, std::optional<QByteArray> artwork = std::nullopt,
+                          const QString &fixture = QStringLiteral("tagged.mp3"))
+{
+    QDir().mkpath(QFileInfo(path).path());
+    if (!QFileInfo::exists(path)) {
+        EXPECT_TRUE(QFile::copy(testAudioFile(fixture), path)) << path.toStdString();
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    Track track;
+    track.id = QUuid::createUuid();
+    track.url = path;
+    track.title = QFileInfo(path).completeBaseName();
+    track.artist = artist;
+    track.album = album;
+    track.artwork = std::move(artwork);
+    track.bytes = QFileInfo(path).size();
+    track.info.discNumber = disc;
+    track.info.trackNumber = number;
+    return track;
+}
+
+class OperationsTest : public ModelTest
+{
+protected:
+    void SetUp() override
+    {
+        ModelTest::SetUp();
+        // Application Support lives beside the device, on the "computer".
+        AppFolders::setApplicationSupportOverride(device.outside(QStringLiteral("Support/Vontaro")));
+        ServiceBase::setThemeGallery(server.base());
+        ServiceBase::setCoverArtArchive(server.base());
+        ServiceBase::setMusicBrainz(server.base());
+        CoverSearch::shared().resetForTesting();
+        CoverSearch::shared().setTimingForTesting({std::chrono::milliseconds(0), std::chrono::milliseconds(10)});
+        model = makeModel();
+        // The start-up refresh ends first, so that every later refresh really runs.
+        ASSERT_TRUE(waitUntil([&] { return !model->refreshing(); }));
+    }
+
+    void TearDown() override
+    {
+        model.reset();
+        ServiceBase::reset();
+        CoverSearch::shared().resetForTesting();
+        DeviceCapacity::setProbe({});
+        AppFolders::setApplicationSupportOverride(QString());
+        ModelTest::TearDown();
+    }
+
+    // Makes the temporary folder the current device.
+    void connectDevice() { model->select(Device::inspect(device.root())); }
+
+    QString library(const QString &relative) const { return device.outside(QStringLiteral("Library/") + relative); }
+    QString support(const QString &relative) const
+    {
+        return device.outside(QStringLiteral("Support/Vontaro/") + relative);
+    }
+
+    DeviceFixture device;
+    HttpServer server;
+    std::unique_ptr<TavoModel> model;
+};
