@@ -1,0 +1,109 @@
+#include "model/tavomodel.h"
+
+#include "localization/applocalizer.h"
+#include "model/importscan.h"
+#include "model/modeltasks.h"
+#include "platform/defaults.h"
+#include "platform/paths.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+using namespace Qt::StringLiterals;
+
+void TavoModel::importMusic()
+{
+    if (!m_filesChooser)
+        return;
+    const std::optional<QStringList> chosen = m_filesChooser(AppLocalizer::display(u"Dodaj muzykę"_s));
+    if (!chosen)
+        return;
+    importURLs(*chosen, false, true);
+}
+
+void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueue)
+{
+    if (m_busy)
+        return;
+    setBusy(true);
+    setStatus(u"Odczytuję albumy…"_s);
+    setProgress(0);
+    // Device tracks belong to the device read; see deviceImportIsCurrent().
+    if (fromDevice)
+        m_deviceImportRoot = m_device ? m_device->root : QString();
+
+    // The scan works on its own copies of what it needs from the model.
+    QSet<QString> knownPaths;
+    for (const Track &track : fromDevice ? m_deviceTracks : m_tracks)
+        knownPaths.insert(paths::standardized(track.url));
+    const QMap<QString, QString> overrides = Defaults::stringMap(u"artworkOverrides"_s).value_or(QMap<QString, QString>());
+
+    // Progress is posted and never awaited; every step is queued before the
+    // finishing continuation, and the main thread runs them in that order.
+    ImportScan::ProgressPost post = [this](qsizetype position, qsizetype total) {
+        QMetaObject::invokeMethod(
+            this, [this, position, total] { showImportProgress(position, total); }, Qt::QueuedConnection);
+    };
+    m_importScan = QtConcurrent::run(QThreadPool::globalInstance(), [urls, knownPaths, overrides, post] {
+        return ImportScan::run(urls, knownPaths, overrides, post);
+    });
+    // The hand-over runs where the scan ends and posts the finish to the main
+    // thread, behind every progress step already queued. A continuation bound
+    // to the model itself is avoided: in this Qt it asserts when the model is
+    // destroyed first, and it runs at once, ahead of the queued steps, when the
+    // scan has already ended as it is attached.
+    QPointer<TavoModel> guard(this);
+    m_importScan.then([guard, fromDevice, enqueue](QFuture<QList<Track>> scan) {
+        // The scan reports no errors; should it ever throw, the import still ends
+        // (with what it has: nothing) rather than leaving the model busy for good.
+        QList<Track> found;
+        try {
+            found = scan.result();
+        } catch (...) {
+        }
+        ModelTasks::post([guard, found, fromDevice, enqueue] {
+            if (guard)
+                guard->finishImport(found, fromDevice, enqueue);
+        });
+    });
+}
+
+void TavoModel::showImportProgress(qsizetype position, qsizetype total)
+{
+    const qsizetype done = position + 1;
+    setProgress(double(done) / double(std::max<qsizetype>(total, 1)));
+    setStatus(u"Odczytuję utwory: "_s + QString::number(done) + u" / "_s + QString::number(total));
+}
+
+void TavoModel::finishImport(const QList<Track> &found, bool fromDevice, bool enqueue)
+{
+    if (fromDevice && !deviceImportIsCurrent()) {
+        // Read for a device that is no longer current: the tracks belong to no list,
+        // and the status keeps what the device change said.
+        setBusy(false);
+        return;
+    }
+    if (fromDevice) {
+        setDeviceTracks(m_deviceTracks + found);
+    } else {
+        setTracks(m_tracks + found);
+        if (enqueue) {
+            UuidSet queued = m_queued;
+            for (const Track &track : found)
+                queued.insert(track.id);
+            setQueued(queued);
+        }
+        QStringList libraryPaths;
+        libraryPaths.reserve(m_tracks.size());
+        for (const Track &track : m_tracks)
+            libraryPaths.append(track.url);
+        Defaults::setStringList(u"libraryPaths"_s, libraryPaths);
+        setLibraryOnDevice(false);
+    }
+    forgetDuplicates();
+    setBusy(false);
+    setStatus(found.isEmpty() ? u"Nie znaleziono nowych plików audio"_s
+                              : u"Odczytano utwory: "_s + QString::number(found.size()));
+}

@@ -1,0 +1,225 @@
+#include "model/tavomodel.h"
+#include "modeltesting.h"
+
+#include "platform/defaults.h"
+#include "support/qtprinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+using StateTest = ModelTest;
+
+// Counts the emissions of one signal.
+template <typename Signal>
+std::shared_ptr<int> countSignal(TavoModel *model, Signal signal)
+{
+    auto count = std::make_shared<int>(0);
+    QObject::connect(model, signal, model, [count] { ++*count; });
+    return count;
+}
+
+QString copyFixture(const QString &name, const QString &folder)
+{
+    const QString source = QStringLiteral(VONTARO_SHARED_DIR "/corpus/audio/") + name;
+    QDir().mkpath(folder);
+    const QString target = folder + u'/' + name;
+    EXPECT_TRUE(QFile::copy(source, target)) << target.toStdString();
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    return target;
+}
+
+TEST_F(StateTest, EmptySettingsGiveTheDefaults)
+{
+    auto model = makeModel();
+    EXPECT_EQ(model->viewMode(), u"Albumy"_s);
+    EXPECT_EQ(model->sortMode(), u"Wykonawca"_s);
+    EXPECT_EQ(model->tileSize(), 170);
+    EXPECT_EQ(model->section(), Section::music);
+    EXPECT_EQ(model->status(), u"Gotowy na Twoją muzykę"_s);
+    EXPECT_EQ(model->formatFilter(), u"Wszystko"_s);
+    EXPECT_EQ(model->duplicateStatus(), u"Duplikaty nie zostały jeszcze sprawdzone."_s);
+    EXPECT_EQ(model->playlistName(), u"Moja playlista"_s);
+    EXPECT_TRUE(model->tracks().isEmpty());
+    EXPECT_TRUE(model->deviceTracks().isEmpty());
+    EXPECT_TRUE(model->queued().isEmpty());
+    EXPECT_TRUE(model->devices().isEmpty());
+    EXPECT_FALSE(model->device().has_value());
+    EXPECT_FALSE(model->busy());
+    EXPECT_EQ(model->progress(), 0);
+    EXPECT_FALSE(model->alert().has_value());
+    EXPECT_FALSE(model->libraryOnDevice());
+    EXPECT_FALSE(model->hiResOnly());
+    EXPECT_FALSE(model->showCoverFlow());
+    EXPECT_TRUE(model->themePreviewStatus().isEmpty());
+    EXPECT_FALSE(model->contentGeneration().isNull());
+    ASSERT_NE(model->playback(), nullptr);
+    EXPECT_FALSE(model->playback()->playing());
+    EXPECT_EQ(model->playback()->volume(), 0.6);
+    // Reading the defaults writes nothing back.
+    EXPECT_FALSE(Defaults::contains(u"viewMode"_s));
+    EXPECT_FALSE(Defaults::contains(u"tileSize"_s));
+}
+
+TEST_F(StateTest, EnglishInterfaceTranslatesThePlaylistNameOnce)
+{
+    AppLocalizer::setPreferredLanguages([] { return QStringList{u"en-GB"_s}; });
+    auto model = makeModel();
+    const QString english = AppLocalizer::translateEnglish(u"Moja playlista"_s, 0);
+    EXPECT_NE(english, u"Moja playlista"_s);
+    EXPECT_EQ(model->playlistName(), english);
+
+    // A later change of language leaves the name as it was.
+    AppLocalizer::setPreferredLanguages([] { return QStringList{u"pl-PL"_s}; });
+    EXPECT_EQ(model->playlistName(), english);
+}
+
+TEST_F(StateTest, StoredViewSettingsAreRestored)
+{
+    struct Case {
+        std::optional<double> stored;
+        double expected;
+    };
+    const Case cases[] = {{std::nullopt, 170}, {0, 170}, {-5, 170}, {200, 200}, {96.5, 96.5}};
+    for (const Case &c : cases) {
+        Defaults::clear();
+        if (c.stored)
+            Defaults::setNumber(u"tileSize"_s, *c.stored);
+        auto model = makeModel();
+        EXPECT_EQ(model->tileSize(), c.expected) << (c.stored ? *c.stored : -1);
+    }
+
+    // Any stored text is used unchanged, even one the views don't offer.
+    Defaults::setString(u"viewMode"_s, u"Kafelki"_s);
+    Defaults::setString(u"sortMode"_s, u"Rok"_s);
+    Defaults::reload();
+    auto model = makeModel();
+    EXPECT_EQ(model->viewMode(), u"Kafelki"_s);
+    EXPECT_EQ(model->sortMode(), u"Rok"_s);
+}
+
+TEST_F(StateTest, ViewSettingsAreSavedOnEveryAssignment)
+{
+    auto model = makeModel();
+    const auto tileSpy = countSignal(model.get(), &TavoModel::tileSizeChanged);
+    const auto sortSpy = countSignal(model.get(), &TavoModel::sortModeChanged);
+    const auto viewSpy = countSignal(model.get(), &TavoModel::viewModeChanged);
+
+    model->setTileSize(200);
+    model->setSortMode(u"Rok"_s);
+    model->setViewMode(u"Utwory"_s);
+    EXPECT_EQ(Defaults::number(u"tileSize"_s), 200);
+    EXPECT_EQ(Defaults::string(u"sortMode"_s), u"Rok"_s);
+    EXPECT_EQ(Defaults::string(u"viewMode"_s), u"Utwory"_s);
+
+    // Assigning the value it already holds still writes it and still notifies.
+    Defaults::clear();
+    model->setTileSize(200);
+    model->setSortMode(u"Rok"_s);
+    model->setViewMode(u"Utwory"_s);
+    EXPECT_EQ(Defaults::number(u"tileSize"_s), 200);
+    EXPECT_EQ(Defaults::string(u"sortMode"_s), u"Rok"_s);
+    EXPECT_EQ(Defaults::string(u"viewMode"_s), u"Utwory"_s);
+    EXPECT_EQ(*tileSpy, 2);
+    EXPECT_EQ(*sortSpy, 2);
+    EXPECT_EQ(*viewSpy, 2);
+
+    // The values reach the settings store, not only the in-memory copy.
+    Defaults::reload();
+    auto next = makeModel();
+    EXPECT_EQ(next->tileSize(), 200);
+    EXPECT_EQ(next->sortMode(), u"Rok"_s);
+    EXPECT_EQ(next->viewMode(), u"Utwory"_s);
+}
+
+TEST_F(StateTest, PlainPropertiesNotifyOnEveryAssignmentAndSaveNothing)
+{
+    auto model = makeModel();
+    const auto searchSpy = countSignal(model.get(), &TavoModel::searchChanged);
+    const auto sectionSpy = countSignal(model.get(), &TavoModel::sectionChanged);
+    model->setSearch(u"abc"_s);
+    model->setSearch(u"abc"_s);
+    model->setSection(Section::themes);
+    EXPECT_EQ(*searchSpy, 2);
+    EXPECT_EQ(*sectionSpy, 1);
+    EXPECT_EQ(model->search(), u"abc"_s);
+    EXPECT_EQ(model->section(), Section::themes);
+    EXPECT_FALSE(Defaults::contains(u"search"_s));
+    EXPECT_FALSE(Defaults::contains(u"section"_s));
+}
+
+TEST_F(StateTest, SwitchingTheLibrarySideForgetsDuplicateFindings)
+{
+    auto model = makeModel();
+    const QList<QualityIssue> findings = {QualityIssue{u"Duplikaty"_s, u"a.flac"_s, u"2 pliki"_s, {}}};
+    auto findingsKept = [&] {
+        model->setDuplicateIssues(findings);
+        model->setDuplicateStatus(u"Znaleziono duplikaty: 1"_s);
+    };
+
+    findingsKept();
+    model->setLibraryOnDevice(false); // unchanged: the findings stay
+    EXPECT_EQ(model->duplicateIssues().size(), 1);
+    EXPECT_EQ(model->duplicateStatus(), u"Znaleziono duplikaty: 1"_s);
+
+    model->setLibraryOnDevice(true);
+    EXPECT_TRUE(model->duplicateIssues().isEmpty());
+    EXPECT_EQ(model->duplicateStatus(), u"Duplikaty nie zostały jeszcze sprawdzone."_s);
+
+    findingsKept();
+    model->setLibraryOnDevice(true);
+    EXPECT_EQ(model->duplicateIssues().size(), 1);
+    model->setLibraryOnDevice(false);
+    EXPECT_TRUE(model->duplicateIssues().isEmpty());
+}
+
+TEST_F(StateTest, LibraryIsRestoredOnlyWhenAskedAndOnlyFromPathsThatExist)
+{
+    QTemporaryDir dir;
+    const QString kept = copyFixture(u"min.mp3"_s, dir.path() + u"/Artist/Album"_s);
+    const QString gone = dir.path() + u"/Artist/Album/gone.mp3"_s;
+    Defaults::setStringList(u"libraryPaths"_s, {gone, kept});
+
+    {
+        auto model = makeModel(false);
+        EXPECT_FALSE(model->busy());
+        EXPECT_EQ(model->status(), u"Gotowy na Twoją muzykę"_s);
+        EXPECT_TRUE(model->tracks().isEmpty());
+    }
+
+    auto model = makeModel(true);
+    EXPECT_TRUE(model->busy());
+    EXPECT_EQ(model->status(), u"Odczytuję albumy…"_s);
+    ASSERT_TRUE(waitUntilIdle(*model));
+    ASSERT_EQ(model->tracks().size(), 1);
+    EXPECT_EQ(model->tracks().first().url, kept);
+    // A restore does not queue anything, and the saved list forgets the gone file.
+    EXPECT_TRUE(model->queued().isEmpty());
+    EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), QStringList{kept});
+    EXPECT_EQ(model->status(), u"Odczytano utwory: 1"_s);
+}
+
+TEST_F(StateTest, NothingToRestoreStartsNoImport)
+{
+    struct Case {
+        const char *name;
+        QStringList stored;
+    };
+    const Case cases[] = {
+        {"all missing", {u"/nonexistent/one.mp3"_s, u"/nonexistent/two"_s}},
+        // An empty or relative entry would otherwise name the working folder.
+        {"empty and relative", {QString(), u"Music"_s, u"."_s}},
+        {"empty list", {}},
+    };
+    for (const Case &c : cases) {
+        Defaults::clear();
+        Defaults::setStringList(u"libraryPaths"_s, c.stored);
+        auto model = makeModel(true);
+        EXPECT_FALSE(model->busy()) << c.name;
+        EXPECT_EQ(model->status(), u"Gotowy na Twoją muzykę"_s) << c.name;
+    }
+}
+
+} // namespace
