@@ -1,4 +1,5 @@
 #include "media/artwork.h"
+#include "model/records.h"
 
 #include "device/cleanup.h"
 #include "device/device.h"
@@ -17,16 +18,11 @@ using namespace Qt::StringLiterals;
 namespace Artwork {
 namespace {
 
-// The file extensions that count as audio when deciding whether a folder holds
-// other albums' music. The library import keeps the same thirteen; the two lists
-// live apart only because the device layer may not reach up into the model.
+// Whether a folder entry is another track, when deciding whether a folder
+// holds other albums' music.
 bool isAudioName(const QString &name)
 {
-    static const QSet<QString> extensions = {
-        u"mp3"_s, u"flac"_s, u"m4a"_s, u"aac"_s, u"ogg"_s, u"opus"_s, u"wav"_s,
-        u"aiff"_s, u"aif"_s, u"alac"_s, u"ape"_s, u"wv"_s, u"mpc"_s,
-    };
-    return !name.startsWith(u'.') && extensions.contains(paths::extension(name).toLower());
+    return !name.startsWith(u'.') && hasAudioExtension(name);
 }
 
 QString perTrackImage(const QString &track)

@@ -16,15 +16,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-bool hasAudioExtension(const QString &path)
-{
-    return TavoModel::audioExtensions().contains(paths::extension(path).toLower());
-}
-
-} // namespace
-
 QStringList scanAudio(const QStringList &urls)
 {
     QStringList found;

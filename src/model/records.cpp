@@ -77,3 +77,17 @@ std::optional<Section> fromRawValue(const QString &raw)
 }
 
 } // namespace sections
+
+const QSet<QString> &audioExtensions()
+{
+    static const QSet<QString> extensions = {
+        u"mp3"_s, u"flac"_s, u"m4a"_s,  u"aac"_s, u"ogg"_s, u"opus"_s, u"wav"_s,
+        u"aiff"_s, u"aif"_s, u"alac"_s, u"ape"_s, u"wv"_s,  u"mpc"_s,
+    };
+    return extensions;
+}
+
+bool hasAudioExtension(const QString &path)
+{
+    return audioExtensions().contains(paths::extension(path).toLower());
+}

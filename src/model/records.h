@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <QSet>
 #include <QUuid>
 #include <array>
 #include <optional>
@@ -45,6 +46,11 @@ struct Album {
     // Tracks split by the disc number of their grouping description, ascending.
     QList<AlbumDisc> discs() const;
 };
+
+// The lower-case file extensions the library treats as audio (13 of them).
+const QSet<QString> &audioExtensions();
+// True when the path's extension, lower-cased, is one of them.
+bool hasAudioExtension(const QString &path);
 
 enum class Section { device, music, playlists, themes, backups, quality, guide };
 

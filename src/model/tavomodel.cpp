@@ -45,11 +45,7 @@ TavoModel::~TavoModel()
 
 const QSet<QString> &TavoModel::audioExtensions()
 {
-    static const QSet<QString> extensions = {
-        u"mp3"_s, u"flac"_s, u"m4a"_s,  u"aac"_s, u"ogg"_s, u"opus"_s, u"wav"_s,
-        u"aiff"_s, u"aif"_s, u"alac"_s, u"ape"_s, u"wv"_s,  u"mpc"_s,
-    };
-    return extensions;
+    return ::audioExtensions();
 }
 
 void TavoModel::restoreLibrary()
