@@ -1,0 +1,100 @@
+// Repairing covers without asking: every album that the collection checks
+// report under "Okładki" and that still carries a picture gets that picture
+// again, converted to the 500 × 500 baseline JPEG Rockbox shows (and written
+// to the device when the device side is shown). Albums go one at a time; a
+// failing album is counted and the run goes on.
+
+#include "model/tavomodel.h"
+
+#include "media/albumgrouping.h"
+#include "media/collectionquality.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+struct TavoModel::CoverRepairRun {
+    struct Target {
+        Album album;
+        QByteArray image; // the album's first picture, in album order
+    };
+    QList<Target> targets; // fixed when the run starts
+    bool onDevice = false;
+    std::optional<QString> root;
+    qsizetype done = 0;
+    int repaired = 0;
+    int failed = 0;
+};
+
+void TavoModel::repairAvailableCovers()
+{
+    if (m_busy)
+        return;
+    const QList<Track> &active = activeTracks();
+    const std::optional<QString> deviceRoot =
+        m_libraryOnDevice && m_device ? std::optional<QString>(m_device->root) : std::nullopt;
+
+    UuidSet concerned;
+    for (const QualityIssue &issue : CollectionQuality::inspect(active, deviceRoot)) {
+        if (issue.kind != u"Okładki"_s)
+            continue;
+        for (const Track &track : issue.tracks)
+            concerned.insert(track.id);
+    }
+
+    auto run = std::make_shared<CoverRepairRun>();
+    for (const Album &album : AlbumGrouping::albums(active)) {
+        const bool reported = std::any_of(album.tracks.cbegin(), album.tracks.cend(),
+                                          [&](const Track &track) { return concerned.contains(track.id); });
+        if (!reported)
+            continue;
+        const auto withArt = std::find_if(album.tracks.cbegin(), album.tracks.cend(),
+                                          [](const Track &track) { return track.artwork.has_value(); });
+        // Without any picture there is nothing to repair from; the user picks one.
+        if (withArt == album.tracks.cend())
+            continue;
+        run->targets.append({album, *withArt->artwork});
+    }
+
+    if (run->targets.isEmpty()) {
+        setAlert(u"Brak dostępnych obrazów do automatycznej naprawy. Przy brakującej okładce wybierz plik obrazu."_s);
+        return;
+    }
+
+    run->onDevice = m_libraryOnDevice;
+    run->root = m_device ? std::optional<QString>(m_device->root) : std::nullopt;
+    setBusy(true);
+    setProgress(0);
+    setStatus(u"Naprawiam dostępne okładki…"_s);
+    repairNextCover(run);
+}
+
+void TavoModel::repairNextCover(const std::shared_ptr<CoverRepairRun> &run)
+{
+    if (run->done == run->targets.size()) {
+        setBusy(false);
+        const QString summary = u"Naprawione albumy: "_s + QString::number(run->repaired)
+                                + u". Nie udało się naprawić: "_s + QString::number(run->failed) + u"."_s;
+        setStatus(summary);
+        setAlert(summary + u"\n"_s
+                 + (run->onDevice ? u"Poprzednie obrazy z iPoda mają kopię na Macu."_s
+                                  : u"Okładki są gotowe do wgrania razem z albumami."_s)
+                 + u"\n"_s + u"Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki."_s);
+        refresh();
+        return;
+    }
+
+    const CoverRepairRun::Target &target = run->targets[run->done];
+    applyArtwork(target.album, target.image, run->onDevice, run->root,
+                 [this, run](const std::optional<QString> &error) {
+                     // The reason of a failure is not shown: the summary counts it
+                     // and the advice sends the user to choose a new picture.
+                     if (error)
+                         ++run->failed;
+                     else
+                         ++run->repaired;
+                     ++run->done;
+                     setProgress(double(run->done) / double(run->targets.size()));
+                     repairNextCover(run);
+                 });
+}
