@@ -1,10 +1,13 @@
 #include "platform/defaults.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
 #include <QUrl>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +42,108 @@ QString callerKey(const QString &stored)
     return QUrl::fromPercentEncoding(stored.toLatin1());
 }
 
+// Writes reach the settings file on a thread of their own, in order and
+// coalesced: rewriting the whole file for every assignment (a slider, a saved
+// library of thousands of paths) must not stall the window. The in-memory copy
+// is the truth for readers; the file catches up.
+class Writer
+{
+public:
+    ~Writer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void set(const QString &key, std::optional<QVariant> value)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            startLocked();
+            m_pending.insert(key, std::move(value));
+        }
+        m_wake.notify_all();
+    }
+
+    void clearAll()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            startLocked();
+            m_pending.clear();
+            m_clear = true;
+        }
+        m_wake.notify_all();
+    }
+
+    void flush()
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_pending.isEmpty() && !m_clear && !m_writing; });
+    }
+
+private:
+    void startLocked()
+    {
+        if (!m_thread.joinable()) {
+            m_thread = std::thread([this] { loop(); });
+            // Everything assigned reaches the file before the application's
+            // objects go away, not in the static teardown after them.
+            if (QCoreApplication::instance())
+                qAddPostRoutine(&Defaults::flush);
+        }
+    }
+
+    void loop()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || m_clear || !m_pending.isEmpty(); });
+            if (!m_clear && m_pending.isEmpty())
+                return; // stopping with nothing left to write
+            const QMap<QString, std::optional<QVariant>> batch = std::exchange(m_pending, {});
+            const bool clear = std::exchange(m_clear, false);
+            m_writing = true;
+            lock.unlock();
+            {
+                QSettings file = settings();
+                if (clear)
+                    file.clear();
+                for (auto it = batch.begin(); it != batch.end(); ++it) {
+                    if (it.value())
+                        file.setValue(storedKey(it.key()), *it.value());
+                    else
+                        file.remove(storedKey(it.key()));
+                }
+                file.sync();
+            }
+            lock.lock();
+            m_writing = false;
+            m_idle.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    QMap<QString, std::optional<QVariant>> m_pending; // none = remove
+    bool m_clear = false;
+    bool m_writing = false;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+Writer &writer()
+{
+    static Writer w;
+    return w;
+}
+
 void loadLocked(Store &s)
 {
     if (s.loaded)
@@ -66,9 +171,7 @@ void put(const QString &key, const QVariant &value)
     std::lock_guard lock(s.mutex);
     loadLocked(s);
     s.values.insert(key, value);
-    QSettings file = settings();
-    file.setValue(storedKey(key), value);
-    file.sync();
+    writer().set(key, value);
 }
 
 } // namespace
@@ -165,9 +268,7 @@ void remove(const QString &key)
     std::lock_guard lock(s.mutex);
     loadLocked(s);
     s.values.remove(key);
-    QSettings file = settings();
-    file.remove(storedKey(key));
-    file.sync();
+    writer().set(key, std::nullopt);
 }
 
 bool contains(const QString &key)
@@ -175,10 +276,16 @@ bool contains(const QString &key)
     return get(key).has_value();
 }
 
+void flush()
+{
+    writer().flush();
+}
+
 void reload()
 {
     Store &s = store();
     std::lock_guard lock(s.mutex);
+    writer().flush();
     s.values.clear();
     s.loaded = false;
 }
@@ -187,9 +294,8 @@ void clear()
 {
     Store &s = store();
     std::lock_guard lock(s.mutex);
-    QSettings file = settings();
-    file.clear();
-    file.sync();
+    writer().clearAll();
+    writer().flush();
     s.values.clear();
     s.loaded = true;
 }

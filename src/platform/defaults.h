@@ -28,6 +28,10 @@ void setStringMap(const QString &key, const QMap<QString, QString> &value);
 void remove(const QString &key);
 bool contains(const QString &key);
 
+// Waits until every assignment so far is in the settings file (they are
+// written in order on a thread of their own).
+void flush();
+
 // Tests: forget the in-memory copy and read the store again (after pointing
 // XDG_CONFIG_HOME or QSettings::setPath elsewhere), or wipe everything.
 void reload();

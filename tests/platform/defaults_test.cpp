@@ -137,3 +137,22 @@ TEST_F(DefaultsTest, RemoveAndClear)
     EXPECT_FALSE(Defaults::stringList(u"libraryPaths"_s).has_value());
     EXPECT_FALSE(Defaults::stringMap(u"coverSources"_s).has_value());
 }
+
+TEST_F(DefaultsTest, RapidAssignmentsReachTheFileInOrder)
+{
+    // Assignments return before the file is written; the file must still end
+    // with the last value of each key, and removals must not be overtaken.
+    for (int i = 0; i < 500; ++i) {
+        Defaults::setNumber(u"tileSize"_s, 100 + i);
+        Defaults::setString(u"sortMode"_s, QString::number(i));
+        if (i % 2)
+            Defaults::remove(u"viewMode"_s);
+        else
+            Defaults::setString(u"viewMode"_s, u"Albumy"_s);
+    }
+    EXPECT_EQ(Defaults::number(u"tileSize"_s), 599.0); // the in-memory copy answers at once
+    Defaults::reload();
+    EXPECT_EQ(Defaults::number(u"tileSize"_s), 599.0);
+    EXPECT_EQ(Defaults::string(u"sortMode"_s), u"499"_s);
+    EXPECT_FALSE(Defaults::contains(u"viewMode"_s));
+}
