@@ -6,6 +6,7 @@
 #include "platform/appfolders.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/posixfile.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -79,20 +80,9 @@ void writePlain(const QString &path, const QByteArray &bytes)
     const int fd = ::open(paths::encode(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         PosixError::throwErrno();
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int code = errno;
-            ::close(fd);
-            throw PosixError(code);
-        }
-        done += n;
-    }
-    if (::close(fd) != 0)
-        PosixError::throwErrno();
+    posixfile::File file(fd);
+    file.writeAll(bytes.constData(), bytes.size());
+    file.close();
 }
 
 std::optional<QByteArray> readAll(const QString &path)

@@ -1,14 +1,11 @@
 #include "platform/sha256.h"
 
 #include "platform/errors.h"
-#include "platform/paths.h"
+#include "platform/posixfile.h"
 
 #include <openssl/evp.h>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -53,25 +50,11 @@ QString hex(const QByteArray &bytes)
 QByteArray ofFile(const QString &path)
 {
     Context c; // before open, so that its failure leaves no descriptor behind
-    const int fd = ::open(paths::encode(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        PosixError::throwErrno();
-    constexpr size_t chunk = 1 << 20;
+    posixfile::File file = posixfile::openForReading(path);
+    constexpr qint64 chunk = 1 << 20;
     std::unique_ptr<char[]> buffer(new char[chunk]);
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer.get(), chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int code = errno;
-            ::close(fd);
-            throw PosixError(code);
-        }
-        if (n == 0)
-            break;
+    while (const qint64 n = file.read(buffer.get(), chunk))
         c.update(buffer.get(), size_t(n));
-    }
-    ::close(fd);
     return c.final();
 }
 
