@@ -5,6 +5,7 @@
 #include "device/storage.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/posixfile.h"
 #include "platform/process.h"
 #include "platform/text.h"
 
@@ -23,7 +24,27 @@ namespace {
 
 const QString unzipPath = u"/usr/bin/unzip"_s;
 
-// Removes the working folder on every way out of the installation.
+// Gives the owner full access to every folder and read access to every file
+// of the tree; links are left alone. The unzip tool restores the package's Unix
+// modes, and a folder of mode 555 or a file of mode 000 would otherwise be
+// unreadable, or impossible to remove, for anyone but root.
+void makeOwnerAccessible(const QString &path)
+{
+    const QByteArray encoded = paths::encode(path);
+    struct stat st;
+    if (::lstat(encoded.constData(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode)) {
+        ::chmod(encoded.constData(), 0700);
+        for (const QString &name : paths::list(path).value_or(QStringList()))
+            makeOwnerAccessible(paths::appending(path, name));
+    } else if (S_ISREG(st.st_mode)) {
+        ::chmod(encoded.constData(), 0600);
+    }
+}
+
+// Removes the working folder on every way out of the installation. It holds
+// a private copy of the checked archive and, beside it, the unpacked files.
 class WorkingFolder
 {
 public:
@@ -34,14 +55,27 @@ public:
         if (::mkdir(paths::encode(m_path).constData(), 0700) != 0)
             PosixError::throwErrno();
     }
-    ~WorkingFolder() { QDir(m_path).removeRecursively(); }
+    ~WorkingFolder()
+    {
+        makeOwnerAccessible(m_path);
+        QDir(m_path).removeRecursively();
+    }
     WorkingFolder(const WorkingFolder &) = delete;
     WorkingFolder &operator=(const WorkingFolder &) = delete;
     const QString &path() const { return m_path; }
+    QString archive() const { return paths::appending(m_path, u"package.zip"_s); }
+    QString unpacked() const { return paths::appending(m_path, u"unpacked"_s); }
 
 private:
     QString m_path;
 };
+
+void writeNew(const QByteArray &bytes, const QString &path)
+{
+    posixfile::File file = posixfile::createExclusive(path);
+    file.writeAll(bytes.constData(), bytes.size());
+    file.close();
+}
 
 QByteArray readWhole(const QString &path)
 {
@@ -151,19 +185,33 @@ QString run(const QString &tool, const QStringList &arguments)
 int installTheme(const QString &zip, const QString &root, const QString &backupFolder)
 {
     Device::inspect(root);
-    inspectZip(zip);
+    QByteArray archive = readZipArchive(zip);
+    inspectZipData(archive);
 
     const WorkingFolder work;
-    validateZipListing(run(unzipPath, {u"-Z1"_s, zip}));
+    // The tool unpacks the very bytes that were checked, from a private copy
+    // that nobody can change meanwhile.
+    writeNew(archive, work.archive());
+    archive = QByteArray();
+    validateZipListing(run(unzipPath, {u"-Z1"_s, work.archive()}));
+    // The declared sizes were checked, but the compressed data decides what the
+    // tool writes, and it writes it whatever the headers claim. The real size
+    // is counted first, without writing anything.
+    if (Process::countOutput(unzipPath, {u"-p"_s, work.archive()}, zipSizeLimit) > zipSizeLimit)
+        throw TavoError(u"Rozpakowany motyw przekracza 100 MB."_s);
+    const QString unpacked = work.unpacked();
+    if (::mkdir(paths::encode(unpacked).constData(), 0700) != 0)
+        PosixError::throwErrno();
     // -o: the folder is fresh, so nothing is overwritten, but unzip would
     // otherwise ask about entries that collide after its own name mapping.
-    run(unzipPath, {u"-qq"_s, u"-o"_s, zip, u"-d"_s, work.path()});
-    rejectLinks(work.path());
+    run(unzipPath, {u"-qq"_s, u"-o"_s, work.archive(), u"-d"_s, unpacked});
+    makeOwnerAccessible(unpacked);
+    rejectLinks(unpacked);
 
-    const QString rockbox = paths::appending(work.path(), u".rockbox"_s);
+    const QString rockbox = paths::appending(unpacked, u".rockbox"_s);
     if (!paths::exists(rockbox))
         throw TavoError(u"ZIP musi zawierać folder .rockbox (paczka motywu Rockbox)."_s);
-    const int themeCount = int(themes(work.path()).size());
+    const int themeCount = int(themes(unpacked).size());
     if (themeCount == 0)
         throw TavoError(u"Paczka nie zawiera motywu .cfg w .rockbox/themes."_s);
     const QList<PackageFile> files = packageFiles(rockbox);

@@ -76,7 +76,7 @@ std::optional<QString> strictUtf8(QByteArrayView bytes)
     return decoded;
 }
 
-QByteArray readArchive(const QString &path)
+QByteArray readArchiveFile(const QString &path)
 {
     const QByteArray encoded = paths::encode(path);
     const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
@@ -123,9 +123,14 @@ qint64 findEndRecord(const Reader &zip)
 
 } // namespace
 
+QByteArray readZipArchive(const QString &path)
+{
+    return readArchiveFile(path);
+}
+
 void inspectZip(const QString &path)
 {
-    inspectZipData(readArchive(path));
+    inspectZipData(readArchiveFile(path));
 }
 
 void inspectZipData(const QByteArray &archive)

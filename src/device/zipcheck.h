@@ -16,6 +16,9 @@ inline constexpr int zipEntryLimit = 5000;
 // Reads the archive's end record, central directory and local headers and
 // throws TavoError at the first violation; a read failure throws PosixError.
 void inspectZip(const QString &path);
+// The whole archive file, as inspectZip reads it: PosixError when it can't be
+// read, TavoError once it reaches zipSizeLimit (the rest is never read).
+QByteArray readZipArchive(const QString &path);
 // The same check on an archive already in memory.
 void inspectZipData(const QByteArray &archive);
 

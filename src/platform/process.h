@@ -16,4 +16,11 @@ namespace Process {
 // A tool that cannot be started throws PosixError.
 QString run(const QString &tool, const QStringList &arguments);
 
+// Starts the tool like run(), but only counts the bytes it writes to standard
+// output, holding none of them; its standard error is kept for the message.
+// Once the count passes `limit`, the tool is killed and the count returned
+// (then above `limit`). Otherwise the tool's exit is judged as by run() and the
+// full count returned.
+qint64 countOutput(const QString &tool, const QStringList &arguments, qint64 limit);
+
 } // namespace Process

@@ -209,6 +209,54 @@ TEST_F(Install, Refusals)
     }
 }
 
+TEST_F(Install, DeflatedEntriesUnpackAsUsual)
+{
+    ZipWriter::Entry entry;
+    entry.name = ".rockbox/themes/a.cfg";
+    entry.deflated = ZipWriter::zeros(70000, 70000);
+    ZipWriter package;
+    package.add(entry);
+    EXPECT_EQ(install(package), 1);
+    EXPECT_EQ(readFile(device(u"themes/a.cfg"_s)), QByteArray(70000, '\0'));
+}
+
+TEST_F(Install, PackageThatUnpacksToMoreThan100MBIsRefusedWhateverItsHeadersSay)
+{
+    // The headers claim a few bytes; the deflate data says one byte over
+    // 100 MiB. The unzip tool writes what the data says, so the real size is
+    // what has to be held to the limit, and before anything lands on a disk.
+    const auto refusedFor = [&](ZipWriter::Entry::Deflated payload) {
+        ZipWriter::Entry entry;
+        entry.name = ".rockbox/themes/a.cfg";
+        entry.deflated = payload;
+        ZipWriter package;
+        package.add(entry);
+        return refusal(package);
+    };
+    EXPECT_EQ(refusedFor(ZipWriter::zeros(Storage::zipSizeLimit + 1, 10)), u"Rozpakowany motyw przekracza 100 MB."_s);
+    EXPECT_FALSE(paths::exists(backupFolder));
+    EXPECT_TRUE(Storage::themes(root).isEmpty());
+    EXPECT_FALSE(paths::exists(device(u"themes/a.cfg"_s)));
+}
+
+TEST_F(Install, PackageModesNeitherHideFilesNorLockTheWorkingFolder)
+{
+    // Unix modes from the package are restored by the unzip tool: a file of
+    // mode 000 in a read-only folder would be unreadable, and the folder not
+    // removable, for anyone but root.
+    ZipWriter package;
+    ZipWriter::Entry folder;
+    folder.name = ".rockbox/themes/";
+    folder.mode = 040555;
+    ZipWriter::Entry locked;
+    locked.name = ".rockbox/themes/a.cfg";
+    locked.data = "locked";
+    locked.mode = 0100000;
+    package.add(folder).add(locked);
+    EXPECT_EQ(install(package), 1);
+    EXPECT_EQ(readFile(device(u"themes/a.cfg"_s)), "locked");
+}
+
 TEST_F(Install, RefusesAPlaceThatIsNoDevice)
 {
     EXPECT_THROW(Storage::installTheme(ZipWriter().file(".rockbox/themes/a.cfg").write(zip), dir.filePath(u"tmp"_s),

@@ -82,3 +82,35 @@ TEST(Process, MissingToolThrowsPosixError)
         EXPECT_EQ(error.code(), ENOENT);
     }
 }
+
+TEST(ProcessCountOutput, CountsWithoutHoldingAndStopsAtTheLimit)
+{
+    const auto count = [](const QString &script, qint64 limit) {
+        return Process::countOutput(u"/bin/sh"_s, {u"-c"_s, script}, limit);
+    };
+    // Standard error is not counted.
+    EXPECT_EQ(count(u"head -c 3000000 /dev/zero; echo note >&2"_s, 3000000), 3000000);
+    EXPECT_EQ(count(u"true"_s, 0), 0);
+    // A tool that never stops writing is stopped once the limit is passed.
+    EXPECT_GT(count(u"exec cat /dev/zero"_s, 5000000), 5000000);
+    EXPECT_GT(count(u"head -c 3000001 /dev/zero"_s, 3000000), 3000000);
+}
+
+TEST(ProcessCountOutput, FailureThrowsTheToolsMessages)
+{
+    try {
+        Process::countOutput(u"/bin/sh"_s, {u"-c"_s, u"echo data; echo 'unzip: bad CRC' >&2; exit 2"_s}, 1000);
+        FAIL() << "no error";
+    } catch (const TavoError &error) {
+        EXPECT_EQ(error.message(), u"unzip: bad CRC\n"_s);
+    }
+    try {
+        Process::countOutput(u"/bin/sh"_s, {u"-c"_s, u"exit 1"_s}, 1000);
+        FAIL() << "no error";
+    } catch (const TavoError &error) {
+        EXPECT_EQ(error.message(), u"Błąd narzędzia systemowego."_s);
+    }
+    EXPECT_THROW(Process::countOutput(u"/nonexistent/tool"_s, {}, 10), PosixError);
+    // Standard input is the null device here too.
+    EXPECT_EQ(Process::countOutput(u"/bin/cat"_s, {}, 10), 0);
+}
