@@ -2,14 +2,17 @@
 
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/posixfile.h"
 #include "platform/text.h"
 #include "platform/volumes.h"
 
-#include <QFile>
 #include <QStringDecoder>
+#include <cerrno>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -46,10 +49,33 @@ namespace {
 
 QString readInfoText(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file is read (a link to one is followed): a FIFO would block
+    // the inspection until someone writes to it, and a device node such as
+    // /dev/zero never ends. O_NONBLOCK keeps the open itself from waiting on a FIFO.
+    int fd;
+    do
+        fd = ::open(paths::encode(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
         return QString();
-    const QByteArray bytes = file.readAll();
+    posixfile::File file(fd);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return QString();
+    QByteArray bytes;
+    try {
+        constexpr qint64 chunk = 64 * 1024;
+        for (;;) {
+            const qsizetype at = bytes.size();
+            bytes.resize(at + chunk);
+            const qint64 n = file.read(bytes.data() + at, chunk);
+            bytes.resize(at + n);
+            if (n < chunk)
+                break;
+        }
+    } catch (const PosixError &) {
+        return QString();
+    }
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder(bytes);
     // Text that is not valid UTF-8 counts as unreadable.

@@ -3,11 +3,29 @@
 #include "device/storage.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 #include <cerrno>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// safeName(name) + ".m3u8", the name shortened where needed so that the whole
+// file name still fits FAT's 255 UTF-16 units and ext4's 255 bytes.
+QString fileName(const QString &name)
+{
+    const QString extension = u".m3u8"_s;
+    QString base = safeName(name);
+    while (!base.isEmpty() && (QString(base + extension).size() > 255 || QString(base + extension).toUtf8().size() > 255)) {
+        const qsizetype count = text::graphemeCount(base);
+        base = count > 1 ? text::firstGraphemes(base, count - 1) : base.chopped(1);
+    }
+    return base + extension;
+}
+
+} // namespace
 
 namespace Storage {
 
@@ -25,7 +43,7 @@ QString playlist(const QString &name, const QStringList &tracks, const QString &
     }
 
     const QString folder = directory(u"Playlists"_s, root);
-    const QString file = paths::appending(folder, safeName(name) + u".m3u8"_s);
+    const QString file = paths::appending(folder, fileName(name));
     const auto taken = [] { return TavoError(u"Playlista o tej nazwie już istnieje. Wybierz inną nazwę."_s); };
     struct stat st;
     if (::lstat(paths::encode(file).constData(), &st) == 0)

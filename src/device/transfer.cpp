@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/posixfile.h"
+#include "platform/text.h"
 
 #include <sys/stat.h>
 
@@ -34,6 +35,33 @@ QString numberedName(const QString &sourceName, int number)
     return stem + suffix;
 }
 
+bool fitsNameLimits(const QString &name)
+{
+    return name.size() <= 255 && name.toUtf8().size() <= 255;
+}
+
+// The first name tried for a source file. safeName keeps at most 160 characters
+// (fewer where FAT or ext4 limits bite), which would cut the extension off a long
+// name, and the player ignores files without a known extension: such a name is
+// cut in its stem instead.
+QString firstName(const QString &sourceName)
+{
+    const QString whole = safeName(sourceName);
+    const QString extension = paths::extension(sourceName);
+    const QString suffix = u'.' + extension;
+    // With an extension that safeName leaves alone, a name that no longer ends
+    // with it was cut.
+    if (extension.isEmpty() || safeName(extension) != extension || whole.endsWith(suffix))
+        return whole;
+    const qsizetype room = 160 - text::graphemeCount(suffix);
+    if (room <= 0)
+        return whole;
+    QString stem = text::firstGraphemes(safeName(paths::deletingExtension(sourceName)), room);
+    while (!stem.isEmpty() && !fitsNameLimits(stem + suffix))
+        stem = text::firstGraphemes(stem, text::graphemeCount(stem) - 1);
+    return stem.isEmpty() ? whole : stem + suffix;
+}
+
 qint64 sourceSize(const QString &source)
 {
     struct stat st;
@@ -47,7 +75,7 @@ qint64 sourceSize(const QString &source)
 bool probablyOnDevice(const TransferFile &job, const QString &root, qint64 size)
 {
     const QString candidate = paths::appending(paths::appending(root, folderFor(job)),
-                                               safeName(paths::lastComponent(job.source)));
+                                               firstName(paths::lastComponent(job.source)));
     struct stat st;
     return ::lstat(paths::encode(candidate).constData(), &st) == 0 && S_ISREG(st.st_mode)
         && qint64(st.st_size) == size;
@@ -81,7 +109,7 @@ TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
 
         const QString folder = directory(folderFor(job), root);
         const QString sourceName = paths::lastComponent(job.source);
-        QString candidate = paths::appending(folder, safeName(sourceName));
+        QString candidate = paths::appending(folder, firstName(sourceName));
         int number = 2;
         bool skipped = false;
         for (;;) {

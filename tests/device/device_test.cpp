@@ -7,8 +7,13 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cerrno>
+#include <atomic>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -97,6 +102,40 @@ TEST(DeviceInspection, MissingOrUnreadableInfoFileMeansUnknownVersion)
     DeviceFixture folder; // a folder where the file should be can't be read as text
     folder.makeFolder(u".rockbox/rockbox-info.txt"_s);
     EXPECT_EQ(Device::inspect(folder.root()).version, u"wersja nieznana"_s);
+}
+
+TEST(DeviceInspection, InfoFileThatIsNoRegularFileIsNotRead)
+{
+    // A FIFO would block the inspection (which runs before every write step)
+    // until some other program writes to it; it counts as unreadable.
+    DeviceFixture fifo;
+    const QByteArray info = QFile::encodeName(fifo.path(u".rockbox/rockbox-info.txt"_s));
+    ASSERT_EQ(::mkfifo(info.constData(), 0600), 0);
+    std::atomic<bool> done{false};
+    // Should the inspection ever block on the FIFO again, this feeds it a version
+    // so the test fails instead of hanging.
+    std::thread feeder([&] {
+        while (!done) {
+            const int fd = ::open(info.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                const char text[] = "Version: blocked\n";
+                [[maybe_unused]] const ssize_t n = ::write(fd, text, sizeof text - 1);
+                ::close(fd);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const QString version = Device::inspect(fifo.root()).version;
+    done = true;
+    feeder.join();
+    EXPECT_EQ(version, u"wersja nieznana"_s);
+
+    // A link to a regular file is read like the file itself.
+    DeviceFixture linked;
+    const QString real = linked.writeFile(linked.outside(u"info.txt"_s), "Version: 3.15\n");
+    linked.makeLink(u".rockbox/rockbox-info.txt"_s, real);
+    EXPECT_EQ(Device::inspect(linked.root()).version, u"3.15"_s);
 }
 
 TEST(DeviceInspection, RecordFieldsAndCapacitiesFromStatvfs)

@@ -39,6 +39,34 @@ TEST(Playlist, NamesAreSafeNames)
     EXPECT_EQ(Storage::playlist(QString(), {track}, device.root()), device.path(u"Playlists/Bez nazwy.m3u8"_s));
 }
 
+TEST(Playlist, LongNamesStillFitTheFileSystemWithTheExtension)
+{
+    const auto repeated = [](const QString &piece, int times) {
+        QString out;
+        for (int i = 0; i < times; ++i)
+            out += piece;
+        return out;
+    };
+    DeviceFixture device;
+    const QString track = device.path(u"Music/a.flac"_s);
+    const struct {
+        QString name;
+        QString fileName;
+    } cases[] = {
+        // 160 two-byte letters: 125 of them and ".m3u8" make 255 bytes.
+        {repeated(u"ł"_s, 160), repeated(u"ł"_s, 125) + u".m3u8"_s},
+        // 63 four-byte emoji would leave no room for ".m3u8": 62 remain.
+        {repeated(u"\U0001F3B5"_s, 160), repeated(u"\U0001F3B5"_s, 62) + u".m3u8"_s},
+        // Short enough names keep all of their 160 characters.
+        {repeated(u"a"_s, 200), repeated(u"a"_s, 160) + u".m3u8"_s},
+    };
+    for (const auto &c : cases) {
+        const QString file = Storage::playlist(c.name, {track}, device.root());
+        EXPECT_EQ(file, device.path(u"Playlists/"_s + c.fileName));
+        EXPECT_EQ(device.read(file), "#EXTM3U\n/Music/a.flac\n");
+    }
+}
+
 TEST(Playlist, Refusals)
 {
     DeviceFixture device(u"IPOD"_s);

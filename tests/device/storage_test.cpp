@@ -61,6 +61,12 @@ struct FileSizeLimit {
     ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved); }
 };
 
+// Open descriptors of this process.
+int openDescriptors()
+{
+    return int(QDir(u"/proc/self/fd"_s).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+}
+
 } // namespace
 
 TEST(SafeName, Table)
@@ -325,4 +331,26 @@ TEST(StorageRejectLinks, FindsLinksAnywhereIncludingHiddenOnes)
 
     const QString linkedFolder = device.makeLink(u"linked"_s, device.path(u"themes"_s));
     EXPECT_EQ(tavoMessage([&] { Storage::rejectLinks(linkedFolder); }), u"Paczka zawiera dowiązanie symboliczne."_s);
+}
+
+TEST(Storage, FailuresLeaveNoDescriptorOpen)
+{
+    DeviceFixture device;
+    const QString source = device.writeFile(device.outside(u"song.flac"_s), DeviceFixture::bytes(5000));
+    const QString existing = device.writeFile(u"song.flac"_s, "old");
+    const int before = openDescriptors();
+    // The source is already open when the destination is refused.
+    EXPECT_EQ(posixCode([&] { Storage::copyAudioBytes(source, existing); }), EEXIST);
+    {
+        FileSizeLimit limit(1000);
+        EXPECT_EQ(posixCode([&] { Storage::copyAudioBytes(source, device.path(u"big.flac"_s)); }), EFBIG);
+        EXPECT_EQ(posixCode([&] { Storage::writeBytes(DeviceFixture::bytes(5000), existing); }), EFBIG);
+    }
+    EXPECT_EQ(posixCode([&] { Storage::writeBytes("x", device.path(u"missing/file"_s)); }), ENOENT);
+    EXPECT_EQ(posixCode([&] { Storage::digest(device.path(u"missing"_s)); }), ENOENT);
+    EXPECT_EQ(posixCode([&] { Storage::digest(device.makeFolder(u"folder"_s)); }), EISDIR);
+    Storage::copyAudioBytes(source, device.path(u"copy.flac"_s));
+    Storage::writeBytes("new", existing);
+    Storage::digest(existing);
+    EXPECT_EQ(openDescriptors(), before);
 }

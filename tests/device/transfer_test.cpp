@@ -4,6 +4,7 @@
 #include "platform/errors.h"
 #include "support/devicefixture.h"
 #include "support/errorcapture.h"
+#include "support/qtprinters.h"
 
 #include <QDir>
 #include <QFile>
@@ -176,6 +177,49 @@ TEST(Transfer, FolderNamesAreSafeNames)
     EXPECT_EQ(device.entriesBelow(u"Music/AC-DC"_s),
               QStringList({u"Back in Black"_s, u"Back in Black/01 Hells Bells.flac"_s, u"Bez nazwy"_s,
                            u"Bez nazwy/02 x.flac"_s}));
+}
+
+TEST(Transfer, LongFileNamesKeepTheirExtension)
+{
+    const auto repeated = [](const QString &piece, int times) {
+        QString out;
+        for (int i = 0; i < times; ++i)
+            out += piece;
+        return out;
+    };
+    DeviceFixture device;
+    const struct {
+        QString source;
+        QString copied;   // a name cut to 160 characters or 255 bytes, extension kept
+        QString numbered; // the name after a clash with other bytes
+    } cases[] = {
+        {repeated(u"a"_s, 200) + u".flac"_s, repeated(u"a"_s, 155) + u".flac"_s,
+         repeated(u"a"_s, 160) + u" (2).flac"_s},
+        {repeated(u"ż"_s, 60) + repeated(u"c"_s, 130) + u".mp3"_s, repeated(u"ż"_s, 60) + repeated(u"c"_s, 96) + u".mp3"_s,
+         repeated(u"ż"_s, 60) + repeated(u"c"_s, 100) + u" (2).mp3"_s},
+        {repeated(u"d"_s, 155) + u".flac"_s, repeated(u"d"_s, 155) + u".flac"_s,
+         repeated(u"d"_s, 155) + u" (2).flac"_s},
+        // Names that fit are kept whole.
+        {repeated(u"b"_s, 150) + u".flac"_s, repeated(u"b"_s, 150) + u".flac"_s,
+         repeated(u"b"_s, 150) + u" (2).flac"_s},
+    };
+    int index = 0;
+    for (const auto &c : cases) {
+        const QString album = u"Album %1"_s.arg(++index);
+        const QString first = device.writeFile(device.outside(u"one/"_s + c.source), "first");
+        const QString second = device.writeFile(device.outside(u"two/"_s + c.source), "second");
+        const TransferResult result = Storage::transfer({job(first, u"A"_s, album), job(second, u"A"_s, album),
+                                                         job(first, u"A"_s, album)},
+                                                        device.root());
+        const QString folder = u"Music/A/"_s + album + u'/';
+        EXPECT_EQ(result.destinations,
+                  QStringList({device.path(folder + c.copied), device.path(folder + c.numbered),
+                               device.path(folder + c.copied)}));
+        EXPECT_EQ(result.copied, 2);
+        EXPECT_EQ(result.skipped, 1);
+        EXPECT_EQ(device.read(folder + c.copied), "first");
+        EXPECT_EQ(device.read(folder + c.numbered), "second");
+    }
 }
 
 TEST(Transfer, FailureInThirdOfFiveJobsKeepsEarlierCopiesAndNoPartialFile)

@@ -1,6 +1,7 @@
 #include "media/audioinfo.h"
 #include "platform/errors.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -200,6 +201,24 @@ TEST_F(FlacReader, MetadataTotalIsLimited)
             EXPECT_EQ(error.message(), u"Nieprawidłowe metadane FLAC.");
         }
     }
+}
+
+TEST_F(FlacReader, EveryWayOutClosesTheFile)
+{
+    const auto openDescriptors = [] {
+        return QDir(u"/proc/self/fd"_s).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+    };
+    const QString good = write("fLaC" + block(0, streamInfo(44100, 16, 441), true), u"good.flac"_s);
+    const QString header = write("ID3\x04", u"header.flac"_s);
+    const QString metadata = write("fLaC" + blockHeader(4, 100, true) + "short", u"metadata.flac"_s);
+    const QString folder = dir.filePath(u"folder.flac"_s);
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const auto before = openDescriptors();
+    EXPECT_NO_THROW(AudioInfo::readFLAC(good));
+    EXPECT_THROW(AudioInfo::readFLAC(header), TavoError);
+    EXPECT_THROW(AudioInfo::readFLAC(metadata), TavoError);
+    EXPECT_THROW(AudioInfo::readFLAC(folder), PosixError); // opened, then the read fails
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST_F(FlacReader, MissingFileThrowsThePosixError)
