@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QFuture>
 #include <QMetaObject>
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
@@ -49,10 +50,38 @@ inline QThreadPool *networkPool()
 
 inline QThreadPool *filePool() { return QThreadPool::globalInstance(); }
 
+// Posting from a worker and the application's teardown exclude each other: a
+// job that ends while the application object is being destroyed (a gallery
+// request still waiting when the window closes) would otherwise wake an event
+// dispatcher that is half gone. The application's post routines run before its
+// event dispatcher goes; from then on nothing is posted.
+struct Shutdown {
+    QMutex mutex;
+    bool closing = false;
+};
+
+inline Shutdown &shutdown()
+{
+    static Shutdown state;
+    static const bool watched = [] {
+        qAddPostRoutine([] {
+            QMutexLocker lock(&shutdown().mutex);
+            shutdown().closing = true;
+        });
+        return true;
+    }();
+    (void)watched;
+    return state;
+}
+
 // Runs f on the main thread, through the event loop, unless the application is gone.
 template <typename F>
 void post(F f)
 {
+    Shutdown &state = shutdown();
+    QMutexLocker lock(&state.mutex);
+    if (state.closing)
+        return;
     if (QCoreApplication *app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, std::move(f), Qt::QueuedConnection);
 }

@@ -163,6 +163,9 @@ void TavoModel::chooseArtwork(const Album &album, bool current, std::optional<bo
         const std::optional<QString> chosen = m_imageChooser(AppLocalizer::display(u"Dodaj okładkę"_s));
         if (!chosen || chosen->isEmpty())
             return;
+        // The event loop ran under the dialog; two operations must still never overlap.
+        if (m_busy)
+            return;
         const std::optional<QByteArray> bytes = readFile(*chosen);
         if (!bytes)
             return;

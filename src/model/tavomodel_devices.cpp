@@ -87,8 +87,10 @@ void TavoModel::refresh()
     });
     whenFinished(this, found, [this](const QList<Device> &devices) { finishDiscovery(devices); });
 
-    QTimer::singleShot(m_watchdogDelay, this, [this] {
-        if (m_refreshing)
+    // Speaks for this discovery only: an earlier refresh's timer that fires while
+    // a later discovery runs finds its own discovery long answered.
+    QTimer::singleShot(m_watchdogDelay, this, [this, found] {
+        if (m_refreshing && !found.isFinished())
             setStatus(watchdogStatus());
     });
 

@@ -235,7 +235,7 @@ void TavoModel::transfer(const std::optional<QList<Track>> &only)
             outcome.warnings = finishOnDevice(covers, root);
             return outcome;
         },
-        [this, sentIds](const ModelTasks::Outcome<TransferOutcome> &outcome) {
+        [this, sentIds, root](const ModelTasks::Outcome<TransferOutcome> &outcome) {
             if (!outcome.ok()) {
                 setAlert(outcome.errorText() + u"\n\n"_s + failureAdvice());
                 setStatus(u"Transfer przerwany"_s);
@@ -246,18 +246,23 @@ void TavoModel::transfer(const std::optional<QList<Track>> &only)
             const TransferResult &result = outcome.value->result;
             setQueued(UuidSet(m_queued).subtract(sentIds));
 
-            QStringList merged = m_transferred;
-            QSet<QString> seen(merged.cbegin(), merged.cend());
-            for (const QString &destination : result.destinations) {
-                if (!seen.contains(destination)) {
-                    seen.insert(destination);
-                    merged.append(destination);
+            // The written files feed the playlists of the device they are on. When
+            // another device (or none) became current meanwhile, its list was
+            // emptied for it and must not receive files of a device it is not.
+            if (m_device && m_device->root == root) {
+                QStringList merged = m_transferred;
+                QSet<QString> seen(merged.cbegin(), merged.cend());
+                for (const QString &destination : result.destinations) {
+                    if (!seen.contains(destination)) {
+                        seen.insert(destination);
+                        merged.append(destination);
+                    }
                 }
+                std::stable_sort(merged.begin(), merged.end(), [](const QString &a, const QString &b) {
+                    return text::plainLess(text::nfc(a), text::nfc(b));
+                });
+                setTransferred(merged);
             }
-            std::stable_sort(merged.begin(), merged.end(), [](const QString &a, const QString &b) {
-                return text::plainLess(text::nfc(a), text::nfc(b));
-            });
-            setTransferred(merged);
 
             const QString status = u"Wgrano: "_s + QString::number(result.copied) + u". Pominięto identyczne: "_s
                                    + QString::number(result.skipped) + u"."_s;

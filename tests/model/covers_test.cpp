@@ -299,6 +299,38 @@ TEST_F(Covers, NothingHappensWithoutAPicture)
     EXPECT_TRUE(server.requests().isEmpty());
 }
 
+TEST_F(Covers, AnOperationStartedWhileThePickerWasOpenIsNotOverlapped)
+{
+    const Album album = libraryAlbum();
+    const QString picture = device.outside(u"Pictures/front.png"_s);
+    QDir().mkpath(QFileInfo(picture).path());
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(png());
+    file.close();
+    // The event loop runs under the dialog; here another operation starts meanwhile.
+    model->setImageChooser([&](const QString &) -> std::optional<QString> {
+        model->setBusy(true);
+        model->setStatus(u"Kopiuję"_s);
+        return picture;
+    });
+
+    model->chooseArtwork(album, false);
+    EXPECT_TRUE(model->busy());
+    EXPECT_EQ(model->status(), u"Kopiuję"_s);
+    QEventLoop loop;
+    QTimer::singleShot(200, &loop, &QEventLoop::quit);
+    loop.exec();
+    // Nothing of the cover work ran: no cache, no artwork, and the other operation still owns busy.
+    EXPECT_TRUE(model->busy());
+    EXPECT_EQ(model->status(), u"Kopiuję"_s);
+    EXPECT_FALSE(model->alert());
+    EXPECT_FALSE(QDir(support(u"Artwork"_s)).exists());
+    for (const Track &track : model->tracks())
+        EXPECT_FALSE(track.artwork);
+    model->setBusy(false);
+}
+
 TEST_F(Covers, ThePromptFollowsTheInterfaceLanguage)
 {
     Defaults::setString(u"appLanguage"_s, u"en"_s);

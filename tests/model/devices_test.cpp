@@ -387,6 +387,32 @@ TEST_F(DevicesTest, TheWatchdogSpeaksOnlyAfterItsDelay)
     EXPECT_EQ(model->status(), kWatchdog);
 }
 
+TEST_F(DevicesTest, TheWatchdogOfAnEarlierDiscoveryStaysSilent)
+{
+    auto model = makeSteeredModel();
+    ASSERT_TRUE(settle(*model));
+    model->setWatchdogDelay(1'000);
+    model->setStatus(u"na początku"_s);
+
+    // A discovery that answers at once; a second one starts half a delay later and hangs.
+    QElapsedTimer clock;
+    clock.start();
+    model->refresh();
+    ASSERT_TRUE(settle(*model));
+    ASSERT_TRUE(waitFor([&] { return clock.elapsed() >= 500; }));
+    m_fake->hold();
+    model->refresh();
+
+    // When the first one's delay is over, the second has run only half of its own:
+    // the first discovery answered in time, and the second may still do so.
+    ASSERT_TRUE(waitFor([&] { return clock.elapsed() >= 1'250; }));
+    EXPECT_EQ(model->status(), u"na początku"_s);
+    ASSERT_TRUE(waitFor([&] { return model->status() == kWatchdog; }, 5'000));
+    EXPECT_GE(clock.elapsed(), 1'450);
+    m_fake->release();
+    ASSERT_TRUE(settle(*model));
+}
+
 TEST_F(DevicesTest, AFailingDiscoveryFindsNothingAndEndsTheRefresh)
 {
     TavoModel model([]() -> QList<Device> { throw std::runtime_error("no mount table"); }, false);

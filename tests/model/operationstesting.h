@@ -9,6 +9,7 @@
 
 #include "device/device.h"
 #include "media/coversearch.h"
+#include "model/modeltasks.h"
 #include "platform/appfolders.h"
 #include "platform/http.h"
 #include "support/devicefixture.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 #include <QTimer>
 #include <functional>
 
@@ -85,6 +87,11 @@ protected:
     void TearDown() override
     {
         model.reset();
+        // A gallery or cover request still under way (the device reading starts
+        // one by itself) ends here, while its server and the application are
+        // still there, rather than during the process's teardown.
+        ModelTasks::networkPool()->waitForDone(60'000);
+        QThreadPool::globalInstance()->waitForDone(60'000);
         ServiceBase::reset();
         CoverSearch::shared().resetForTesting();
         DeviceCapacity::setProbe({});

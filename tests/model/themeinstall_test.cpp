@@ -183,6 +183,24 @@ TEST_F(ThemeInstall, RefusedOrCancelledCallsChangeNothing)
         model->setBusy(false);
     }
     {
+        SCOPED_TRACE("another operation started while the dialog was open");
+        model->setPackageChooser([this](const QString &prompt) -> std::optional<QString> {
+            prompts.append(prompt);
+            model->setBusy(true);
+            return chosen;
+        });
+        model->installTheme();
+        EXPECT_TRUE(model->busy());
+        EXPECT_NE(model->status(), working);
+        EXPECT_FALSE(QFileInfo::exists(support(u"Backups"_s)));
+        model->setBusy(false);
+        prompts.clear();
+        model->setPackageChooser([this](const QString &prompt) -> std::optional<QString> {
+            prompts.append(prompt);
+            return chosen;
+        });
+    }
+    {
         SCOPED_TRACE("cancelled");
         chosen = std::nullopt;
         ChangeCounter changes(*model);

@@ -353,6 +353,57 @@ TEST_F(Transfer, AFailedCoverIsAWarningAndTheRestStillHappens)
 
 }
 
+TEST_F(Transfer, AFailedCleanUpIsAWarningAndTheCopyStillCounts)
+{
+    makeLibrary();
+    connectDevice();
+    queueAll();
+    device.writeFile(u"Music/Old/track.mp3"_s, "audio");
+    device.writeFile(u"Music/Old/._track.mp3"_s, appleDouble());
+    // The companion's copy has nowhere to go: a file stands where the backups folder belongs.
+    QDir().mkpath(support(QString()));
+    QFile blocker(support(u"Backups"_s));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.write("not a folder");
+    blocker.close();
+
+    transferAndWait();
+    const QString status = u"Wgrano: 7. Pominięto identyczne: 0."_s;
+    EXPECT_EQ(model->status(), status);
+    ASSERT_TRUE(model->alert());
+    EXPECT_TRUE(model->alert()->startsWith(status + u"\n\n"_s + successAdvice + u"\n\n"_s)) << model->alert()->toStdString();
+    EXPECT_TRUE(model->alert()->contains(u"\n\nNie usunięto plików pomocniczych macOS:\n"_s)) << model->alert()->toStdString();
+    EXPECT_TRUE(model->alert()->endsWith(u"\n\nMuzyka została wgrana mimo tych błędów"_s));
+    EXPECT_TRUE(model->queued().isEmpty());
+    EXPECT_EQ(model->transferred().size(), 7);
+    // The companion stays where it was: nothing is removed without its copy.
+    EXPECT_TRUE(device.exists(u"Music/Old/._track.mp3"_s));
+    EXPECT_FALSE(model->busy());
+}
+
+TEST_F(Transfer, FilesWrittenForADeviceNoLongerCurrentStayOutOfItsList)
+{
+    makeLibrary();
+    connectDevice();
+    queueAll();
+    DeviceFixture other(u"INNY"_s);
+
+    model->transfer();
+    ASSERT_TRUE(model->busy());
+    // Another folder is chosen while the copy runs: the lists start afresh for it.
+    model->select(Device::inspect(other.root()));
+    ASSERT_TRUE(waitUntilIdle(*model));
+
+    // The copy went where it started, and its outcome is still reported.
+    EXPECT_TRUE(device.exists(u"Music/Solo/Single/01 One.mp3"_s));
+    EXPECT_FALSE(other.exists(u"Music"_s));
+    EXPECT_EQ(model->status(), u"Wgrano: 7. Pominięto identyczne: 0."_s);
+    EXPECT_TRUE(model->queued().isEmpty());
+    // But the files of the first device never become playlist entries of the second.
+    EXPECT_TRUE(model->transferred().isEmpty());
+    EXPECT_TRUE(model->playlistTracks().isEmpty());
+}
+
 TEST(TransferTexts, EverySummaryReadsInEnglish)
 {
     Defaults::clear();
