@@ -42,9 +42,16 @@ void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueu
 
     // Progress is posted and never awaited; every step is queued before the
     // finishing continuation, and the main thread runs them in that order.
-    ImportScan::ProgressPost post = [this](qsizetype position, qsizetype total) {
+    // A step of a device read whose device has gone meanwhile is dropped like
+    // its result, so it can't leave a stale count in the status line.
+    ImportScan::ProgressPost post = [this, fromDevice](qsizetype position, qsizetype total) {
         QMetaObject::invokeMethod(
-            this, [this, position, total] { showImportProgress(position, total); }, Qt::QueuedConnection);
+            this,
+            [this, fromDevice, position, total] {
+                if (!fromDevice || deviceImportIsCurrent())
+                    showImportProgress(position, total);
+            },
+            Qt::QueuedConnection);
     };
     m_importScan = QtConcurrent::run(QThreadPool::globalInstance(), [urls, knownPaths, overrides, post] {
         return ImportScan::run(urls, knownPaths, overrides, post);

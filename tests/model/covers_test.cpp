@@ -355,6 +355,6 @@ TEST(CoverTexts, ReadInEnglish)
     for (const QString &text : texts)
         EXPECT_NE(AppLocalizer::display(text), text) << text.toStdString();
     EXPECT_EQ(AppLocalizer::display(u"Nie udało się pobrać okładki: Podłącz iPoda."_s),
-              u"Could not download the cover: Podłącz iPoda."_s);
+              u"Could not download the cover: Connect your iPod."_s);
     Defaults::clear();
 }
