@@ -1,6 +1,7 @@
 #include "platform/errors.h"
 #include "platform/posixfile.h"
 #include "support/devicefixture.h"
+#include "support/errorcapture.h"
 
 #include <QDir>
 #include <cstring>
@@ -12,17 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-template<typename F>
-int posixCode(F &&f)
-{
-    try {
-        f();
-    } catch (const PosixError &error) {
-        return error.code();
-    }
-    return 0;
-}
 
 // Runs each test of the rename group with the kernel's RENAME_NOREPLACE and
 // with the fallback used on file systems that refuse the flag.

@@ -16,17 +16,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-template<typename F>
-int posixCode(F &&f)
-{
-    try {
-        f();
-    } catch (const PosixError &error) {
-        return error.code();
-    }
-    return 0;
-}
-
 QStringList partialFiles(const QString &folder)
 {
     return QDir(folder).entryList({u"*.partial"_s}, QDir::AllEntries | QDir::Hidden | QDir::System);

@@ -16,3 +16,15 @@ QString tavoMessage(F &&call)
     }
     return QStringLiteral("(no error)");
 }
+
+// The errno of the PosixError a call throws, or 0 when it returns normally.
+template<typename F>
+int posixCode(F &&call)
+{
+    try {
+        call();
+    } catch (const PosixError &error) {
+        return error.code();
+    }
+    return 0;
+}
