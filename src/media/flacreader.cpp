@@ -3,6 +3,7 @@
 
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/posixfile.h"
 #include "platform/text.h"
 #include "platform/xiphcomment.h"
 
@@ -25,57 +26,31 @@ QString badMetadata()
     return u"Nieprawidłowe metadane FLAC."_s;
 }
 
-// A file opened for reading, closed on every way out (a failed close is ignored).
-class ReadOnlyFile
+// Opens a FLAC file for reading. Unlike device reads, a library file may be
+// reached through a link, so the final component is followed.
+posixfile::File openFollowing(const QString &path)
 {
-public:
-    explicit ReadOnlyFile(const QString &path)
-    {
-        const QByteArray name = paths::encode(path);
-        do
-            m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-        while (m_fd < 0 && errno == EINTR);
-        if (m_fd < 0)
-            PosixError::throwErrno();
-    }
-    ~ReadOnlyFile() { ::close(m_fd); }
-    ReadOnlyFile(const ReadOnlyFile &) = delete;
-    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+    const QByteArray name = paths::encode(path);
+    int fd;
+    do
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        PosixError::throwErrno();
+    return posixfile::File(fd);
+}
 
-    // Up to n bytes from the current position: fewer only at the end of the
-    // file. Interrupted and short reads are continued.
-    qint64 read(char *buffer, qint64 n)
-    {
-        qint64 done = 0;
-        while (done < n) {
-            const ssize_t got = ::read(m_fd, buffer + done, size_t(n - done));
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                PosixError::throwErrno();
-            }
-            if (got == 0)
-                break;
-            done += got;
-        }
-        return done;
-    }
-
-    // Bytes between the current position and the end; none when unknown.
-    std::optional<qint64> remaining() const
-    {
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
-            return std::nullopt;
-        const off_t position = ::lseek(m_fd, 0, SEEK_CUR);
-        if (position < 0)
-            return std::nullopt;
-        return qint64(st.st_size) - qint64(position);
-    }
-
-private:
-    int m_fd = -1;
-};
+// Bytes between the current position and the end; none when unknown.
+std::optional<qint64> remaining(const posixfile::File &file)
+{
+    struct stat st {};
+    if (::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    const off_t position = ::lseek(file.fd(), 0, SEEK_CUR);
+    if (position < 0)
+        return std::nullopt;
+    return qint64(st.st_size) - qint64(position);
+}
 
 quint64 bigEndian64(const uchar *p)
 {
@@ -125,7 +100,7 @@ std::optional<qint64> firstPieceNumber(const QString &text)
 
 AudioInfo AudioInfo::readFLAC(const QString &path)
 {
-    ReadOnlyFile file(path);
+    posixfile::File file = openFollowing(path);
     char marker[4];
     if (file.read(marker, 4) != 4 || QByteArrayView(marker, 4) != "fLaC")
         throw TavoError(badHeader());
@@ -145,7 +120,7 @@ AudioInfo AudioInfo::readFLAC(const QString &path)
             throw TavoError(badMetadata());
         // A body longer than the rest of the file can never be read in full:
         // refuse it before allocating room for it.
-        if (const std::optional<qint64> left = file.remaining(); left && length > *left)
+        if (const std::optional<qint64> left = remaining(file); left && length > *left)
             throw TavoError(badMetadata());
         QByteArray body(length, Qt::Uninitialized);
         if (file.read(body.data(), length) != length)

@@ -36,28 +36,6 @@ MountMonitor::Changes changes(const QList<MountEntry> &before, const QList<Mount
     return result;
 }
 
-// Reads the table again through the watched descriptor, from its start.
-// None when it cannot be read: a failed reading must not look like every
-// volume being unmounted.
-std::optional<QByteArray> readFrom(int fd)
-{
-    if (::lseek(fd, 0, SEEK_SET) < 0)
-        return std::nullopt;
-    QByteArray text;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break;
-        text.append(buffer, n);
-    }
-    return text;
-}
-
 } // namespace
 
 MountMonitor::MountMonitor(QObject *parent) : QObject(parent)
@@ -67,7 +45,7 @@ MountMonitor::MountMonitor(QObject *parent) : QObject(parent)
         m_volumes = volumes::userVolumes(volumes::readMountInfo());
         return;
     }
-    m_volumes = volumes::userVolumes(readFrom(m_fd).value_or(volumes::readMountInfo()));
+    m_volumes = volumes::userVolumes(volumes::readMountInfoFrom(m_fd).value_or(volumes::readMountInfo()));
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Exception, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &MountMonitor::tableChanged);
 }
@@ -119,6 +97,6 @@ void MountMonitor::update(const QByteArray &table)
 
 void MountMonitor::tableChanged()
 {
-    if (const std::optional<QByteArray> table = readFrom(m_fd))
+    if (const std::optional<QByteArray> table = volumes::readMountInfoFrom(m_fd))
         update(*table);
 }

@@ -129,24 +129,32 @@ QList<MountEntry> userVolumes(const QByteArray &text)
     return top;
 }
 
-QByteArray readMountInfo()
+std::optional<QByteArray> readMountInfoFrom(int fd)
 {
-    // /proc files report no size: read to the end in one pass.
-    const int fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
+    if (::lseek(fd, 0, SEEK_SET) < 0)
+        return std::nullopt;
     QByteArray text;
     char buffer[16384];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            break;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return text;
         text.append(buffer, n);
     }
+}
+
+QByteArray readMountInfo()
+{
+    const int fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const std::optional<QByteArray> text = readMountInfoFrom(fd);
     ::close(fd);
-    return text;
+    return text.value_or(QByteArray());
 }
 
 QStringList mountedVolumes()

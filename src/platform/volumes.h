@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 // Mounted volumes, read from the kernel's mount table (/proc/self/mountinfo).
 //
 // A "volume" is a mount of a real block-device file system where a user's disk
@@ -36,6 +38,9 @@ QList<MountEntry> userVolumes(const QByteArray &text);
 
 // The current mount table's text; empty when it cannot be read.
 QByteArray readMountInfo();
+// The mount table's text read again through an open descriptor, from its start
+// (/proc files report no size, so it is read to the end); none on a failure.
+std::optional<QByteArray> readMountInfoFrom(int fd);
 
 // The mount points of the user volumes mounted now.
 QStringList mountedVolumes();
