@@ -5,7 +5,7 @@
 // release folder) and from the tags (album title without a disc suffix,
 // artist, disc number). Pure functions, safe from any thread.
 
-#include "model/records.h"
+#include "media/records.h"
 
 #include <QList>
 #include <QString>

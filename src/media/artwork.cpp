@@ -2,7 +2,7 @@
 
 #include "media/artworkfiles.h"
 #include "media/jpegmarkers.h"
-#include "model/records.h"
+#include "media/records.h"
 #include "platform/appfolders.h"
 #include "platform/errors.h"
 #include "platform/paths.h"

@@ -1,5 +1,5 @@
 #include "media/artwork.h"
-#include "model/records.h"
+#include "media/records.h"
 
 #include "device/cleanup.h"
 #include "device/device.h"

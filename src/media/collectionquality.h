@@ -6,7 +6,7 @@
 // Byte-identical duplicates are found by CollectionQuality::duplicates
 // (media/duplicates.h).
 
-#include "model/records.h"
+#include "media/records.h"
 
 #include <QList>
 #include <QString>

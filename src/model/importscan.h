@@ -5,7 +5,7 @@
 // data, tags, names from the folders, cover, size). Touches no model state;
 // safe to run on a worker thread.
 
-#include "model/records.h"
+#include "media/records.h"
 
 #include <QMap>
 #include <QSet>

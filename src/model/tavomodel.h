@@ -12,12 +12,12 @@
 // Device discovery, the derived lists and the other operations add files of
 // their own in the same way.
 
-#include "app/playback.h"
+#include "model/playback.h"
 #include "device/device.h"
 #include "device/ipodprofile.h"
 #include "device/themetypes.h"
 #include "media/collectionquality.h"
-#include "model/records.h"
+#include "media/records.h"
 
 #include <QFuture>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "media/artwork.h"
 #include "media/jpegmarkers.h"
-#include "model/records.h"
+#include "media/records.h"
 #include "platform/appfolders.h"
 #include "platform/errors.h"
 #include "support/imagefixtures.h"

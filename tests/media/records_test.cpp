@@ -1,5 +1,5 @@
 #include "media/albumgrouping.h"
-#include "model/records.h"
+#include "media/records.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -4,7 +4,7 @@
 // exactly one for its whole life; for now it only knows how to stop, which is
 // what disconnecting a device relies on.
 
-#include "model/records.h"
+#include "media/records.h"
 
 #include <QList>
 #include <QObject>
@@ -26,6 +26,10 @@ public:
     double volume() const { return m_volume; }
     const QList<Track> &queue() const { return m_queue; }
     qsizetype index() const { return m_index; }
+
+    // Toggles pause when `track` (by id) is the loaded one; otherwise makes `queue`
+    // the play queue (the track alone when it is empty) and plays the track.
+    void play(const Track &track, const QList<Track> &queue);
 
     // Ends listening and unloads everything; the queue position is kept.
     void stop();

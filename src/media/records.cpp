@@ -1,4 +1,4 @@
-#include "model/records.h"
+#include "media/records.h"
 
 #include "media/albumgrouping.h"
 #include "platform/paths.h"

@@ -1,0 +1,52 @@
+#include "ui/shell/pages.h"
+
+#include "ui/kit/emptystate.h"
+#include "ui/kit/pageheader.h"
+
+#include <QDialog>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A page whose real content has not been built yet: its header and an empty state.
+QWidget *placeholder(Section section, QWidget *parent)
+{
+    auto *page = new QWidget(parent);
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(28, 24, 28, 24);
+    layout->addWidget(new PageHeader(sections::rawValue(section), QString(), page));
+    layout->addWidget(new EmptyState(sections::rawValue(section), u"sparkles"_s, QString(), page), 1);
+    return page;
+}
+
+} // namespace
+
+namespace pages {
+
+QWidget *make(Section section, TavoModel *model, QWidget *parent)
+{
+    Q_UNUSED(model);
+    switch (section) {
+    case Section::device: return placeholder(section, parent);
+    case Section::music: return placeholder(section, parent);
+    case Section::playlists: return placeholder(section, parent);
+    case Section::themes: return placeholder(section, parent);
+    case Section::backups: return placeholder(section, parent);
+    case Section::quality: return placeholder(section, parent);
+    case Section::guide: return placeholder(section, parent);
+    }
+    return placeholder(section, parent);
+}
+
+} // namespace pages
+
+namespace sheets {
+
+QDialog *albumDetail(TavoModel *, const Album &, QWidget *) { return nullptr; }
+QDialog *coverSearch(TavoModel *, const Album &, QWidget *) { return nullptr; }
+QDialog *themeDetail(TavoModel *, const Theme &, QWidget *) { return nullptr; }
+void presentCoverFlow(TavoModel *) {}
+
+} // namespace sheets
