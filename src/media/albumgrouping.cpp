@@ -231,9 +231,31 @@ QList<Album> albums(const QList<Track> &tracks)
         c.releases.insert(f.folder->releaseKey);
         c.discs.insert(tracks[i].info.discNumber);
     }
+    // Disc folders of one release always stay one album: a merge that would take
+    // only some of a release's tracks (one artist of a compilation without an
+    // album-artist tag) would split the release in two. A merge that takes all
+    // of them only renames their key.
+    QHash<QString, qsizetype> releaseSizes;
+    for (const Facts &f : facts) {
+        if (f.folder->disc)
+            ++releaseSizes[f.description.key];
+    }
+    auto splitsARelease = [&](const Candidates &c) {
+        QHash<QString, qsizetype> taken;
+        for (qsizetype i : c.members) {
+            const Facts &f = facts[size_t(i)];
+            if (f.folder->disc)
+                ++taken[f.description.key];
+        }
+        for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
+            if (it.value() != releaseSizes.value(it.key()))
+                return true;
+        }
+        return false;
+    };
     for (auto it = candidates.cbegin(); it != candidates.cend(); ++it) {
         const Candidates &c = it.value();
-        if (c.folders.size() > 1 && c.releases.size() == 1 && c.discs.size() > 1) {
+        if (c.folders.size() > 1 && c.releases.size() == 1 && c.discs.size() > 1 && !splitsARelease(c)) {
             const QString key = u"tagged"_s + nul + it.key();
             for (qsizetype i : c.members)
                 facts[size_t(i)].description.key = key;

@@ -89,6 +89,31 @@ void readPicture(const QByteArray &body, AudioInfo &info)
         info.picture = picture->data;
 }
 
+// Taggers and rippers often put an ID3v2 tag ahead of the stream. Its header
+// gives its size (a 28-bit "syncsafe" number, plus a 10-byte footer when the
+// footer flag is set), so the marker is looked for right behind it. False when
+// the bytes can't be an ID3v2 header or the file ends inside the tag.
+bool skipID3v2(posixfile::File &file, const char *first4)
+{
+    uchar rest[6];
+    if (file.read(reinterpret_cast<char *>(rest), 6) != 6)
+        return false;
+    // first4: "ID3", major version; rest: revision, flags, four size bytes.
+    const uchar major = uchar(first4[3]);
+    if (major == 0xFF || rest[0] == 0xFF)
+        return false;
+    for (int i = 2; i < 6; ++i) {
+        if (rest[i] & 0x80)
+            return false;
+    }
+    qint64 size = qint64(rest[2]) << 21 | qint64(rest[3]) << 14 | qint64(rest[4]) << 7 | qint64(rest[5]);
+    if (rest[1] & 0x10)
+        size += 10;
+    if (const std::optional<qint64> left = remaining(file); left && size > *left)
+        return false;
+    return ::lseek(file.fd(), off_t(size), SEEK_CUR) >= 0;
+}
+
 } // namespace
 
 std::optional<qint64> firstPieceNumber(const QString &text)
@@ -102,7 +127,13 @@ AudioInfo AudioInfo::readFLAC(const QString &path)
 {
     posixfile::File file = openFollowing(path);
     char marker[4];
-    if (file.read(marker, 4) != 4 || QByteArrayView(marker, 4) != "fLaC")
+    if (file.read(marker, 4) != 4)
+        throw TavoError(badHeader());
+    if (QByteArrayView(marker, 3) == "ID3") {
+        if (!skipID3v2(file, marker) || file.read(marker, 4) != 4)
+            throw TavoError(badHeader());
+    }
+    if (QByteArrayView(marker, 4) != "fLaC")
         throw TavoError(badHeader());
 
     AudioInfo info;

@@ -241,9 +241,10 @@ std::optional<QMap<QString, QString>> stringMap(const QString &key)
     QMap<QString, QString> map;
     const QJsonObject object = doc.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it.value().isString())
-            return std::nullopt;
-        map.insert(it.key(), it.value().toString());
+        // One damaged entry costs only itself: treating the whole map as absent
+        // would let the next save overwrite every good entry with nothing.
+        if (it.value().isString())
+            map.insert(it.key(), it.value().toString());
     }
     return map;
 }

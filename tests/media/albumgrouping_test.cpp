@@ -78,14 +78,31 @@ std::vector<GroupingCase> groupingCases()
          {{u"/m/Release/CD1/01.flac"_s, u"A"_s, u"Release"_s, 1}, {u"/m/Release/CD2/01.flac"_s, u"A"_s, u"Release"_s, 2}},
          {{key({u"tagged"_s, u"/m/Release"_s, u"a"_s, u"release"_s}), u"Release"_s, u"A"_s,
            {u"/m/Release/CD1/01.flac"_s, u"/m/Release/CD2/01.flac"_s}}}},
-        {"compilation: the artist on both discs splits off",
+        // One artist on both discs without an album-artist tag must not split
+        // the release: the disc folders stay one album by various artists.
+        {"compilation over disc folders stays one album",
          {{u"/m/Release/CD1/01.flac"_s, u"A"_s, u"Comp"_s, 1, 1},
           {u"/m/Release/CD1/02.flac"_s, u"B"_s, u"Comp"_s, 1, 2},
           {u"/m/Release/CD2/01.flac"_s, u"A"_s, u"Comp"_s, 2, 1},
           {u"/m/Release/CD2/02.flac"_s, u"C"_s, u"Comp"_s, 2, 2}},
+         {{key({u"release"_s, u"/m/Release"_s}), u"Comp"_s, various,
+           {u"/m/Release/CD1/01.flac"_s, u"/m/Release/CD1/02.flac"_s, u"/m/Release/CD2/01.flac"_s,
+            u"/m/Release/CD2/02.flac"_s}}}},
+        // The same when the repeated artist's tracks come first or are the
+        // only ones with disc tags: a merge never takes part of a release.
+        {"compilation whose other artists have no disc tags",
+         {{u"/m/Release/CD1/01.flac"_s, u"A"_s, u"Comp"_s, 1, 1},
+          {u"/m/Release/CD2/01.flac"_s, u"A"_s, u"Comp"_s, 2, 1},
+          {u"/m/Release/CD2/02.flac"_s, u"C"_s, u"Comp"_s, 0, 2}},
+         {{key({u"release"_s, u"/m/Release"_s}), u"Comp"_s, various,
+           {u"/m/Release/CD1/01.flac"_s, u"/m/Release/CD2/01.flac"_s, u"/m/Release/CD2/02.flac"_s}}}},
+        // A release whose tracks all merge keeps being one album, under the tagged key.
+        {"one artist over both disc folders and a loose sibling",
+         {{u"/m/Release/CD1/01.flac"_s, u"A"_s, u"Comp"_s, 1, 1},
+          {u"/m/Release/CD2/01.flac"_s, u"A"_s, u"Comp"_s, 2, 1},
+          {u"/m/Release/Extra/01.flac"_s, u"A"_s, u"Comp"_s, 3, 1}},
          {{key({u"tagged"_s, u"/m/Release"_s, u"a"_s, u"comp"_s}), u"Comp"_s, u"A"_s,
-           {u"/m/Release/CD1/01.flac"_s, u"/m/Release/CD2/01.flac"_s}},
-          {key({u"release"_s, u"/m/Release"_s}), u"Comp"_s, various, {u"/m/Release/CD1/02.flac"_s, u"/m/Release/CD2/02.flac"_s}}}},
+           {u"/m/Release/CD1/01.flac"_s, u"/m/Release/CD2/01.flac"_s, u"/m/Release/Extra/01.flac"_s}}}},
         {"Płyta folders are disc folders",
          {{u"/m/Release/Płyta 2/01.flac"_s, u"A"_s, u"Release"_s}, {u"/m/Release/PŁYTA 1/01.flac"_s, u"A"_s, u"Release"_s}},
          {{key({u"release"_s, u"/m/Release"_s}), u"Release"_s, u"A"_s,
@@ -264,6 +281,25 @@ TEST(AlbumGroupingAlbums, MergedSiblingFoldersTakeTheirDiscsFromTheTags)
     EXPECT_EQ(discs[0].tracks[0].id, tracks[1].id);
     EXPECT_EQ(discs[1].number, 2);
     EXPECT_EQ(discs[1].tracks[0].id, tracks[0].id);
+}
+
+TEST(AlbumGroupingAlbums, CompilationOverDiscFoldersHasBothDiscs)
+{
+    const QList<Track> tracks = makeAll({{u"/m/Release/CD2/02.flac"_s, u"C"_s, u"Comp"_s, 2, 2},
+                                         {u"/m/Release/CD1/01.flac"_s, u"A"_s, u"Comp"_s, 1, 1},
+                                         {u"/m/Release/CD2/01.flac"_s, u"A"_s, u"Comp"_s, 2, 1},
+                                         {u"/m/Release/CD1/02.flac"_s, u"B"_s, u"Comp"_s, 1, 2}});
+    const QList<Album> albums = AlbumGrouping::albums(tracks);
+    ASSERT_EQ(albums.size(), 1);
+    EXPECT_EQ(albums[0].artist, various);
+    const QList<AlbumDisc> discs = albums[0].discs();
+    ASSERT_EQ(discs.size(), 2);
+    EXPECT_EQ(discs[0].number, 1);
+    EXPECT_EQ(discs[0].tracks.size(), 2);
+    EXPECT_EQ(discs[1].number, 2);
+    ASSERT_EQ(discs[1].tracks.size(), 2);
+    EXPECT_EQ(discs[1].tracks[0].id, tracks[2].id);
+    EXPECT_EQ(discs[1].tracks[1].id, tracks[0].id);
 }
 
 TEST(AlbumGroupingAlbums, KeepsEveryTrackOnceWithItsData)

@@ -93,6 +93,22 @@ protected:
     QTemporaryDir dir;
 };
 
+// An ID3v2.4 tag of `size` bytes behind its header (frames filled with
+// padding-like bytes that would read as nothing else), with or without footer.
+QByteArray id3(int size, bool footer)
+{
+    QByteArray tag("ID3\x04\x00", 5);
+    tag += char(footer ? 0x10 : 0x00);
+    tag += char((size >> 21) & 0x7F);
+    tag += char((size >> 14) & 0x7F);
+    tag += char((size >> 7) & 0x7F);
+    tag += char(size & 0x7F);
+    tag += QByteArray(size, 'f'); // 'f' so a reader that stops early meets "ff…", never the marker
+    if (footer)
+        tag += QByteArray("3DI\x04\x00\x10", 6) + tag.mid(6, 4);
+    return tag;
+}
+
 TEST_F(FlacReader, MarkerOnlyGivesDefaults)
 {
     AudioInfo expected;
@@ -154,6 +170,31 @@ TEST_F(FlacReader, ZeroLengthBlockIsAccepted)
     EXPECT_EQ(info.sampleRate, 44100);
 }
 
+TEST_F(FlacReader, LeadingID3v2TagIsSkipped)
+{
+    const QByteArray stream = "fLaC" + block(0, streamInfo(44100, 16, 88200)) +
+                              block(4, comments({"TITLE=Za tagiem", "ARTIST=Ktoś", "TRACKNUMBER=3"}), true);
+    const struct {
+        const char *name;
+        QByteArray head;
+    } cases[] = {
+        {"small tag", id3(20, false)},
+        {"tag with footer", id3(20, true)},
+        // 0x81 as a syncsafe number reads 129 bytes, not 0x81 itself.
+        {"size over 127", id3(129, false)},
+        {"empty tag", id3(0, false)},
+    };
+    for (const auto &c : cases) {
+        const AudioInfo info = readBytes(c.head + stream);
+        EXPECT_EQ(info.codec, u"FLAC"_s) << c.name;
+        EXPECT_EQ(info.sampleRate, 44100) << c.name;
+        EXPECT_EQ(info.duration, 2.0) << c.name;
+        EXPECT_EQ(info.tags.value(u"TITLE"_s), u"Za tagiem"_s) << c.name;
+        EXPECT_EQ(info.tags.value(u"ARTIST"_s), u"Ktoś"_s) << c.name;
+        EXPECT_EQ(info.trackNumber, 3) << c.name;
+    }
+}
+
 TEST_F(FlacReader, RefusesBadMarkersAndTruncatedBlocks)
 {
     const struct {
@@ -163,6 +204,12 @@ TEST_F(FlacReader, RefusesBadMarkersAndTruncatedBlocks)
         {"", u"Nieprawidłowy nagłówek FLAC."_s},
         {"fLa", u"Nieprawidłowy nagłówek FLAC."_s},
         {"ID3\x04", u"Nieprawidłowy nagłówek FLAC."_s},
+        // An ID3v2 tag that runs past the end, has a size that is not syncsafe,
+        // or hides something else than the marker.
+        {id3(8, false) + "fLa", u"Nieprawidłowy nagłówek FLAC."_s},
+        {QByteArray("ID3\x03\x00\x00\x00\x00\x00\x80", 10) + QByteArray(128, 'x') + "fLaC", u"Nieprawidłowy nagłówek FLAC."_s},
+        {id3(16, false) + "OggS" + block(0, streamInfo(44100, 16, 1), true), u"Nieprawidłowy nagłówek FLAC."_s},
+        {QByteArray("ID3\x03\x00\x00\x00\x00\x01", 9), u"Nieprawidłowy nagłówek FLAC."_s},
         {"flac" + block(0, streamInfo(44100, 16, 1), true), u"Nieprawidłowy nagłówek FLAC."_s},
         {"fLaC" + blockHeader(0, 34, true) + QByteArray(33, '\0'), u"Nieprawidłowe metadane FLAC."_s},
         {"fLaC" + blockHeader(4, 0xFFFFFF, true), u"Nieprawidłowe metadane FLAC."_s},

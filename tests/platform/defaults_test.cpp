@@ -92,6 +92,28 @@ TEST_F(DefaultsTest, MapsKeepKeysWithNulAndSlash)
     EXPECT_EQ(Defaults::stringMap(u"coverSources"_s), (QMap<QString, QString>{}));
 }
 
+TEST_F(DefaultsTest, ABadMapValueDropsOnlyItsOwnEntry)
+{
+    struct Case {
+        const char *stored;
+        std::optional<QMap<QString, QString>> expected;
+    };
+    const Case cases[] = {
+        {R"({"a":"1","b":2,"c":"3"})", QMap<QString, QString>{{u"a"_s, u"1"_s}, {u"c"_s, u"3"_s}}},
+        {R"({"a":null,"b":["x"],"c":{"d":"e"},"f":true,"g":"ok"})", QMap<QString, QString>{{u"g"_s, u"ok"_s}}},
+        {R"({"a":5})", QMap<QString, QString>{}},
+        // Not a map at all: absent, as before.
+        {R"(["a","b"])", std::nullopt},
+        {"not json", std::nullopt},
+    };
+    for (const Case &c : cases) {
+        Defaults::setString(u"artworkOverrides"_s, QString::fromUtf8(c.stored));
+        EXPECT_EQ(Defaults::stringMap(u"artworkOverrides"_s), c.expected) << c.stored;
+        Defaults::reload();
+        EXPECT_EQ(Defaults::stringMap(u"artworkOverrides"_s), c.expected) << c.stored;
+    }
+}
+
 TEST_F(DefaultsTest, NumbersAndBooleans)
 {
     const qint64 integers[] = {0, -1, 180, std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()};
