@@ -4,6 +4,7 @@
 #include "platform/defaults.h"
 #include "platform/mountmonitor.h"
 #include "platform/paths.h"
+#include "model/modeltasks.h"
 
 #include <QDir>
 
@@ -50,13 +51,54 @@ const QSet<QString> &TavoModel::audioExtensions()
 
 void TavoModel::restoreLibrary()
 {
-    QStringList existing;
-    for (const QString &path : Defaults::stringList(u"libraryPaths"_s).value_or(QStringList())) {
-        // Gone files simply drop out; the next save of the library forgets them.
-        // Only absolute paths: an empty or relative one would name the working folder.
-        if (QDir::isAbsolutePath(path) && paths::exists(path))
-            existing.append(path);
+    const QStringList stored = Defaults::stringList(u"libraryPaths"_s).value_or(QStringList());
+    // Only absolute paths: an empty or relative one would name the working folder.
+    QStringList candidates;
+    for (const QString &path : stored) {
+        if (QDir::isAbsolutePath(path))
+            candidates.append(path);
     }
-    if (!existing.isEmpty())
-        importURLs(existing, false, false);
+    if (candidates.isEmpty())
+        return;
+    // Checking the paths can hang on a network or USB mount that does not
+    // answer, so it runs on a worker while the window paints; the model counts
+    // as busy meanwhile, so no other operation overlaps the restore.
+    setBusy(true);
+    ModelTasks::run(this, ModelTasks::filePool(), [candidates] {
+        LibraryPaths split;
+        for (const QString &path : candidates) {
+            if (paths::exists(path))
+                split.present.append(path);
+            else
+                split.missing.append(path);
+        }
+        return split;
+    }, [this](const ModelTasks::Outcome<LibraryPaths> &outcome) {
+        const LibraryPaths split = outcome.value.value_or(LibraryPaths());
+        // Paths missing now (a disk not mounted) stay saved until they come back.
+        m_missingLibraryPaths = split.missing;
+        if (split.present.isEmpty()) {
+            setBusy(false);
+            return;
+        }
+        startImport(split.present, false, false);
+    });
+}
+
+void TavoModel::saveLibraryPaths()
+{
+    QStringList libraryPaths;
+    libraryPaths.reserve(m_tracks.size() + m_missingLibraryPaths.size());
+    QSet<QString> shown;
+    for (const Track &track : m_tracks) {
+        libraryPaths.append(track.url);
+        shown.insert(track.url);
+    }
+    // Saved files that were missing at start-up (an external disk not
+    // mounted) are carried over, so one start without the disk loses nothing.
+    for (const QString &path : m_missingLibraryPaths) {
+        if (!shown.contains(path))
+            libraryPaths.append(path);
+    }
+    Defaults::setStringList(u"libraryPaths"_s, libraryPaths);
 }

@@ -359,9 +359,21 @@ private:
     }
 
     void restoreLibrary();
+    struct LibraryPaths {
+        QStringList present;
+        QStringList missing;
+    };
+    // Writes "libraryPaths": the library's files, then the saved files that
+    // were missing when last looked for.
+    void saveLibraryPaths();
+    // importURLs without the busy check, for a caller that already holds busy.
+    void startImport(const QStringList &urls, bool fromDevice, bool enqueue);
+    // Saved library files that did not exist when last looked for; they are
+    // kept in "libraryPaths" and looked for again at every import.
+    QStringList m_missingLibraryPaths;
     // Main-thread steps of an import.
     void showImportProgress(qsizetype position, qsizetype total);
-    void finishImport(const QList<Track> &found, bool fromDevice, bool enqueue);
+    void finishImport(const QList<Track> &found, bool fromDevice, bool enqueue, const QStringList &returned);
     void forgetDuplicates();
 
     OptionalAlbum m_coverLookup;

@@ -28,6 +28,11 @@ void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueu
     if (m_busy)
         return;
     setBusy(true);
+    startImport(urls, fromDevice, enqueue);
+}
+
+void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enqueue)
+{
     setStatus(u"Odczytuję albumy…"_s);
     setProgress(0);
     // Device tracks belong to the device read; see deviceImportIsCurrent().
@@ -53,8 +58,20 @@ void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueu
             },
             Qt::QueuedConnection);
     };
-    m_importScan = QtConcurrent::run(QThreadPool::globalInstance(), [urls, knownPaths, overrides, post] {
-        return ImportScan::run(urls, knownPaths, overrides, post);
+    // Saved library files that were missing are looked for again (on the
+    // worker: a disk that does not answer must not hold up the window); those
+    // back now are read with the rest, but never queued.
+    const QStringList missing = fromDevice ? QStringList() : m_missingLibraryPaths;
+    auto returned = std::make_shared<QStringList>();
+    m_importScan = QtConcurrent::run(QThreadPool::globalInstance(), [urls, missing, returned, knownPaths, overrides, post] {
+        QStringList chosen = urls;
+        for (const QString &path : missing) {
+            if (paths::exists(path)) {
+                returned->append(path);
+                chosen.append(path);
+            }
+        }
+        return ImportScan::run(chosen, knownPaths, overrides, post);
     });
     // The hand-over runs where the scan ends and posts the finish to the main
     // thread, behind every progress step already queued. A continuation bound
@@ -62,7 +79,7 @@ void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueu
     // destroyed first, and it runs at once, ahead of the queued steps, when the
     // scan has already ended as it is attached.
     QPointer<TavoModel> guard(this);
-    m_importScan.then([guard, fromDevice, enqueue](QFuture<QList<Track>> scan) {
+    m_importScan.then([guard, fromDevice, enqueue, returned](QFuture<QList<Track>> scan) {
         // The scan reports no errors; should it ever throw, the import still ends
         // (with what it has: nothing) rather than leaving the model busy for good.
         QList<Track> found;
@@ -70,9 +87,9 @@ void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueu
             found = scan.result();
         } catch (...) {
         }
-        ModelTasks::post([guard, found, fromDevice, enqueue] {
+        ModelTasks::post([guard, found, fromDevice, enqueue, returned] {
             if (guard)
-                guard->finishImport(found, fromDevice, enqueue);
+                guard->finishImport(found, fromDevice, enqueue, *returned);
         });
     });
 }
@@ -84,7 +101,7 @@ void TavoModel::showImportProgress(qsizetype position, qsizetype total)
     setStatus(u"Odczytuję utwory: "_s + QString::number(done) + u" / "_s + QString::number(total));
 }
 
-void TavoModel::finishImport(const QList<Track> &found, bool fromDevice, bool enqueue)
+void TavoModel::finishImport(const QList<Track> &found, bool fromDevice, bool enqueue, const QStringList &returned)
 {
     if (fromDevice && !deviceImportIsCurrent()) {
         // Read for a device that is no longer current: the tracks belong to no list,
@@ -96,17 +113,26 @@ void TavoModel::finishImport(const QList<Track> &found, bool fromDevice, bool en
         setDeviceTracks(m_deviceTracks + found);
     } else {
         setTracks(m_tracks + found);
+        const QSet<QString> back(returned.cbegin(), returned.cend());
         if (enqueue) {
             UuidSet queued = m_queued;
-            for (const Track &track : found)
-                queued.insert(track.id);
+            for (const Track &track : found) {
+                if (!back.contains(track.url))
+                    queued.insert(track.id);
+            }
             setQueued(queued);
         }
-        QStringList libraryPaths;
-        libraryPaths.reserve(m_tracks.size());
-        for (const Track &track : m_tracks)
-            libraryPaths.append(track.url);
-        Defaults::setStringList(u"libraryPaths"_s, libraryPaths);
+        // Files that are back are shown again (or, no longer audio, dropped
+        // like any file that is gone); the rest stay saved.
+        if (!back.isEmpty()) {
+            QStringList stillMissing;
+            for (const QString &path : std::as_const(m_missingLibraryPaths)) {
+                if (!back.contains(path))
+                    stillMissing.append(path);
+            }
+            m_missingLibraryPaths = stillMissing;
+        }
+        saveLibraryPaths();
         setLibraryOnDevice(false);
     }
     forgetDuplicates();

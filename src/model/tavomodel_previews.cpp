@@ -25,11 +25,16 @@ void TavoModel::fetchThemePreviews()
     const QString target = m_deviceInfo.value(u"Target"_s, u"ipodvideo"_s);
     const QList<Theme> themes = m_themes;
 
-    // Not tied to the device that asked: the answer is keyed by theme path and
-    // merged whatever device is current when it arrives.
+    // The answer belongs to the device that asked: once another device is
+    // current it is dropped whole, so it can neither show the old device's
+    // count nor stop the new device's own automatic fetch (which starts only
+    // while the status is empty).
+    const QString root = m_device ? m_device->root : QString();
     ModelTasks::run(
         this, ModelTasks::networkPool(), [themes, target] { return ThemePreview::catalog(themes, target); },
-        [this](const ModelTasks::Outcome<ThemePreviewMap> &outcome) {
+        [this, root](const ModelTasks::Outcome<ThemePreviewMap> &outcome) {
+            if ((m_device ? m_device->root : QString()) != root)
+                return;
             if (!outcome.ok()) {
                 setThemePreviewStatus(u"Katalog jest niedostępny. Możesz dodać własne zrzuty."_s);
                 return;

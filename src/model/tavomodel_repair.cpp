@@ -8,6 +8,7 @@
 
 #include "media/albumgrouping.h"
 #include "media/collectionquality.h"
+#include "model/modeltasks.h"
 
 #include <algorithm>
 
@@ -30,43 +31,52 @@ void TavoModel::repairAvailableCovers()
 {
     if (m_busy)
         return;
-    const QList<Track> &active = activeTracks();
+    const QList<Track> active = activeTracks();
     const std::optional<QString> deviceRoot =
         m_libraryOnDevice && m_device ? std::optional<QString>(m_device->root) : std::nullopt;
+    const bool onDevice = m_libraryOnDevice;
+    const std::optional<QString> root = m_device ? std::optional<QString>(m_device->root) : std::nullopt;
 
-    UuidSet concerned;
-    for (const QualityIssue &issue : CollectionQuality::inspect(active, deviceRoot)) {
-        if (issue.kind != u"Okładki"_s)
-            continue;
-        for (const Track &track : issue.tracks)
-            concerned.insert(track.id);
-    }
-
-    auto run = std::make_shared<CoverRepairRun>();
-    for (const Album &album : AlbumGrouping::albums(active)) {
-        const bool reported = std::any_of(album.tracks.cbegin(), album.tracks.cend(),
-                                          [&](const Track &track) { return concerned.contains(track.id); });
-        if (!reported)
-            continue;
-        const auto withArt = std::find_if(album.tracks.cbegin(), album.tracks.cend(),
-                                          [](const Track &track) { return track.artwork.has_value(); });
-        // Without any picture there is nothing to repair from; the user picks one.
-        if (withArt == album.tracks.cend())
-            continue;
-        run->targets.append({album, *withArt->artwork});
-    }
-
-    if (run->targets.isEmpty()) {
-        setAlert(u"Brak dostępnych obrazów do automatycznej naprawy. Przy brakującej okładce wybierz plik obrazu."_s);
-        return;
-    }
-
-    run->onDevice = m_libraryOnDevice;
-    run->root = m_device ? std::optional<QString>(m_device->root) : std::nullopt;
+    // The inspection looks at one file per track, and up to seven more per
+    // track on the device: it runs on a worker, under busy so that nothing
+    // else starts meanwhile.
     setBusy(true);
-    setProgress(0);
-    setStatus(u"Naprawiam dostępne okładki…"_s);
-    repairNextCover(run);
+    ModelTasks::run(this, ModelTasks::filePool(), [active, deviceRoot] {
+        UuidSet concerned;
+        for (const QualityIssue &issue : CollectionQuality::inspect(active, deviceRoot)) {
+            if (issue.kind != u"Okładki"_s)
+                continue;
+            for (const Track &track : issue.tracks)
+                concerned.insert(track.id);
+        }
+        QList<CoverRepairRun::Target> targets;
+        for (const Album &album : AlbumGrouping::albums(active)) {
+            const bool reported = std::any_of(album.tracks.cbegin(), album.tracks.cend(),
+                                              [&](const Track &track) { return concerned.contains(track.id); });
+            if (!reported)
+                continue;
+            const auto withArt = std::find_if(album.tracks.cbegin(), album.tracks.cend(),
+                                              [](const Track &track) { return track.artwork.has_value(); });
+            // Without any picture there is nothing to repair from; the user picks one.
+            if (withArt == album.tracks.cend())
+                continue;
+            targets.append({album, *withArt->artwork});
+        }
+        return targets;
+    }, [this, onDevice, root](const ModelTasks::Outcome<QList<CoverRepairRun::Target>> &outcome) {
+        auto run = std::make_shared<CoverRepairRun>();
+        run->targets = outcome.value.value_or(QList<CoverRepairRun::Target>());
+        if (run->targets.isEmpty()) {
+            setBusy(false);
+            setAlert(u"Brak dostępnych obrazów do automatycznej naprawy. Przy brakującej okładce wybierz plik obrazu."_s);
+            return;
+        }
+        run->onDevice = onDevice;
+        run->root = root;
+        setProgress(0);
+        setStatus(u"Naprawiam dostępne okładki…"_s);
+        repairNextCover(run);
+    });
 }
 
 void TavoModel::repairNextCover(const std::shared_ptr<CoverRepairRun> &run)

@@ -132,11 +132,7 @@ void TavoModel::forget(const Album &album)
     setQueued(UuidSet(m_queued).subtract(ids));
     forgetDuplicates();
 
-    QStringList libraryPaths;
-    libraryPaths.reserve(m_tracks.size());
-    for (const Track &track : m_tracks)
-        libraryPaths.append(track.url);
-    Defaults::setStringList(u"libraryPaths"_s, libraryPaths);
+    saveLibraryPaths();
 }
 
 void TavoModel::transfer(const std::optional<QList<Track>> &only)

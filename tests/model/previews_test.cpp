@@ -133,6 +133,48 @@ TEST_F(Previews, WithoutThemesNothingIsFetched)
     EXPECT_TRUE(server.requests().isEmpty());
 }
 
+TEST_F(Previews, AnAnswerForADeviceNoLongerChosenIsDropped)
+{
+    // Device A asks the gallery by itself once its content is read; device B
+    // is chosen before A's answer is back. A's answer (two pictures) must
+    // neither show its count nor stop B's own automatic fetch (one picture).
+    device.writeFile(u".rockbox/themes/Alpha.cfg"_s, "wps: /.rockbox/wps/Alpha.wps\n");
+    device.writeFile(u".rockbox/themes/Gamma.cfg"_s, "wps: /.rockbox/wps/Gamma.wps\n");
+    device.writeInfo("Target: ipodvideo\n");
+    DeviceFixture other(u"OTHER"_s);
+    other.writeFile(u".rockbox/themes/Beta.cfg"_s, "wps: /.rockbox/wps/Beta.wps\n");
+    other.writeInfo("Target: ipod6g\n");
+    serveGallery(galleryRow(u"1"_s, u"Alpha"_s) + galleryRow(u"2"_s, u"Beta"_s) + galleryRow(u"3"_s, u"Gamma"_s));
+
+    const Device b = Device::inspect(other.root());
+    bool switched = false;
+    // Queued: the switch runs after the fetch for A has started and before its
+    // answer (which needs a round trip to the server) can be applied.
+    QObject::connect(model.get(), &TavoModel::themePreviewStatusChanged, model.get(), [&] {
+        if (!switched && model->themePreviewStatus() == u"Pobieram podglądy z Rockbox…"_s) {
+            switched = true;
+            model->select(b);
+        }
+    }, Qt::QueuedConnection);
+    connectDevice();
+    ASSERT_TRUE(waitUntil([&] { return server.requests().size() == 2 && model->themePreviewStatus() == status(1); }));
+    ASSERT_TRUE(switched);
+    // The two requests may reach the server in either order.
+    QSet<QByteArray> targets;
+    for (const HttpServer::Request &request : server.requests())
+        targets.insert(request.target);
+    EXPECT_EQ(targets, (QSet<QByteArray>{"/index.php?target=ipodvideo", "/index.php?target=ipod6g"}));
+    // Let anything late arrive, then check nothing of A's answer was applied.
+    ModelTasks::networkPool()->waitForDone(60'000);
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(model->themePreviewStatus(), status(1));
+    ASSERT_TRUE(model->device());
+    EXPECT_EQ(model->device()->root, other.root());
+    EXPECT_FALSE(model->themePreviews().contains(device.path(u".rockbox/themes/Alpha.cfg"_s)));
+    EXPECT_EQ(model->themePreviews().value(other.path(u".rockbox/themes/Beta.cfg"_s)).source, gallerySource);
+}
+
 TEST_F(Previews, TheFetchRunsBesideAnotherOperation)
 {
     model->setThemes(themes);

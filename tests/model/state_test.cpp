@@ -23,7 +23,7 @@ std::shared_ptr<int> countSignal(TavoModel *model, Signal signal)
 
 QString copyFixture(const QString &name, const QString &folder)
 {
-    const QString source = QStringLiteral(VONTARO_SHARED_DIR "/corpus/audio/") + name;
+    const QString source = QStringLiteral(VONTARO_TEST_DATA_DIR "/audio/") + name;
     QDir().mkpath(folder);
     const QString target = folder + u'/' + name;
     EXPECT_TRUE(QFile::copy(source, target)) << target.toStdString();
@@ -175,10 +175,10 @@ TEST_F(StateTest, SwitchingTheLibrarySideForgetsDuplicateFindings)
     EXPECT_TRUE(model->duplicateIssues().isEmpty());
 }
 
-TEST_F(StateTest, LibraryIsRestoredOnlyWhenAskedAndOnlyFromPathsThatExist)
+TEST_F(StateTest, LibraryIsRestoredOnlyWhenAskedAndMissingPathsAreKept)
 {
     QTemporaryDir dir;
-    const QString kept = copyFixture(u"min.mp3"_s, dir.path() + u"/Artist/Album"_s);
+    const QString kept = copyFixture(u"tagged.mp3"_s, dir.path() + u"/Artist/Album"_s);
     const QString gone = dir.path() + u"/Artist/Album/gone.mp3"_s;
     Defaults::setStringList(u"libraryPaths"_s, {gone, kept});
 
@@ -190,15 +190,105 @@ TEST_F(StateTest, LibraryIsRestoredOnlyWhenAskedAndOnlyFromPathsThatExist)
     }
 
     auto model = makeModel(true);
+    // The paths are checked on a worker: the constructor returns before any
+    // file was looked at, with the model busy so nothing else overlaps.
     EXPECT_TRUE(model->busy());
-    EXPECT_EQ(model->status(), u"Odczytuję albumy…"_s);
+    EXPECT_TRUE(model->tracks().isEmpty());
     ASSERT_TRUE(waitUntilIdle(*model));
     ASSERT_EQ(model->tracks().size(), 1);
     EXPECT_EQ(model->tracks().first().url, kept);
-    // A restore does not queue anything, and the saved list forgets the gone file.
+    // A restore does not queue anything; the missing file is not shown but stays saved.
     EXPECT_TRUE(model->queued().isEmpty());
-    EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), QStringList{kept});
+    EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), (QStringList{kept, gone}));
     EXPECT_EQ(model->status(), u"Odczytano utwory: 1"_s);
+}
+
+TEST_F(StateTest, AnUnmountedDiskLosesNoLibraryEntries)
+{
+    QTemporaryDir dir;
+    const QString home = copyFixture(u"tagged.mp3"_s, dir.path() + u"/Home/A"_s);
+    // The external disk's files, first present, then "unplugged" by moving the folder away.
+    const QString external = copyFixture(u"tagged.flac"_s, dir.path() + u"/Disk/B"_s);
+    const QString externalSecond = copyFixture(u"vorbis.ogg"_s, dir.path() + u"/Disk/B"_s);
+    const QString other = copyFixture(u"tagged.aiff"_s, dir.path() + u"/Home/C"_s);
+    Defaults::setStringList(u"libraryPaths"_s, {home, external, externalSecond});
+    Defaults::flush();
+    ASSERT_TRUE(QDir().rename(dir.path() + u"/Disk"_s, dir.path() + u"/Unplugged"_s));
+
+    {
+        // A start without the disk, an import and a forget: each save keeps the disk's files.
+        Defaults::reload();
+        auto model = makeModel(true);
+        ASSERT_TRUE(waitUntilIdle(*model));
+        ASSERT_EQ(model->tracks().size(), 1);
+        EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), (QStringList{home, external, externalSecond}));
+
+        model->importURLs({other}, false, true);
+        ASSERT_TRUE(waitUntilIdle(*model));
+        ASSERT_EQ(model->tracks().size(), 2);
+        EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), (QStringList{home, other, external, externalSecond}));
+
+        model->forget(model->albums().constFirst().tracks.constFirst().url == home ? model->albums().constFirst()
+                                                                                   : model->albums().constLast());
+        ASSERT_EQ(model->tracks().size(), 1);
+        EXPECT_EQ(model->tracks().first().url, other);
+        EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), (QStringList{other, external, externalSecond}));
+        Defaults::flush();
+    }
+
+    // The list reaches the settings file, not only the in-memory copy.
+    Defaults::reload();
+    EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), (QStringList{other, external, externalSecond}));
+
+    {
+        // A start with the disk back shows its files again.
+        ASSERT_TRUE(QDir().rename(dir.path() + u"/Unplugged"_s, dir.path() + u"/Disk"_s));
+        auto model = makeModel(true);
+        ASSERT_TRUE(waitUntilIdle(*model));
+        QStringList urls;
+        for (const Track &track : model->tracks())
+            urls.append(track.url);
+        urls.sort();
+        QStringList expected{other, external, externalSecond};
+        expected.sort();
+        EXPECT_EQ(urls, expected);
+        EXPECT_TRUE(model->queued().isEmpty());
+    }
+}
+
+TEST_F(StateTest, AFileThatComesBackIsShownAtTheNextImport)
+{
+    QTemporaryDir dir;
+    const QString home = copyFixture(u"tagged.mp3"_s, dir.path() + u"/Home/A"_s);
+    const QString external = copyFixture(u"tagged.flac"_s, dir.path() + u"/Disk/B"_s);
+    const QString other = copyFixture(u"tagged.aiff"_s, dir.path() + u"/Home/C"_s);
+    Defaults::setStringList(u"libraryPaths"_s, {home, external});
+    ASSERT_TRUE(QDir().rename(dir.path() + u"/Disk"_s, dir.path() + u"/Unplugged"_s));
+
+    auto model = makeModel(true);
+    ASSERT_TRUE(waitUntilIdle(*model));
+    ASSERT_EQ(model->tracks().size(), 1);
+
+    ASSERT_TRUE(QDir().rename(dir.path() + u"/Unplugged"_s, dir.path() + u"/Disk"_s));
+    model->importURLs({other}, false, true);
+    ASSERT_TRUE(waitUntilIdle(*model));
+    ASSERT_EQ(model->tracks().size(), 3);
+    // Only what the user chose is queued; the returning file is simply shown again.
+    ASSERT_EQ(model->queued().size(), 1);
+    for (const Track &track : model->tracks())
+        EXPECT_EQ(model->queued().contains(track.id), track.url == other) << track.url.toStdString();
+    QStringList saved = Defaults::stringList(u"libraryPaths"_s).value_or(QStringList());
+    EXPECT_EQ(saved.size(), 3);
+    EXPECT_EQ(saved.count(external), 1);
+
+    // Forgetting its album now removes it for good.
+    for (const Album &album : model->albums()) {
+        if (album.tracks.constFirst().url == external)
+            model->forget(album);
+    }
+    saved = Defaults::stringList(u"libraryPaths"_s).value_or(QStringList());
+    EXPECT_EQ(saved.size(), 2);
+    EXPECT_FALSE(saved.contains(external));
 }
 
 TEST_F(StateTest, NothingToRestoreStartsNoImport)
@@ -217,8 +307,15 @@ TEST_F(StateTest, NothingToRestoreStartsNoImport)
         Defaults::clear();
         Defaults::setStringList(u"libraryPaths"_s, c.stored);
         auto model = makeModel(true);
-        EXPECT_FALSE(model->busy()) << c.name;
+        QStringList statuses;
+        QObject::connect(model.get(), &TavoModel::statusChanged, model.get(),
+                         [&] { statuses.append(model->status()); });
+        ASSERT_TRUE(waitUntilIdle(*model)) << c.name;
+        EXPECT_TRUE(statuses.isEmpty()) << c.name;
         EXPECT_EQ(model->status(), u"Gotowy na Twoją muzykę"_s) << c.name;
+        EXPECT_TRUE(model->tracks().isEmpty()) << c.name;
+        // Nothing was saved over the stored list.
+        EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), c.stored) << c.name;
     }
 }
 
