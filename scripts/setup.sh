@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-image-formats-plugins
   libqt6svgwidgets6 qt6-qpa-plugins libgl-dev
-  libtag1-dev libssl-dev
+  libtag1-dev libssl-dev libtiff-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   unzip dbus-daemon
 )

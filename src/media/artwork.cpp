@@ -7,6 +7,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/posixfile.h"
+#include "platform/scaledimage.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -168,22 +169,14 @@ QByteArray baselineJPEG(const QByteArray &image)
     Source source(image);
     if (!source.reader.canRead())
         throw TavoError(u"Nie można odczytać obrazu."_s);
-    source.reader.setAutoTransform(true);
 
-    // Decode at no more than 500 pixels a side: the JPEG reader then scales in the
-    // DCT, so a very large picture is never decoded whole. The bound is a square,
-    // so it holds whichever way the orientation tag turns the picture.
-    const QSize stored = source.reader.size();
-    if (stored.isValid() && (stored.width() > coverSide || stored.height() > coverSide)) {
-        QSize bounded = stored.scaled(coverSide, coverSide, Qt::KeepAspectRatio);
-        bounded = bounded.expandedTo(QSize(1, 1));
-        source.reader.setScaledSize(bounded);
-    }
-    QImage thumbnail = source.reader.read();
+    // Decoded at no more than 500 pixels a side: a very large picture is never
+    // held whole (Qt's readers refuse the allocation, and the memory would be
+    // wasted). The bound is a square, so it holds whichever way the
+    // orientation tag turns the picture.
+    QImage thumbnail = ScaledImage::decode(image, QSize(coverSide, coverSide));
     if (thumbnail.isNull())
         throw TavoError(u"Obraz jest nieobsługiwany."_s);
-    if (thumbnail.width() > coverSide || thumbnail.height() > coverSide)
-        thumbnail = thumbnail.scaled(coverSide, coverSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     if (thumbnail.colorSpace().isValid() && thumbnail.colorSpace() != QColorSpace(QColorSpace::SRgb))
         thumbnail.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
 

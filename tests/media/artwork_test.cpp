@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QImageReader>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -130,6 +131,25 @@ TEST(ArtworkBaseline, WidePictureBecomesABandWithWhiteAboveAndBelow)
         EXPECT_TRUE(fixtures::near(image.pixelColor(x, 380), Qt::white)) << x;
         EXPECT_TRUE(fixtures::near(image.pixelColor(x, 496), Qt::white)) << x;
     }
+}
+
+TEST(ArtworkBaseline, LargePicturesOfAnyFormatBecomeCovers)
+{
+    // Decoded whole, 3000 × 3000 needs 36 MB; Qt's readers may use only 8 here,
+    // as a 6,000-pixel picture meets their default limit.
+    const QColor red(200, 30, 30);
+    const QImage big = fixtures::solid(3000, 3000, red);
+    const int before = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(8);
+    for (const char *format : {"bmp", "tiff", "webp", "png", "jpeg"}) {
+        const QByteArray out = Artwork::baselineJPEG(fixtures::encode(big, format, false, 95));
+        EXPECT_FALSE(Artwork::compatibilityIssue(out).has_value()) << format;
+        const QImage image = fixtures::decode(out);
+        ASSERT_EQ(image.size(), QSize(500, 500)) << format;
+        EXPECT_TRUE(fixtures::near(image.pixelColor(250, 250), red)) << format;
+        EXPECT_TRUE(fixtures::near(image.pixelColor(3, 3), red)) << format;
+    }
+    QImageReader::setAllocationLimit(before);
 }
 
 TEST(ArtworkBaseline, TallPictureIsScaledUpAndCentredSideways)
