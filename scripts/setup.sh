@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs what building and testing Vontaro needs on Debian 12. Safe to run again.
 set -euo pipefail
+# Building, the libraries, the tests (GoogleTest; dbus-daemon for the private
+# test buses), unzip (theme packages are unpacked with it) and the certificates
+# the HTTPS cover search and theme gallery need. The benchmarks need
+# libbenchmark-dev as well; it is not installed here.
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-image-formats-plugins
   libqt6svgwidgets6 qt6-qpa-plugins libgl-dev
   libtag1-dev libssl-dev libtiff-dev libwebp-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  unzip dbus-daemon
+  libgtest-dev libgmock-dev
+  unzip dbus-daemon ca-certificates
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVONTARO_TESTS=OFF -DVONTARO_BENCH=ON >/dev/null
-cmake --build build/release --target vontaro
-exec build/release/src/vontaro "$@"
+cmake -S . -B build/app -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVONTARO_TESTS=OFF -DVONTARO_BENCH=OFF >/dev/null
+cmake --build build/app --target vontaro -j "$(bash scripts/jobs.sh)"
+exec build/app/src/vontaro "$@"

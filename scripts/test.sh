@@ -4,7 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVONTARO_SANITIZE=ON -DVONTARO_TESTS=ON >/dev/null
-cmake --build build/sanitize
+jobs=$(bash scripts/jobs.sh)
+cmake --build build/sanitize -j "$jobs"
 cd build/sanitize
 export LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen
-ctest --output-on-failure -j "$(nproc)" --timeout 300
+ctest --output-on-failure -j "$jobs" --timeout 300

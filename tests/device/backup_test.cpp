@@ -114,7 +114,7 @@ TEST_F(BackupTest, CopiesTheNineEntriesAndNothingElse)
 
 TEST_F(BackupTest, RealIpodVideoSettingsAreCopiedByteForByte)
 {
-    const QString corpus = QStringLiteral(VONTARO_SHARED_DIR "/corpus/rockbox-device/ipodvideo-budm-rockb0x");
+    const QString corpus = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-device/ipodvideo-budm-rockb0x");
     Storage::backup(corpus, destination());
     const QMap<QString, QByteArray> copied = digestsBelow(destination());
     QStringList folders;

@@ -13,7 +13,7 @@ namespace {
 
 using Table = QMap<QString, QString>;
 
-const QString corpus = QStringLiteral(VONTARO_SHARED_DIR "/corpus/rockbox-device/");
+const QString corpus = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-device/");
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {

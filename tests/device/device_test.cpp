@@ -203,7 +203,7 @@ TEST(DeviceInspection, VolumeMeansAMountPointOtherThanRoot)
 
 TEST(DeviceInspection, RealRockboxFolderFromIpodVideo)
 {
-    const QString corpus = QStringLiteral(VONTARO_SHARED_DIR "/corpus/rockbox-device/");
+    const QString corpus = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-device/");
     const struct {
         const char *folder;
         QString version;

@@ -126,7 +126,7 @@ TEST(Themes, MissingOrLinkedFolderGivesNothing)
 
 TEST(Themes, RealDeviceFolders)
 {
-    const QString corpus = QStringLiteral(VONTARO_SHARED_DIR "/corpus/rockbox-device/");
+    const QString corpus = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-device/");
     EXPECT_EQ(names(Storage::themes(corpus + u"ipodvideo-budm-rockb0x"_s)),
               (QStringList{u"cabbiev2.cfg"_s, u"iClassic.cfg"_s, u"rockbox_default_icons.cfg"_s, u"rockbox_failsafe.cfg"_s}));
     EXPECT_EQ(names(Storage::themes(corpus + u"erosqnative-SoraBee"_s)),
@@ -135,7 +135,7 @@ TEST(Themes, RealDeviceFolders)
 
 TEST_F(Install, RealPackagesOntoARealDevice)
 {
-    const QString corpus = QStringLiteral(VONTARO_SHARED_DIR "/corpus/");
+    const QString corpus = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/");
     struct Case {
         QString package;
         QString cfg;

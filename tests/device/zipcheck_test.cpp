@@ -264,7 +264,7 @@ TEST(ZipCheck, ReadsFromFiles)
 
 TEST(ZipCheck, RealThemePackagesPassBothChecks)
 {
-    const QString folder = QStringLiteral(VONTARO_SHARED_DIR "/corpus/rockbox-themes/");
+    const QString folder = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-themes/");
     for (const QString &name : {u"OptimalInfo_iPodVideo5G.zip"_s, u"sprocket.zip"_s}) {
         const QString path = folder + name;
         EXPECT_NO_THROW(Storage::inspectZip(path)) << name.toStdString();

@@ -26,7 +26,7 @@ QString fixture(const char *name)
 
 QString corpus(const char *name)
 {
-    return QString::fromUtf8(VONTARO_SHARED_DIR "/corpus/audio/") + QString::fromUtf8(name);
+    return QString::fromUtf8(VONTARO_TEST_DATA_DIR "/corpus/audio/") + QString::fromUtf8(name);
 }
 
 AudioInfo readFile(const QString &path)

@@ -20,7 +20,7 @@ const QString id1 = u"4a9421e6-9def-4616-82bf-674d5a5c7a29"_s;
 
 QByteArray answer(const char *name)
 {
-    QFile file(QStringLiteral(VONTARO_SHARED_DIR "/corpus/musicbrainz/captured-answers/") + QString::fromUtf8(name));
+    QFile file(QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/musicbrainz/captured-answers/") + QString::fromUtf8(name));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
     return file.readAll();
 }

@@ -427,7 +427,7 @@ TEST(FlacCorpus, RealFiles)
         {"full.flac", 44100, 16, 1.0, false},
     };
     for (const auto &c : cases) {
-        const QString path = QString::fromUtf8(VONTARO_SHARED_DIR "/corpus/flac/") + QString::fromUtf8(c.file);
+        const QString path = QString::fromUtf8(VONTARO_TEST_DATA_DIR "/corpus/flac/") + QString::fromUtf8(c.file);
         const AudioInfo info = AudioInfo::readFLAC(path);
         EXPECT_EQ(info.codec, u"FLAC") << c.file;
         EXPECT_EQ(info.sampleRate, c.rate) << c.file;
@@ -435,12 +435,12 @@ TEST(FlacCorpus, RealFiles)
         EXPECT_DOUBLE_EQ(info.duration, c.duration) << c.file;
         EXPECT_EQ(info.picture.has_value(), c.picture) << c.file;
     }
-    const AudioInfo picture = AudioInfo::readFLAC(QString::fromUtf8(VONTARO_SHARED_DIR "/corpus/flac/56 - JPG PICTURE.flac"));
+    const AudioInfo picture = AudioInfo::readFLAC(QString::fromUtf8(VONTARO_TEST_DATA_DIR "/corpus/flac/56 - JPG PICTURE.flac"));
     ASSERT_TRUE(picture.picture);
     EXPECT_EQ(picture.picture->size(), 432368);
     EXPECT_TRUE(picture.picture->startsWith("\xff\xd8"));
 
-    const AudioInfo full = AudioInfo::readFLAC(QString::fromUtf8(VONTARO_SHARED_DIR "/corpus/flac/full.flac"));
+    const AudioInfo full = AudioInfo::readFLAC(QString::fromUtf8(VONTARO_TEST_DATA_DIR "/corpus/flac/full.flac"));
     EXPECT_EQ(full.tags.value(u"TITLE"_s), u"full");
     EXPECT_EQ(full.tags.value(u"LYRICS"_s), u"the lyrics"); // stored as "lyrics"
     EXPECT_EQ(full.trackNumber, 2);

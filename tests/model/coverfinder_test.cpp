@@ -21,7 +21,7 @@ const QString advice = u"Przy pozostałych albumach użyj „Znajdź w sieci…�
 
 QByteArray capturedAnswer(const char *name)
 {
-    QFile file(QStringLiteral(VONTARO_SHARED_DIR "/corpus/musicbrainz/captured-answers/") + QString::fromUtf8(name));
+    QFile file(QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/musicbrainz/captured-answers/") + QString::fromUtf8(name));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
     return file.readAll();
 }

@@ -27,8 +27,8 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAreArray;
 
-const QString kCorpusDevice = QStringLiteral(VONTARO_SHARED_DIR "/corpus/rockbox-device/ipodvideo-budm-rockb0x");
-const QString kFirmwareConfig = QStringLiteral(VONTARO_SHARED_DIR "/corpus/rockbox-device/rockbox-repo-sample/config.cfg");
+const QString kCorpusDevice = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-device/ipodvideo-budm-rockb0x");
+const QString kFirmwareConfig = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-device/rockbox-repo-sample/config.cfg");
 const QString kDisconnected = u"iPod został odłączony"_s;
 const QString kWatchdog = u"Urządzenie nie odpowiada. Możesz nadal korzystać z biblioteki i poradnika."_s;
 

@@ -26,7 +26,7 @@ QString testAudio(const QString &name)
 
 QString corpusAudio(const QString &name)
 {
-    return QStringLiteral(VONTARO_SHARED_DIR "/corpus/audio/") + name;
+    return QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/audio/") + name;
 }
 
 // Copies a fixture to `target`, making the folders on the way.

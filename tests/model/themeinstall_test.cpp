@@ -102,7 +102,7 @@ TEST_F(ThemeInstall, RealPackagesInstallTheirTheme)
     connectDevice();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.package);
-        chosen = QStringLiteral(VONTARO_SHARED_DIR "/corpus/rockbox-themes/") + QString::fromUtf8(c.package);
+        chosen = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-themes/") + QString::fromUtf8(c.package);
         model->installTheme();
         ASSERT_TRUE(waitUntilIdle(*model));
         EXPECT_EQ(model->status(), u"Zainstalowano motywy: 1"_s) << model->alert().value_or(QString()).toStdString();

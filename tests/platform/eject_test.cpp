@@ -1,3 +1,4 @@
+#include "support/privatebus.h"
 #include "platform/eject.h"
 
 #include "platform/errors.h"
@@ -76,16 +77,9 @@ class UDisksEjectorTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
-        if (daemon.isEmpty())
+        if (!bus.start())
             GTEST_SKIP() << "dbus-daemon is not installed";
-        bus.setProgram(daemon);
-        bus.setArguments({u"--session"_s, u"--nofork"_s, u"--print-address"_s});
-        bus.start();
-        ASSERT_TRUE(bus.waitForStarted());
-        ASSERT_TRUE(bus.waitForReadyRead(10'000));
-        address = QString::fromUtf8(bus.readLine().trimmed());
-        ASSERT_FALSE(address.isEmpty());
+        address = bus.address();
 
         QDBusConnection service = QDBusConnection::connectToBus(address, u"fake-udisks"_s);
         ASSERT_TRUE(service.isConnected());
@@ -102,10 +96,7 @@ protected:
         QDBusConnection::disconnectFromBus(u"ejector"_s);
         serviceThread.quit();
         serviceThread.wait();
-        if (bus.state() != QProcess::NotRunning) {
-            bus.kill();
-            bus.waitForFinished();
-        }
+        bus.stop();
     }
 
     UDisksEjector ejector()
@@ -123,7 +114,7 @@ protected:
         return {};
     }
 
-    QProcess bus;
+    PrivateBus bus;
     QString address;
     QThread serviceThread;
     FakeUDisks fake;

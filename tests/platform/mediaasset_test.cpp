@@ -20,7 +20,7 @@ QString fixture(const char *name)
 
 QString corpus(const char *name)
 {
-    return QString::fromUtf8(VONTARO_SHARED_DIR "/corpus/audio/") + QString::fromUtf8(name);
+    return QString::fromUtf8(VONTARO_TEST_DATA_DIR "/corpus/audio/") + QString::fromUtf8(name);
 }
 
 QByteArray readAll(const QString &path)

@@ -1,3 +1,4 @@
+#include "support/privatebus.h"
 #include "platform/workspace.h"
 
 #include "support/qtprinters.h"
@@ -33,13 +34,10 @@ TEST(DesktopWorkspace, WithoutABusTheParentFolderIsOpened)
 
 TEST(DesktopWorkspace, WithoutAFileManagerTheParentFolderIsOpened)
 {
-    const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
-    if (daemon.isEmpty())
+    PrivateBus bus;
+    if (!bus.start())
         GTEST_SKIP() << "dbus-daemon is not installed";
-    QProcess bus;
-    bus.start(daemon, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
-    ASSERT_TRUE(bus.waitForReadyRead(10'000));
-    const QString address = QString::fromUtf8(bus.readLine().trimmed());
+    const QString address = bus.address();
     {
         QEventLoop loop;
         QList<QUrl> opened;
@@ -55,8 +53,7 @@ TEST(DesktopWorkspace, WithoutAFileManagerTheParentFolderIsOpened)
         EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(u"/media/ala/IPOD"_s)});
     }
     QDBusConnection::disconnectFromBus(u"session"_s);
-    bus.kill();
-    bus.waitForFinished();
+    bus.stop();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -21,5 +22,11 @@ inline void redirectUserFolders()
         QDir().mkpath(QString::fromUtf8(path));
         setenv(name, path.constData(), 1);
     }
+    // A runtime folder of its own (Qt wants it private to the user), so Qt
+    // neither warns about a missing one nor shares one between test runs.
+    const QByteArray runtime = root + "/XDG_RUNTIME_DIR";
+    QDir().mkpath(QString::fromUtf8(runtime));
+    QFile::setPermissions(QString::fromUtf8(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    setenv("XDG_RUNTIME_DIR", runtime.constData(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
