@@ -1,12 +1,16 @@
 // The application's own translation table, as compiled into the program:
-// every form of message the program composes must come out wholly English,
-// and the table itself must hold together (placeholders, letter case).
+// every Polish text in the sources must come out English (found by reading
+// the sources themselves, so no text can be missed), every form of message
+// the program composes must come out wholly English, and the table itself
+// must hold together (placeholders, letter case).
 
 #include "localization/applocalizer.h"
 
 #include "platform/defaults.h"
 #include "support/qtprinters.h"
 
+#include <QDirIterator>
+#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -51,6 +55,8 @@ TEST_F(EnglishCoverage, LibraryAndImport)
         {"Wszystko", "All"},
         {"Pozostałe", "Other"},
         {"Albumy", "Albums"},
+        {"Utwory", "Tracks"},
+        {"Foldery", "Folders"},
         {"Wykonawca", "Artist"},
         {"Rok", "Year"},
         {"Rozmiar", "Size"},
@@ -216,6 +222,291 @@ TEST_F(EnglishCoverage, ThemesBackupsAndCleanUp)
          "The UDisks2 service is unavailable, so the disk cannot be ejected."},
     };
     EXPECT_ALL(cases);
+}
+
+// --- Every Polish text of the sources --------------------------------------
+
+// A string literal of the sources, with where it stands.
+struct Literal {
+    QString file; // relative to src/
+    int line = 0;
+    QString text; // after escapes
+    bool fragment = false;  // joined with "+" to other parts of a message
+    bool displayed = false; // the first argument of a call that shows it
+};
+
+// Reads one escape sequence at s[i] (just after the backslash); appends what it stands for.
+qsizetype unescape(const QString &s, qsizetype i, QString &out)
+{
+    const QChar c = s.at(i);
+    auto hex = [&](qsizetype from, int maxDigits, qsizetype &end) {
+        uint value = 0;
+        end = from;
+        while (end < s.size() && end - from < maxDigits && isxdigit(s.at(end).toLatin1()) && s.at(end).unicode() < 128) {
+            value = value * 16 + uint(QString(s.at(end)).toUInt(nullptr, 16));
+            ++end;
+        }
+        return value;
+    };
+    switch (c.unicode()) {
+    case 'n': out += u'\n'; return i + 1;
+    case 't': out += u'\t'; return i + 1;
+    case 'r': out += u'\r'; return i + 1;
+    case '0': out += QChar(u'\0'); return i + 1;
+    case 'u': {
+        qsizetype end;
+        const uint v = hex(i + 1, 4, end);
+        out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&v), 1);
+        return end;
+    }
+    case 'U': {
+        qsizetype end;
+        const uint v = hex(i + 1, 8, end);
+        out += QString::fromUcs4(reinterpret_cast<const char32_t *>(&v), 1);
+        return end;
+    }
+    case 'x': {
+        qsizetype end;
+        out += QChar(char16_t(hex(i + 1, 2, end)));
+        return end;
+    }
+    default: out += c; return i + 1;
+    }
+}
+
+bool identifierChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+// The string literals of one source file; comments and character literals skipped.
+QList<Literal> literalsOf(const QString &file, const QString &code)
+{
+    QList<Literal> found;
+    static const QRegularExpression shownBy(
+        u"(?:\\btr|AppLocalizer::display|\\bsetStatus|\\bsetAlert|TavoError|Status|\\bdisplay)\\s*\\(\\s*(?:QStringLiteral\\s*\\(\\s*)?$"_s);
+    int line = 1;
+    qsizetype i = 0;
+    const qsizetype n = code.size();
+    auto previousToken = [&](qsizetype at) {
+        qsizetype j = at - 1;
+        while (j >= 0 && code.at(j).isSpace())
+            --j;
+        return j >= 0 ? code.at(j) : QChar();
+    };
+    while (i < n) {
+        const QChar c = code.at(i);
+        if (c == u'\n') {
+            ++line;
+            ++i;
+        } else if (c == u'/' && i + 1 < n && code.at(i + 1) == u'/') {
+            while (i < n && code.at(i) != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < n && code.at(i + 1) == u'*') {
+            const qsizetype end = code.indexOf(u"*/"_s, i + 2);
+            const qsizetype stop = end < 0 ? n : end + 2;
+            line += int(QStringView(code).mid(i, stop - i).count(u'\n'));
+            i = stop;
+        } else if (c == u'\'' && !(i > 0 && identifierChar(code.at(i - 1)) && code.at(i - 1).isDigit())) {
+            // A character literal ('"', '\\'…); digit separators (1'000) stay numbers.
+            ++i;
+            while (i < n && code.at(i) != u'\'') {
+                if (code.at(i) == u'\\')
+                    ++i;
+                ++i;
+            }
+            ++i;
+        } else if (c == u'"') {
+            // The prefix (u, u8, L, U, R) decides about raw strings.
+            qsizetype start = i;
+            while (start > 0 && identifierChar(code.at(start - 1)))
+                --start;
+            const QString prefix = code.mid(start, i - start);
+            Literal literal;
+            literal.file = file;
+            literal.line = line;
+            const QChar before = previousToken(start);
+            qsizetype j = i + 1;
+            if (prefix.endsWith(u'R')) {
+                const qsizetype open = code.indexOf(u'(', j);
+                const QString delimiter = u')' + code.mid(j, open - j) + u'"';
+                const qsizetype close = code.indexOf(delimiter, open);
+                literal.text = code.mid(open + 1, close - open - 1);
+                j = close + delimiter.size();
+            } else {
+                while (j < n && code.at(j) != u'"') {
+                    if (code.at(j) == u'\\')
+                        j = unescape(code, j + 1, literal.text);
+                    else
+                        literal.text += code.at(j++);
+                }
+                ++j;
+            }
+            line += int(QStringView(code).mid(i, j - i).count(u'\n'));
+            // A suffix such as _s or _L1, then what follows.
+            while (j < n && identifierChar(code.at(j)))
+                ++j;
+            qsizetype k = j;
+            while (k < n && (code.at(k).isSpace() || code.at(k) == u')'))
+                ++k;
+            // Adjacent literals ("a" "b") are one text.
+            if (!found.isEmpty() && before == u'"' && found.constLast().line >= line - 2 && found.constLast().file == file
+                && !found.constLast().text.isNull()) {
+                found.last().text += literal.text;
+                i = j;
+                continue;
+            }
+            literal.fragment = before == u'+' || (k < n && code.at(k) == u'+');
+            literal.displayed = shownBy.match(code.left(start).right(80)).hasMatch();
+            if (literal.text.isNull())
+                literal.text = u""_s;
+            found.append(literal);
+            i = j;
+        } else {
+            ++i;
+        }
+    }
+    return found;
+}
+
+QList<Literal> sourceLiterals()
+{
+    QList<Literal> all;
+    const QString root = QStringLiteral(VONTARO_SOURCE_DIR "/src");
+    QDirIterator it(root, {u"*.cpp"_s, u"*.h"_s}, QDir::Files, QDirIterator::Subdirectories);
+    QStringList files;
+    while (it.hasNext())
+        files.append(it.next());
+    files.sort();
+    for (const QString &path : files) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        all += literalsOf(path.mid(root.size() + 1), QString::fromUtf8(file.readAll()));
+    }
+    return all;
+}
+
+// Words of the table's Polish texts that its English texts never use: the
+// words that make a literal Polish even without a Polish letter ("Utwory").
+QSet<QString> polishWords()
+{
+    static const QRegularExpression word(u"[\\p{L}]{3,}"_s);
+    static const QRegularExpression placeholder(u"\\{[0-9]+\\}"_s);
+    QSet<QString> polish, english;
+    const QHash<QString, QString> &table = AppLocalizer::english();
+    for (auto it = table.constBegin(); it != table.constEnd(); ++it) {
+        for (auto m = word.globalMatch(QString(it.key()).remove(placeholder)); m.hasNext();)
+            polish.insert(m.next().captured().toLower());
+        for (auto m = word.globalMatch(it.value()); m.hasNext();)
+            english.insert(m.next().captured().toLower());
+    }
+    return polish.subtract(english);
+}
+
+// A literal of the sources is Polish when it holds a Polish letter, a word of
+// the table's Polish side that English does not share, or is passed straight
+// to a call that shows it.
+bool isPolish(const Literal &literal, const QSet<QString> &words)
+{
+    static const QRegularExpression letter(u"[ąćęłńóśźżĄĆĘŁŃÓŚŹŻ]"_s);
+    static const QRegularExpression word(u"[\\p{L}]{3,}"_s);
+    if (literal.text.contains(letter))
+        return true;
+    for (auto m = word.globalMatch(literal.text); m.hasNext();) {
+        if (words.contains(m.next().captured().toLower()))
+            return true;
+    }
+    return literal.displayed && literal.text.contains(QRegularExpression(u"\\p{L}"_s));
+}
+
+// Texts that are the same in both languages, or Polish words that never reach
+// the screen, each with its reason.
+const QHash<QString, const char *> &sameInBothLanguages()
+{
+    static const QHash<QString, const char *> texts = {
+        {u"^(?:cd|disc|disk|płyta)\\s*[-_. ]*([0-9]+)(?:\\b|[_-])"_s,
+         "a pattern that recognises disc folders by name; never shown"},
+        {u"Vontaro"_s, "the application's name"},
+        {u"iPod"_s, "a product name"},
+        {u"Bez nazwy"_s, "the name of a playlist file on the device, kept in the file system as written"},
+        {u"Kopia ustawień i motywów Rockbox — Vontaro\n"_s, "a line of the README file inside a backup folder, not shown"},
+        {u"Urządzenie: "_s, "a line of the README file inside a backup folder, not shown"},
+        {u"\nNie zawiera muzyki ani firmware.\n"_s, "a line of the README file inside a backup folder, not shown"},
+    };
+    return texts;
+}
+
+TEST_F(EnglishCoverage, EveryPolishTextOfTheSourcesHasItsEnglish)
+{
+    const QHash<QString, QString> &table = AppLocalizer::english();
+    ASSERT_FALSE(table.isEmpty());
+    const QList<Literal> literals = sourceLiterals();
+    // The scan really reads the sources: a few known texts must be among them.
+    QSet<QString> texts;
+    for (const Literal &literal : literals)
+        texts.insert(literal.text);
+    for (const QString &known : {u"Gotowy na Twoją muzykę"_s, u"Odczytuję utwory: "_s, u"Albumy"_s})
+        ASSERT_TRUE(texts.contains(known)) << known.toStdString();
+
+    // A fragment of a composed message is covered by the table keys of its
+    // forms (a key with placeholders, or the whole texts it is part of).
+    const QStringList keys = table.keys();
+    const QSet<QString> words = polishWords();
+    QStringList missing;
+    for (const Literal &literal : literals) {
+        if (!isPolish(literal, words) || sameInBothLanguages().contains(literal.text))
+            continue;
+        if (AppLocalizer::translateEnglish(literal.text, 0) != literal.text)
+            continue;
+        if (literal.fragment) {
+            const QString core = literal.text.trimmed();
+            const bool inTemplate =
+                std::any_of(keys.cbegin(), keys.cend(), [&](const QString &key) { return key.contains(core); });
+            if (inTemplate || core.isEmpty())
+                continue;
+        }
+        missing.append(literal.file + u':' + QString::number(literal.line) + u": \u201C"_s + literal.text + u"\u201D"_s);
+    }
+    EXPECT_TRUE(missing.isEmpty()) << "Polish texts without an English row in resources/English.json ("
+                                   << missing.size() << "):\n"
+                                   << missing.join(u'\n').toStdString();
+}
+
+TEST_F(EnglishCoverage, TheSourceScanFindsWhatItShould)
+{
+    const QList<Literal> found = literalsOf(u"x.cpp"_s, uR"(
+// "Nie ta" in a comment
+/* "ani ta" */
+char quote = '"';
+setStatus(u"Utwory"_s);
+x = u"Odczytano utwory: "_s + QString::number(n);
+y = u"a\n\u0105"_s;
+z = kit::tr(QStringLiteral("Foldery"));
+w = "ab" "cd";
+int big = 1'000;
+v = u"po"_s;
+)"_s);
+    ASSERT_EQ(found.size(), 6);
+    EXPECT_EQ(found[0].text, u"Utwory"_s);
+    EXPECT_TRUE(found[0].displayed);
+    EXPECT_FALSE(found[0].fragment);
+    EXPECT_EQ(found[0].line, 5);
+    EXPECT_EQ(found[1].text, u"Odczytano utwory: "_s);
+    EXPECT_TRUE(found[1].fragment);
+    EXPECT_EQ(found[2].text, u"a\n\u0105"_s);
+    EXPECT_EQ(found[3].text, u"Foldery"_s);
+    EXPECT_TRUE(found[3].displayed);
+    EXPECT_EQ(found[4].text, u"abcd"_s);
+    EXPECT_EQ(found[5].text, u"po"_s);
+    EXPECT_EQ(found[5].line, 11);
+
+    // "Utwory" counts as Polish by its word alone; a short English-looking word does not.
+    const QSet<QString> words = polishWords();
+    EXPECT_TRUE(isPolish(Literal{u"x"_s, 1, u"Utwory"_s, false, false}, words));
+    EXPECT_TRUE(isPolish(Literal{u"x"_s, 1, u"Ścieżka"_s, false, false}, words));
+    EXPECT_FALSE(isPolish(Literal{u"x"_s, 1, u"cover.jpg"_s, false, false}, words));
+    EXPECT_FALSE(isPolish(Literal{u"x"_s, 1, u"ALBUMARTIST"_s, false, false}, words));
 }
 
 // The display rule goes through the same table when English is chosen.
