@@ -269,7 +269,7 @@ TEST_F(CoverFinder, RefusedCallsChangeNothing)
         model->setBusy(false);
         model->setLibraryOnDevice(false);
     }
-    waitUntil([] { return true; });
+    drainWork();
     EXPECT_TRUE(server.requests().isEmpty());
 }
 

@@ -234,6 +234,30 @@ TEST_F(ImportTest, UntaggedFilesTakeTheirNamesFromTheFolders)
     }
 }
 
+TEST_F(ImportTest, FlacWithALeadingId3TagKeepsItsTags)
+{
+    const QString plain = copyTo(testAudio(u"tagged.flac"_s), root() + u"/A/Plain/01 plain.flac"_s);
+    QFile source(plain);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    // An ID3v2.3 tag of 30 bytes (one title frame and padding) ahead of the stream.
+    QByteArray id3("ID3\x03\x00\x00\x00\x00\x00\x1e", 10);
+    id3 += QByteArray("TIT2\x00\x00\x00\x05\x00\x00\x00ID3!", 15) + QByteArray(15, '\0');
+    const QString prefixed = root() + u"/A/Prefixed/01 prefixed.flac"_s;
+    writeFile(prefixed, id3 + source.readAll());
+
+    auto model = importAndWait({plain, prefixed});
+    const Track *a = trackNamed(*model, u"01 plain.flac"_s);
+    const Track *b = trackNamed(*model, u"01 prefixed.flac"_s);
+    ASSERT_TRUE(a && b);
+    EXPECT_FALSE(a->info.tags.isEmpty());
+    EXPECT_EQ(b->info.tags, a->info.tags);
+    EXPECT_EQ(b->title, a->title);
+    EXPECT_EQ(b->artist, a->artist);
+    EXPECT_EQ(b->album, a->album);
+    EXPECT_EQ(b->info.sampleRate, a->info.sampleRate);
+    EXPECT_EQ(b->info.codec, u"FLAC"_s);
+}
+
 TEST_F(ImportTest, Id3FramesFillNumbersYearAndAlbumArtist)
 {
     struct Case {
@@ -252,6 +276,12 @@ TEST_F(ImportTest, Id3FramesFillNumbersYearAndAlbumArtist)
         {"disc slash three", {{"TPOS", u"/3"_s}}, u"Artist"_s, 0, 3, QString()},
         {"track four of ten", {{"TRCK", u"4/10"_s}}, u"Artist"_s, 4, 0, QString()},
         {"track x", {{"TRCK", u"x"_s}}, u"Artist"_s, 0, 0, QString()},
+        // A later value that is not a number sets the disc to 0 but leaves the
+        // track number as the earlier value made it (the leading 9 of the file
+        // name would show if it were reset).
+        {"09 disc 2 then x", {{"TPOS", u"2"_s}, {"TPOS", u"x"_s}}, u"Artist"_s, 9, 0, QString()},
+        {"09 track 4 then x", {{"TRCK", u"4"_s}, {"TRCK", u"x"_s}}, u"Artist"_s, 4, 0, QString()},
+        {"09 disc 2 then 3", {{"TPOS", u"2"_s}, {"TPOS", u"3/4"_s}}, u"Artist"_s, 9, 3, QString()},
         {"year", {{"TDRC", u"2003-05-12"_s}}, u"Artist"_s, 0, 0, u"2003"_s},
         {"short year", {{"TDRC", u"99"_s}}, u"Artist"_s, 0, 0, u"99"_s},
     };

@@ -38,6 +38,20 @@ inline bool waitUntil(const std::function<bool()> &condition)
     return true;
 }
 
+// Lets every piece of work already started come to its end: the background
+// jobs finish (their requests answered), and what they posted to the main
+// thread, and whatever that posts in turn, is run. After it, a check that
+// nothing happened can no longer miss late work.
+inline void drainWork()
+{
+    for (int round = 0; round < 5; ++round) {
+        ModelTasks::networkPool()->waitForDone(60'000);
+        QThreadPool::globalInstance()->waitForDone(60'000);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
 inline QString testAudioFile(const QString &name)
 {
     return QStringLiteral(VONTARO_TEST_DATA_DIR "/audio/") + name;

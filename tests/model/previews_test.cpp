@@ -129,7 +129,7 @@ TEST_F(Previews, WithoutThemesNothingIsFetched)
 {
     model->fetchThemePreviews();
     EXPECT_TRUE(model->themePreviewStatus().isEmpty());
-    ASSERT_TRUE(waitUntil([] { return true; }));
+    drainWork();
     EXPECT_TRUE(server.requests().isEmpty());
 }
 
@@ -165,9 +165,7 @@ TEST_F(Previews, AnAnswerForADeviceNoLongerChosenIsDropped)
         targets.insert(request.target);
     EXPECT_EQ(targets, (QSet<QByteArray>{"/index.php?target=ipodvideo", "/index.php?target=ipod6g"}));
     // Let anything late arrive, then check nothing of A's answer was applied.
-    ModelTasks::networkPool()->waitForDone(60'000);
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
+    drainWork();
     EXPECT_EQ(model->themePreviewStatus(), status(1));
     ASSERT_TRUE(model->device());
     EXPECT_EQ(model->device()->root, other.root());
