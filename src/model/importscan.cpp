@@ -7,8 +7,15 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 
+#include <QHash>
+#include <QMutex>
+#include <QThread>
+#include <QThreadPool>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
+#include <numeric>
+#include <vector>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -161,7 +168,7 @@ const QStringList &folderCoverNames()
 
 } // namespace
 
-Track readFile(const QString &path, const QMap<QString, QString> &overrides)
+Track readFile(const QString &path, const QMap<QString, QString> &overrides, CoverFiles &covers)
 {
     MediaAsset asset(path);
     AudioInfo info = AudioInfo::read(path, asset);
@@ -210,20 +217,85 @@ Track readFile(const QString &path, const QMap<QString, QString> &overrides)
     const QString overrideKey = track.artist + QChar(u'\0') + track.album + QChar(u'\0') + folder;
     const auto chosen = overrides.constFind(overrideKey);
     if (chosen != overrides.constEnd())
-        track.artwork = readImageFile(*chosen);
+        track.artwork = covers.image(*chosen);
     if (!track.artwork) {
-        const QString base = paths::deletingExtension(path);
-        track.artwork = readImageFile(base + u".jpeg"_s);
+        const QString stem = paths::deletingExtension(fileName);
+        track.artwork = covers.imageIn(folder, stem + u".jpeg"_s);
         if (!track.artwork)
-            track.artwork = readImageFile(base + u".jpg"_s);
+            track.artwork = covers.imageIn(folder, stem + u".jpg"_s);
     }
-    if (!track.artwork)
-        track.artwork = embedded;
+    if (!track.artwork && embedded)
+        track.artwork = covers.shared(*embedded);
     for (qsizetype i = 0; !track.artwork && i < folderCoverNames().size(); ++i)
-        track.artwork = readImageFile(paths::appending(folder, folderCoverNames().at(i)));
+        track.artwork = covers.imageIn(folder, folderCoverNames().at(i));
 
     track.info = info;
     return track;
+}
+
+Track readFile(const QString &path, const QMap<QString, QString> &overrides)
+{
+    CoverFiles covers;
+    return readFile(path, overrides, covers);
+}
+
+struct CoverFiles::State {
+    QMutex mutex;
+    QHash<QString, std::optional<QByteArray>> images;   // by path
+    QHash<QString, std::optional<QSet<QString>>> folders; // names; none: unreadable
+    QHash<QByteArray, QByteArray> pictures;             // embedded, by content
+};
+
+CoverFiles::CoverFiles() : m_state(std::make_unique<State>()) {}
+CoverFiles::~CoverFiles() = default;
+
+std::optional<QByteArray> CoverFiles::image(const QString &path)
+{
+    {
+        QMutexLocker lock(&m_state->mutex);
+        const auto known = m_state->images.constFind(path);
+        if (known != m_state->images.constEnd())
+            return *known;
+    }
+    // Read outside the lock; when two threads read the same file at once, the
+    // first to finish is kept and both go on with its bytes.
+    std::optional<QByteArray> bytes = readImageFile(path);
+    QMutexLocker lock(&m_state->mutex);
+    return *m_state->images.insert(path, m_state->images.value(path, bytes));
+}
+
+std::optional<QByteArray> CoverFiles::imageIn(const QString &folder, const QString &name)
+{
+    std::optional<QSet<QString>> names;
+    bool listed = false;
+    {
+        QMutexLocker lock(&m_state->mutex);
+        const auto known = m_state->folders.constFind(folder);
+        if (known != m_state->folders.constEnd()) {
+            names = *known;
+            listed = true;
+        }
+    }
+    if (!listed) {
+        if (const std::optional<QStringList> entries = paths::list(folder))
+            names = QSet<QString>(entries->cbegin(), entries->cend());
+        QMutexLocker lock(&m_state->mutex);
+        m_state->folders.insert(folder, names);
+    }
+    // A folder that could not be listed is asked file by file, as before.
+    if (names && !names->contains(name))
+        return std::nullopt;
+    return image(paths::appending(folder, name));
+}
+
+QByteArray CoverFiles::shared(const QByteArray &picture)
+{
+    QMutexLocker lock(&m_state->mutex);
+    const auto known = m_state->pictures.constFind(picture);
+    if (known != m_state->pictures.constEnd())
+        return *known;
+    m_state->pictures.insert(picture, picture);
+    return picture;
 }
 
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
@@ -233,18 +305,42 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
     std::stable_sort(files.begin(), files.end(), text::finderLess);
     const qsizetype total = files.size();
 
-    QList<Track> found;
+    // The positions to read: each file once, none the caller already has.
+    std::vector<qsizetype> positions;
+    positions.reserve(size_t(total));
     for (qsizetype i = 0; i < total; ++i) {
-        const QString &path = files.at(i);
-        const QString key = paths::standardized(path);
+        const QString key = paths::standardized(files.at(i));
         if (knownPaths.contains(key))
             continue;
         knownPaths.insert(key);
-        Track track = readFile(path, overrides);
-        if (i % 20 == 0 && post)
-            post(i, total);
-        found.append(std::move(track));
+        positions.push_back(i);
     }
+
+    // Files are read on every core, a batch at a time; each batch ends before
+    // its progress steps are posted, in order, so the steps and the tracks
+    // come out exactly as a reading one by one would give them.
+    CoverFiles covers;
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    std::vector<Track> tracks(positions.size());
+    constexpr size_t batch = 512;
+    for (size_t start = 0; start < positions.size(); start += batch) {
+        const size_t end = std::min(positions.size(), start + batch);
+        std::vector<size_t> indices(end - start);
+        std::iota(indices.begin(), indices.end(), start);
+        QtConcurrent::blockingMap(&pool, indices, [&](size_t k) {
+            tracks[k] = readFile(files.at(positions[k]), overrides, covers);
+        });
+        for (size_t k = start; k < end; ++k) {
+            if (positions[k] % 20 == 0 && post)
+                post(positions[k], total);
+        }
+    }
+
+    QList<Track> found;
+    found.reserve(qsizetype(tracks.size()));
+    for (Track &track : tracks)
+        found.append(std::move(track));
     return found;
 }
 

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The audio files under the given files and folders, unsorted: the chosen items
@@ -29,11 +30,39 @@ using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 // Reads every audio file under `chosen` whose standardised path is not yet in
 // `knownPaths` (files reached twice count once), in Finder order of their paths,
 // calling `post` for each file read at a position that is a multiple of 20.
+// Files are read on several threads; the tracks and the progress steps come
+// out in the same order as a reading one by one would give them.
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
                  const ProgressPost &post);
 
+// The cover files of one import, shared by the threads that read the tracks:
+// each folder is listed once (so a cover that does not exist costs no failed
+// open per track), each image file is read once and its bytes are shared by
+// every track that uses it, and equal embedded pictures share one copy.
+class CoverFiles
+{
+public:
+    CoverFiles();
+    ~CoverFiles();
+    CoverFiles(const CoverFiles &) = delete;
+    CoverFiles &operator=(const CoverFiles &) = delete;
+
+    // readImageFile(path), read once per path; the same bytes for every caller.
+    std::optional<QByteArray> image(const QString &path);
+    // image() of folder/name, without touching the disk when the folder's
+    // listing shows no such entry.
+    std::optional<QByteArray> imageIn(const QString &folder, const QString &name);
+    // The bytes of an earlier equal picture when there was one, else these.
+    QByteArray shared(const QByteArray &picture);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
 // One file into a Track; `overrides` maps artist NUL album NUL folder to a cover file.
 Track readFile(const QString &path, const QMap<QString, QString> &overrides);
+Track readFile(const QString &path, const QMap<QString, QString> &overrides, CoverFiles &covers);
 
 // The run of numeric characters at the start of a file name read as a decimal
 // integer ("07 Intro.mp3" → 7); 0 when there is none or it cannot be read.

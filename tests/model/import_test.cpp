@@ -258,6 +258,75 @@ TEST_F(ImportTest, FlacWithALeadingId3TagKeepsItsTags)
     EXPECT_EQ(b->info.codec, u"FLAC"_s);
 }
 
+TEST_F(ImportTest, ACoverIsHeldOncePerImageFile)
+{
+    // Two albums with a folder cover each, one track with its own picture beside it.
+    const QByteArray first = fixtures::jpeg(21, 21);
+    const QByteArray second = fixtures::jpeg(22, 22);
+    const QByteArray own = fixtures::jpeg(23, 23);
+    QStringList files;
+    for (int i = 1; i <= 4; ++i)
+        files.append(untaggedMp3(root() + QString::asprintf("/A/One/%02d.mp3", i)));
+    for (int i = 1; i <= 3; ++i)
+        files.append(untaggedMp3(root() + QString::asprintf("/A/Two/%02d.mp3", i)));
+    writeFile(root() + u"/A/One/cover.jpg"_s, first);
+    writeFile(root() + u"/A/Two/folder.jpg"_s, second);
+    writeFile(root() + u"/A/Two/02.jpeg"_s, own);
+    auto model = importAndWait({root()});
+    ASSERT_EQ(model->tracks().size(), 7);
+
+    QHash<QByteArray, const char *> storage; // contents → where its bytes live
+    for (const Track &track : model->tracks()) {
+        ASSERT_TRUE(track.artwork.has_value()) << track.url.toStdString();
+        const QString name = QFileInfo(track.url).fileName();
+        const bool inOne = track.url.contains(u"/One/"_s);
+        const QByteArray &expected = inOne ? first : name == u"02.mp3"_s ? own : second;
+        EXPECT_EQ(*track.artwork, expected) << track.url.toStdString();
+        // Every track of a cover file points at the same bytes, not a copy of them.
+        const auto known = storage.constFind(*track.artwork);
+        if (known == storage.constEnd())
+            storage.insert(*track.artwork, track.artwork->constData());
+        else
+            EXPECT_EQ(*known, track.artwork->constData()) << track.url.toStdString();
+    }
+    EXPECT_EQ(storage.size(), 3);
+}
+
+TEST_F(ImportTest, ManyFilesKeepTheirOrderAndTheirOwnData)
+{
+    // Enough files for several threads and batches: every track still belongs
+    // to its own file, in Finder order.
+    QStringList expected;
+    for (int i = 0; i < 700; ++i) {
+        const QString file = root() + QString::asprintf("/Band/Album %d/%d song.mp3", i / 50, i % 50 + 1);
+        untaggedMp3(file);
+        expected.append(file);
+    }
+    auto model = importAndWait({root()});
+    ASSERT_EQ(model->tracks().size(), 700);
+    QStringList urls;
+    for (const Track &track : model->tracks()) {
+        urls.append(track.url);
+        EXPECT_EQ(track.title, QFileInfo(track.url).completeBaseName());
+        EXPECT_EQ(track.info.trackNumber, QFileInfo(track.url).fileName().section(u' ', 0, 0).toLongLong());
+        EXPECT_EQ(track.album, QFileInfo(track.url).dir().dirName());
+    }
+    // Finder order: album 2 before album 10, song 2 before song 10.
+    QStringList sorted = urls;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+        const QString albumA = QFileInfo(a).dir().dirName(), albumB = QFileInfo(b).dir().dirName();
+        const int na = albumA.section(u' ', 1).toInt(), nb = albumB.section(u' ', 1).toInt();
+        if (na != nb)
+            return na < nb;
+        return QFileInfo(a).fileName().section(u' ', 0, 0).toInt() < QFileInfo(b).fileName().section(u' ', 0, 0).toInt();
+    });
+    EXPECT_EQ(urls, sorted);
+    QStringList all = urls;
+    all.sort();
+    expected.sort();
+    EXPECT_EQ(all, expected);
+}
+
 TEST_F(ImportTest, Id3FramesFillNumbersYearAndAlbumArtist)
 {
     struct Case {
