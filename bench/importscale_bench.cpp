@@ -10,6 +10,7 @@
 //   importscale_bench --benchmark_filter='Warm|Cold'
 //   importscale_bench --benchmark_filter=Memory
 
+#include "model/importscan.h"
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
 
@@ -147,6 +148,17 @@ void BM_WarmModelImport(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * lib.files.size());
 }
 
+// The reading part alone, without the model's finish on the main thread.
+void BM_WarmScanOnly(benchmark::State &state)
+{
+    Library &lib = library(int(state.range(0)));
+    for (auto _ : state) {
+        if (ImportScan::run({lib.dir.path()}, {}, {}, {}).size() != lib.files.size())
+            state.SkipWithError("not every file became a track");
+    }
+    state.SetItemsProcessed(state.iterations() * lib.files.size());
+}
+
 void BM_WarmPlainTagLib(benchmark::State &state)
 {
     Library &lib = library(int(state.range(0)));
@@ -183,6 +195,7 @@ void BM_ColdPlainTagLib(benchmark::State &state)
 // Each pair runs side by side, so the machine's state is the same for both.
 BENCHMARK(BM_WarmPlainTagLib)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_WarmModelImport)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_WarmScanOnly)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_ColdPlainTagLib)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_ColdModelImport)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 

@@ -7,6 +7,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 
+#include <QCollatorSortKey>
 #include <QHash>
 #include <QMutex>
 #include <QThread>
@@ -302,7 +303,23 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
                  const ProgressPost &post)
 {
     QStringList files = scanAudio(chosen);
-    std::stable_sort(files.begin(), files.end(), text::finderLess);
+    // Finder order, from keys made once per path (comparing the paths
+    // themselves again and again costs far more on a big library).
+    {
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(size_t(files.size()));
+        for (const QString &file : std::as_const(files))
+            keys.push_back(text::finderSortKey(file));
+        std::vector<qsizetype> order(size_t(files.size()));
+        std::iota(order.begin(), order.end(), qsizetype(0));
+        std::stable_sort(order.begin(), order.end(),
+                         [&](qsizetype a, qsizetype b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+        QStringList sorted;
+        sorted.reserve(files.size());
+        for (qsizetype i : order)
+            sorted.append(files.at(i));
+        files = std::move(sorted);
+    }
     const qsizetype total = files.size();
 
     // The positions to read: each file once, none the caller already has.

@@ -29,8 +29,15 @@
 #include <taglib/wavfile.h>
 #include <taglib/wavpackfile.h>
 #include <taglib/xiphcomment.h>
+#include <taglib/tiostream.h>
 
 #include <cmath>
+#include <cstring>
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -356,9 +363,113 @@ void appendInfo(const TagLib::RIFF::Info::Tag &tag, QList<MetadataItem> &items)
 
 // ---- the asset ----------------------------------------------------------------------------
 
+namespace {
+
+// A read-only TagLib stream over a file, read in 64 KB blocks with pread and
+// kept for the life of the stream. TagLib seeks back and forth between the
+// head and the tail of a file many times; through a plain FILE every one of
+// those is a system call, here only the first read of each block is.
+class CachedFileStream : public TagLib::IOStream
+{
+public:
+    explicit CachedFileStream(const QByteArray &name) : m_name(name)
+    {
+        do
+            m_fd = ::open(m_name.constData(), O_RDONLY | O_CLOEXEC);
+        while (m_fd < 0 && errno == EINTR);
+        struct stat st {};
+        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0)
+            m_length = qint64(st.st_size);
+    }
+    ~CachedFileStream() override
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    TagLib::FileName name() const override { return m_name.constData(); }
+    bool isOpen() const override { return m_fd >= 0; }
+    bool readOnly() const override { return true; }
+    long length() override { return long(m_length); }
+    long tell() const override { return long(m_position); }
+    void seek(long offset, Position from) override
+    {
+        const qint64 base = from == Beginning ? 0 : from == Current ? m_position : m_length;
+        m_position = std::max<qint64>(0, base + offset);
+    }
+    void clear() override {}
+
+    TagLib::ByteVector readBlock(unsigned long wanted) override
+    {
+        if (m_fd < 0 || m_position >= m_length || wanted == 0)
+            return TagLib::ByteVector();
+        const qint64 size = std::min<qint64>(qint64(wanted), m_length - m_position);
+        TagLib::ByteVector out(uint(size), '\0');
+        qint64 done = 0;
+        while (done < size) {
+            const qint64 at = m_position + done;
+            const QByteArray *block = blockAt(at / blockSize);
+            if (!block)
+                break;
+            const qint64 offset = at % blockSize;
+            const qint64 n = std::min<qint64>(size - done, qint64(block->size()) - offset);
+            if (n <= 0)
+                break;
+            std::memcpy(out.data() + done, block->constData() + offset, size_t(n));
+            done += n;
+        }
+        out.resize(uint(done));
+        m_position += done;
+        return out;
+    }
+
+    // Never written to: the import only reads.
+    void writeBlock(const TagLib::ByteVector &) override {}
+    void insert(const TagLib::ByteVector &, unsigned long, unsigned long) override {}
+    void removeBlock(unsigned long, unsigned long) override {}
+    void truncate(long) override {}
+
+private:
+    static constexpr qint64 blockSize = 64 * 1024;
+
+    const QByteArray *blockAt(qint64 index)
+    {
+        const auto known = m_blocks.find(index);
+        if (known != m_blocks.end())
+            return &known->second;
+        // A file read from end to end keeps at most 4 MB of it.
+        if (m_blocks.size() >= 64)
+            m_blocks.clear();
+        QByteArray bytes(blockSize, Qt::Uninitialized);
+        qint64 got = 0;
+        while (got < blockSize) {
+            const ssize_t n = ::pread(m_fd, bytes.data() + got, size_t(blockSize - got), off_t(index * blockSize + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        if (got == 0)
+            return nullptr;
+        bytes.truncate(qsizetype(got));
+        return &m_blocks.emplace(index, std::move(bytes)).first->second;
+    }
+
+    QByteArray m_name;
+    int m_fd = -1;
+    qint64 m_length = 0;
+    qint64 m_position = 0;
+    std::map<qint64, QByteArray> m_blocks;
+};
+
+} // namespace
+
 struct MediaAsset::Opened {
     bool isADTS = false;
     std::optional<adts::StreamInfo> adtsInfo;
+    // Declared before the reference, which must go first.
+    std::unique_ptr<CachedFileStream> stream;
     TagLib::FileRef ref; // null when TagLib cannot read the file
     std::optional<QList<MetadataItem>> items;
     bool itemsRead = false;
@@ -379,7 +490,9 @@ MediaAsset::Opened &MediaAsset::opened()
         m_opened->isADTS = true;
         m_opened->adtsInfo = adts::read(m_path);
     } else if (paths::isRegularFile(m_path)) {
-        m_opened->ref = TagLib::FileRef(name.constData(), true, TagLib::AudioProperties::Accurate);
+        m_opened->stream = std::make_unique<CachedFileStream>(name);
+        if (m_opened->stream->isOpen())
+            m_opened->ref = TagLib::FileRef(m_opened->stream.get(), true, TagLib::AudioProperties::Accurate);
     }
     return *m_opened;
 }
