@@ -169,7 +169,10 @@ const QStringList &folderCoverNames()
 
 } // namespace
 
-Track readFile(const QString &path, const QMap<QString, QString> &overrides, CoverFiles &covers)
+namespace {
+
+// Everything of a track but its cover, and the file's embedded picture.
+Track readTags(const QString &path, std::optional<QByteArray> &embedded)
 {
     MediaAsset asset(path);
     AudioInfo info = AudioInfo::read(path, asset);
@@ -209,12 +212,25 @@ Track readFile(const QString &path, const QMap<QString, QString> &overrides, Cov
     track.album = album.value_or(paths::lastComponent(folder));
     track.bytes = paths::fileSize(path).value_or(0);
 
-    const std::optional<QByteArray> embedded = info.picture ? info.picture : values.artwork;
+    embedded = info.picture ? info.picture : values.artwork;
     track.hasEmbeddedArt = embedded.has_value();
     info.picture.reset();
+    track.info = info;
+    return track;
+}
 
-    // Cover: the user's choice, an image named like the track, the embedded
-    // picture, then the usual cover files of the folder.
+enum class CoverChoice { other, embedded, needsEmbedded };
+
+// Cover: the user's choice, an image named like the track, the embedded
+// picture, then the usual cover files of the folder. `embeddedKnown` false:
+// the track has an embedded picture that is not at hand; the choice then stops
+// where it would need it.
+CoverChoice chooseCover(Track &track, const std::optional<QByteArray> &embedded, bool embeddedKnown,
+                        const QMap<QString, QString> &overrides, CoverFiles &covers)
+{
+    const QString folder = paths::parent(track.url);
+    const QString fileName = paths::lastComponent(track.url);
+    track.artwork.reset();
     const QString overrideKey = track.artist + QChar(u'\0') + track.album + QChar(u'\0') + folder;
     const auto chosen = overrides.constFind(overrideKey);
     if (chosen != overrides.constEnd())
@@ -225,14 +241,29 @@ Track readFile(const QString &path, const QMap<QString, QString> &overrides, Cov
         if (!track.artwork)
             track.artwork = covers.imageIn(folder, stem + u".jpg"_s);
     }
-    if (!track.artwork && embedded)
+    if (track.artwork)
+        return CoverChoice::other;
+    if (track.hasEmbeddedArt && !embeddedKnown)
+        return CoverChoice::needsEmbedded;
+    if (embedded) {
         track.artwork = covers.shared(*embedded);
+        return CoverChoice::embedded;
+    }
     for (qsizetype i = 0; !track.artwork && i < folderCoverNames().size(); ++i)
         track.artwork = covers.imageIn(folder, folderCoverNames().at(i));
+    return CoverChoice::other;
+}
 
-    track.info = info;
+} // namespace
+
+Track readFile(const QString &path, const QMap<QString, QString> &overrides, CoverFiles &covers)
+{
+    std::optional<QByteArray> embedded;
+    Track track = readTags(path, embedded);
+    chooseCover(track, embedded, true, overrides, covers);
     return track;
 }
+
 
 Track readFile(const QString &path, const QMap<QString, QString> &overrides)
 {
@@ -300,7 +331,7 @@ QByteArray CoverFiles::shared(const QByteArray &picture)
 }
 
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
-                 const ProgressPost &post)
+                 const ProgressPost &post, const LibraryStore::Records *stored, LibraryStore::Records *read)
 {
     QStringList files = scanAudio(chosen);
     // Finder order, from keys made once per path (comparing the paths
@@ -340,20 +371,59 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
     QThreadPool pool;
     pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
     std::vector<Track> tracks(positions.size());
+    std::vector<std::optional<LibraryStore::Record>> records(read ? positions.size() : 0);
+    // One file: from its stored record while the file is unchanged, else read.
+    auto readOne = [&](size_t k) {
+        const QString &path = files.at(positions[k]);
+        const std::optional<LibraryStore::Stamp> stamp = (stored || read) ? LibraryStore::stamp(path) : std::nullopt;
+        Track track;
+        std::optional<QByteArray> embedded;
+        CoverChoice choice = CoverChoice::needsEmbedded;
+        if (stored && stamp) {
+            const auto record = stored->constFind(path);
+            if (record != stored->constEnd() && record->stamp == *stamp) {
+                track = record->track;
+                track.id = QUuid::createUuid();
+                embedded = record->embedded;
+                // A cover that now falls to an embedded picture the record
+                // does not hold needs the file read after all.
+                choice = chooseCover(track, embedded, embedded.has_value() || !track.hasEmbeddedArt, overrides, covers);
+            }
+        }
+        if (choice == CoverChoice::needsEmbedded) {
+            embedded.reset();
+            track = readTags(path, embedded);
+            choice = chooseCover(track, embedded, true, overrides, covers);
+        }
+        if (read && stamp) {
+            LibraryStore::Record record;
+            record.stamp = *stamp;
+            record.track = track;
+            record.track.artwork.reset();
+            if (choice == CoverChoice::embedded)
+                record.embedded = embedded;
+            records[k] = std::move(record);
+        }
+        tracks[k] = std::move(track);
+    };
     constexpr size_t batch = 512;
     for (size_t start = 0; start < positions.size(); start += batch) {
         const size_t end = std::min(positions.size(), start + batch);
         std::vector<size_t> indices(end - start);
         std::iota(indices.begin(), indices.end(), start);
-        QtConcurrent::blockingMap(&pool, indices, [&](size_t k) {
-            tracks[k] = readFile(files.at(positions[k]), overrides, covers);
-        });
+        QtConcurrent::blockingMap(&pool, indices, readOne);
         for (size_t k = start; k < end; ++k) {
             if (positions[k] % 20 == 0 && post)
                 post(positions[k], total);
         }
     }
 
+    if (read) {
+        for (std::optional<LibraryStore::Record> &record : records) {
+            if (record)
+                read->insert(record->track.url, std::move(*record));
+        }
+    }
     QList<Track> found;
     found.reserve(qsizetype(tracks.size()));
     for (Track &track : tracks)

@@ -6,6 +6,7 @@
 // safe to run on a worker thread.
 
 #include "media/records.h"
+#include "model/librarystore.h"
 
 #include <QMap>
 #include <QSet>
@@ -32,8 +33,13 @@ using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 // calling `post` for each file read at a position that is a multiple of 20.
 // Files are read on several threads; the tracks and the progress steps come
 // out in the same order as a reading one by one would give them.
+// With `stored`, a file whose size and modification time are those of its
+// record is taken from the record (its cover chosen again, as the folder is
+// now) instead of being read; `read`, when given, receives the record of
+// every track found.
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
-                 const ProgressPost &post);
+                 const ProgressPost &post, const LibraryStore::Records *stored = nullptr,
+                 LibraryStore::Records *read = nullptr);
 
 // The cover files of one import, shared by the threads that read the tracks:
 // each folder is listed once (so a cover that does not exist costs no failed

@@ -19,6 +19,7 @@ TavoModel::TavoModel(DeviceDiscovery deviceDiscovery, bool restoreLibrary, QObje
     , m_deviceDiscovery(std::move(deviceDiscovery))
     , m_contentGeneration(QUuid::createUuid())
 {
+    m_recordsWriter.setMaxThreadCount(1);
     // Taken once: a later change of the interface language keeps the name the user saw.
     const QString defaultName = u"Moja playlista"_s;
     m_playlistName = AppLocalizer::language() == u"en"_s ? AppLocalizer::translateEnglish(defaultName, 0) : defaultName;
@@ -72,16 +73,24 @@ void TavoModel::restoreLibrary()
             else
                 split.missing.append(path);
         }
+        // What the last save recorded; a damaged or foreign file gives none,
+        // and every file is then read.
+        try {
+            split.records = LibraryStore::load(LibraryStore::defaultFile()).value_or(LibraryStore::Records());
+        } catch (...) {
+        }
         return split;
     }, [this](const ModelTasks::Outcome<LibraryPaths> &outcome) {
-        const LibraryPaths split = outcome.value.value_or(LibraryPaths());
+        LibraryPaths split = outcome.value.value_or(LibraryPaths());
         // Paths missing now (a disk not mounted) stay saved until they come back.
         m_missingLibraryPaths = split.missing;
+        m_records = split.records;
         if (split.present.isEmpty()) {
             setBusy(false);
             return;
         }
-        startImport(split.present, false, false);
+        startImport(split.present, false, false,
+                    std::make_shared<const LibraryStore::Records>(std::move(split.records)));
     });
 }
 
@@ -101,4 +110,21 @@ void TavoModel::saveLibraryPaths()
             libraryPaths.append(path);
     }
     Defaults::setStringList(u"libraryPaths"_s, libraryPaths);
+
+    // The records of exactly these files, written on a thread of their own:
+    // one save after another, in order, never holding up the window.
+    m_recordsWriter.start([records = m_records, libraryPaths] {
+        LibraryStore::Records kept;
+        kept.reserve(libraryPaths.size());
+        for (const QString &path : libraryPaths) {
+            const auto record = records.constFind(path);
+            if (record != records.constEnd())
+                kept.insert(path, *record);
+        }
+        try {
+            LibraryStore::save(LibraryStore::defaultFile(), kept);
+        } catch (...) {
+            // No place for the records: the next start reads every file.
+        }
+    });
 }

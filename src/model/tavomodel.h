@@ -18,12 +18,14 @@
 #include "device/themetypes.h"
 #include "media/collectionquality.h"
 #include "media/records.h"
+#include "model/librarystore.h"
 
 #include <QFuture>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QSet>
+#include <QThreadPool>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -362,18 +364,27 @@ private:
     struct LibraryPaths {
         QStringList present;
         QStringList missing;
+        LibraryStore::Records records; // as stored at the last save
     };
     // Writes "libraryPaths": the library's files, then the saved files that
     // were missing when last looked for.
     void saveLibraryPaths();
     // importURLs without the busy check, for a caller that already holds busy.
-    void startImport(const QStringList &urls, bool fromDevice, bool enqueue);
+    // `stored`: records a file may be taken from while it is unchanged.
+    void startImport(const QStringList &urls, bool fromDevice, bool enqueue,
+                     std::shared_ptr<const LibraryStore::Records> stored = {});
+    // What was read of each library file (and of the saved files missing now),
+    // written beside the saved paths so the next start need not read them again.
+    LibraryStore::Records m_records;
+    // Writes the records in order, one save at a time, off the main thread.
+    QThreadPool m_recordsWriter;
     // Saved library files that did not exist when last looked for; they are
     // kept in "libraryPaths" and looked for again at every import.
     QStringList m_missingLibraryPaths;
     // Main-thread steps of an import.
     void showImportProgress(qsizetype position, qsizetype total);
-    void finishImport(const QList<Track> &found, bool fromDevice, bool enqueue, const QStringList &returned);
+    void finishImport(const QList<Track> &found, bool fromDevice, bool enqueue, const QStringList &returned,
+                      const LibraryStore::Records &read);
     void forgetDuplicates();
 
     OptionalAlbum m_coverLookup;

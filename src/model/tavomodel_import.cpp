@@ -31,7 +31,8 @@ void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueu
     startImport(urls, fromDevice, enqueue);
 }
 
-void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enqueue)
+void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enqueue,
+                            std::shared_ptr<const LibraryStore::Records> stored)
 {
     setStatus(u"Odczytuję albumy…"_s);
     setProgress(0);
@@ -63,7 +64,9 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // back now are read with the rest, but never queued.
     const QStringList missing = fromDevice ? QStringList() : m_missingLibraryPaths;
     auto returned = std::make_shared<QStringList>();
-    m_importScan = QtConcurrent::run(QThreadPool::globalInstance(), [urls, missing, returned, knownPaths, overrides, post] {
+    auto read = std::make_shared<LibraryStore::Records>();
+    m_importScan = QtConcurrent::run(QThreadPool::globalInstance(), [urls, missing, returned, read, stored, fromDevice,
+                                                                     knownPaths, overrides, post] {
         QStringList chosen = urls;
         for (const QString &path : missing) {
             if (paths::exists(path)) {
@@ -71,7 +74,7 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
                 chosen.append(path);
             }
         }
-        return ImportScan::run(chosen, knownPaths, overrides, post);
+        return ImportScan::run(chosen, knownPaths, overrides, post, stored.get(), fromDevice ? nullptr : read.get());
     });
     // The hand-over runs where the scan ends and posts the finish to the main
     // thread, behind every progress step already queued. A continuation bound
@@ -79,7 +82,7 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // destroyed first, and it runs at once, ahead of the queued steps, when the
     // scan has already ended as it is attached.
     QPointer<TavoModel> guard(this);
-    m_importScan.then([guard, fromDevice, enqueue, returned](QFuture<QList<Track>> scan) {
+    m_importScan.then([guard, fromDevice, enqueue, returned, read](QFuture<QList<Track>> scan) {
         // The scan reports no errors; should it ever throw, the import still ends
         // (with what it has: nothing) rather than leaving the model busy for good.
         QList<Track> found;
@@ -87,9 +90,9 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
             found = scan.result();
         } catch (...) {
         }
-        ModelTasks::post([guard, found, fromDevice, enqueue, returned] {
+        ModelTasks::post([guard, found, fromDevice, enqueue, returned, read] {
             if (guard)
-                guard->finishImport(found, fromDevice, enqueue, *returned);
+                guard->finishImport(found, fromDevice, enqueue, *returned, *read);
         });
     });
 }
@@ -101,7 +104,8 @@ void TavoModel::showImportProgress(qsizetype position, qsizetype total)
     setStatus(u"Odczytuję utwory: "_s + QString::number(done) + u" / "_s + QString::number(total));
 }
 
-void TavoModel::finishImport(const QList<Track> &found, bool fromDevice, bool enqueue, const QStringList &returned)
+void TavoModel::finishImport(const QList<Track> &found, bool fromDevice, bool enqueue, const QStringList &returned,
+                             const LibraryStore::Records &read)
 {
     if (fromDevice && !deviceImportIsCurrent()) {
         // Read for a device that is no longer current: the tracks belong to no list,
@@ -132,6 +136,7 @@ void TavoModel::finishImport(const QList<Track> &found, bool fromDevice, bool en
             }
             m_missingLibraryPaths = stillMissing;
         }
+        m_records.insert(read);
         saveLibraryPaths();
         setLibraryOnDevice(false);
     }

@@ -1,0 +1,42 @@
+#pragma once
+
+// What the last import read of each library file, kept on disk so that the
+// next start shows the library without reading every file again. A record is
+// used only while its file still has the size and modification time it had
+// when it was read; the file is written atomically, and one that is damaged,
+// of another version or of another program is ignored (a full read runs).
+
+#include "media/records.h"
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+namespace LibraryStore {
+
+// When a file was last changed and how big it is, as stat() (following links) says.
+struct Stamp {
+    qint64 size = 0;
+    qint64 modified = 0; // nanoseconds since the epoch
+    bool operator==(const Stamp &) const = default;
+};
+std::optional<Stamp> stamp(const QString &path);
+
+struct Record {
+    Stamp stamp;
+    Track track; // everything the file gave; id and artwork are not kept
+    // The file's embedded picture, kept only when it is the track's cover.
+    std::optional<QByteArray> embedded;
+};
+using Records = QHash<QString, Record>; // by the track's path
+
+// applicationSupport() + "/Library.records"
+QString defaultFile();
+
+// The records in `file`; none when it is missing, damaged or not ours.
+std::optional<Records> load(const QString &file);
+// Writes the records to `file` through a temporary file renamed over it.
+// False when that failed (the earlier file then stays as it was).
+bool save(const QString &file, const Records &records);
+
+} // namespace LibraryStore

@@ -1,0 +1,204 @@
+#include "model/librarystore.h"
+#include "model/tavomodel.h"
+#include "modeltesting.h"
+
+#include "platform/appfolders.h"
+#include "platform/defaults.h"
+#include "support/imagefixtures.h"
+#include "support/qtprinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace {
+
+class LibraryStoreTest : public ModelTest
+{
+protected:
+    void SetUp() override
+    {
+        ModelTest::SetUp();
+        AppFolders::setApplicationSupportOverride(dir.path() + u"/Support"_s);
+    }
+    void TearDown() override
+    {
+        AppFolders::setApplicationSupportOverride(QString());
+        ModelTest::TearDown();
+    }
+
+    QString copy(const QString &fixture, const QString &relative)
+    {
+        const QString target = dir.path() + u"/Music/"_s + relative;
+        QDir().mkpath(QFileInfo(target).path());
+        EXPECT_TRUE(QFile::copy(QStringLiteral(VONTARO_TEST_DATA_DIR "/audio/") + fixture, target));
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+        return target;
+    }
+
+    // A library of a few albums, imported and saved; returns the model's tracks.
+    QList<Track> importLibrary()
+    {
+        copy(u"tagged.mp3"_s, u"A/One/01 a.mp3"_s);
+        copy(u"tagged.flac"_s, u"A/One/02 b.flac"_s);
+        copy(u"vorbis.ogg"_s, u"B/Two/01 c.ogg"_s);
+        copy(u"aac.m4a"_s, u"B/Two/02 d.m4a"_s);
+        QFile cover(dir.path() + u"/Music/B/Two/cover.jpg"_s);
+        EXPECT_TRUE(cover.open(QIODevice::WriteOnly));
+        cover.write(fixtures::jpeg(30, 30));
+        cover.close();
+        auto model = makeModel();
+        model->importURLs({dir.path() + u"/Music"_s}, false, false);
+        EXPECT_TRUE(waitUntilIdle(*model));
+        const QList<Track> tracks = model->tracks();
+        model.reset(); // the records are written by the time the model is gone
+        Defaults::flush();
+        return tracks;
+    }
+
+    std::unique_ptr<TavoModel> restore()
+    {
+        Defaults::reload();
+        auto model = makeModel(true);
+        EXPECT_TRUE(waitUntilIdle(*model));
+        return model;
+    }
+
+    static void expectSameTracks(const QList<Track> &a, const QList<Track> &b)
+    {
+        ASSERT_EQ(a.size(), b.size());
+        for (qsizetype i = 0; i < a.size(); ++i) {
+            SCOPED_TRACE(a[i].url.toStdString());
+            EXPECT_EQ(a[i].url, b[i].url);
+            EXPECT_EQ(a[i].title, b[i].title);
+            EXPECT_EQ(a[i].artist, b[i].artist);
+            EXPECT_EQ(a[i].album, b[i].album);
+            EXPECT_EQ(a[i].bytes, b[i].bytes);
+            EXPECT_EQ(a[i].hasEmbeddedArt, b[i].hasEmbeddedArt);
+            EXPECT_EQ(a[i].artwork, b[i].artwork);
+            EXPECT_EQ(a[i].info, b[i].info);
+        }
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(LibraryStoreTest, AStartFromRecordsGivesWhatAFullReadGives)
+{
+    const QList<Track> imported = importLibrary();
+    ASSERT_EQ(imported.size(), 4);
+    ASSERT_TRUE(QFile::exists(LibraryStore::defaultFile()));
+    const auto records = LibraryStore::load(LibraryStore::defaultFile());
+    ASSERT_TRUE(records.has_value());
+    EXPECT_EQ(records->size(), 4);
+
+    auto model = restore();
+    expectSameTracks(model->tracks(), imported);
+    EXPECT_TRUE(model->queued().isEmpty());
+}
+
+TEST_F(LibraryStoreTest, ARecordIsUsedOnlyWhileItsFileIsUnchanged)
+{
+    const QList<Track> imported = importLibrary();
+    // Give one record a title of its own: shown while the file keeps its size
+    // and time, so the record really is what the start used.
+    LibraryStore::Records records = *LibraryStore::load(LibraryStore::defaultFile());
+    const QString path = imported.first().url;
+    records[path].track.title = u"Z zapisu"_s;
+    ASSERT_TRUE(LibraryStore::save(LibraryStore::defaultFile(), records));
+    {
+        auto model = restore();
+        ASSERT_EQ(model->tracks().size(), 4);
+        EXPECT_EQ(model->tracks().first().title, u"Z zapisu"_s);
+    }
+
+    // A new modification time: the file is read again.
+    ASSERT_TRUE(LibraryStore::save(LibraryStore::defaultFile(), records));
+    struct utimbuf times {1'000'000, 1'000'000};
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+    auto model = restore();
+    expectSameTracks(model->tracks(), imported);
+}
+
+TEST_F(LibraryStoreTest, ADamagedOrForeignFileIsIgnored)
+{
+    const QList<Track> imported = importLibrary();
+    QFile file(LibraryStore::defaultFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray good = file.readAll();
+    file.close();
+    LibraryStore::Records records = *LibraryStore::load(LibraryStore::defaultFile());
+    for (LibraryStore::Record &record : records)
+        record.track.title = u"Z zapisu"_s;
+    ASSERT_TRUE(LibraryStore::save(LibraryStore::defaultFile(), records));
+    QFile poisoned(LibraryStore::defaultFile());
+    ASSERT_TRUE(poisoned.open(QIODevice::ReadOnly));
+    const QByteArray trusted = poisoned.readAll();
+    poisoned.close();
+
+    QByteArray flipped = trusted;
+    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x01);
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"one bit changed", flipped},
+        {"cut short", trusted.left(trusted.size() - 10)},
+        {"another program's file", QByteArray("{\"tracks\": []}")},
+        {"empty", QByteArray()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(LibraryStore::load(LibraryStore::defaultFile() + u".x"_s).has_value());
+        QFile target(LibraryStore::defaultFile());
+        ASSERT_TRUE(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        target.write(c.bytes);
+        target.close();
+        EXPECT_FALSE(LibraryStore::load(LibraryStore::defaultFile()).has_value());
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    (void)good;
+}
+
+TEST_F(LibraryStoreTest, RecordsRoundTripWithTheirPicturesOnce)
+{
+    LibraryStore::Records records;
+    const QByteArray picture = fixtures::jpeg(40, 40) + QByteArray(100000, 'p');
+    for (int i = 0; i < 3; ++i) {
+        LibraryStore::Record record;
+        record.stamp = {1000 + i, 1'700'000'000'123'456'789LL + i};
+        record.track.url = u"/m/Żółć/"_s + QString::number(i) + u".flac"_s;
+        record.track.title = u"Tytuł "_s + QString::number(i);
+        record.track.artist = u"Wykonawca"_s;
+        record.track.album = u"Album"_s;
+        record.track.bytes = 1000 + i;
+        record.track.hasEmbeddedArt = i < 2;
+        record.track.info.codec = u"FLAC"_s;
+        record.track.info.sampleRate = 96000;
+        record.track.info.duration = 12.5 + i;
+        record.track.info.tags = {{u"TITLE"_s, u"Tytuł"_s}};
+        if (i < 2)
+            record.embedded = picture;
+        records.insert(record.track.url, record);
+    }
+    const QString file = dir.path() + u"/x/Library.records"_s;
+    ASSERT_TRUE(LibraryStore::save(file, records));
+    const auto loaded = LibraryStore::load(file);
+    ASSERT_TRUE(loaded.has_value());
+    ASSERT_EQ(loaded->size(), 3);
+    for (const auto &record : records) {
+        const LibraryStore::Record &back = loaded->value(record.track.url);
+        EXPECT_EQ(back.stamp, record.stamp);
+        EXPECT_EQ(back.track.title, record.track.title);
+        EXPECT_EQ(back.track.info, record.track.info);
+        EXPECT_EQ(back.track.hasEmbeddedArt, record.track.hasEmbeddedArt);
+        EXPECT_EQ(back.embedded, record.embedded);
+    }
+    // The picture shared by two records is stored once.
+    EXPECT_LT(QFileInfo(file).size(), 2 * picture.size());
+}
+
+} // namespace
