@@ -40,6 +40,8 @@ QWidget *make(Section section, TavoModel *model, QWidget *parent)
     return placeholder(section, parent);
 }
 
+QWidget *miniPlayer(TavoModel *, QWidget *) { return nullptr; }
+
 } // namespace pages
 
 namespace sheets {

@@ -15,6 +15,10 @@ namespace pages {
 // The page shown for `section`, built anew (in the current language) on every call.
 QWidget *make(Section section, TavoModel *model, QWidget *parent);
 
+// The mini player the main window shows under the page while a track is loaded
+// (it hides itself otherwise); nullptr while there is none.
+QWidget *miniPlayer(TavoModel *model, QWidget *parent);
+
 } // namespace pages
 
 namespace sheets {
