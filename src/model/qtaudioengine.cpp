@@ -1,0 +1,102 @@
+#include "model/qtaudioengine.h"
+
+#include <QAudioDevice>
+#include <QAudioOutput>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+
+QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
+    : AudioPlayer(parent), m_player(new QMediaPlayer(this))
+{
+    connect(m_player, &QMediaPlayer::durationChanged, this, &AudioPlayer::durationChanged);
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        switch (status) {
+        case QMediaPlayer::LoadedMedia:
+        case QMediaPlayer::BufferingMedia:
+        case QMediaPlayer::BufferedMedia:
+            m_loaded = true;
+            break;
+        case QMediaPlayer::EndOfMedia:
+            emit finished(true);
+            break;
+        default:
+            break;
+        }
+    });
+    connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error, const QString &text) {
+        if (error == QMediaPlayer::NoError)
+            return;
+        // Before the file was read the file itself is at fault; afterwards the decoding.
+        if (m_loaded)
+            emit decodeError(text);
+        else
+            emit failed(text);
+    });
+    m_player->setSource(QUrl::fromLocalFile(path));
+}
+
+QtAudioPlayer::~QtAudioPlayer()
+{
+    m_player->disconnect(this);
+}
+
+bool QtAudioPlayer::hasAudioOutput()
+{
+    return !QMediaDevices::defaultAudioOutput().isNull();
+}
+
+bool QtAudioPlayer::prepareToPlay()
+{
+    if (m_output)
+        return true;
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return false;
+    m_output = new QAudioOutput(device, this);
+    m_output->setVolume(m_volume);
+    m_player->setAudioOutput(m_output);
+    return true;
+}
+
+bool QtAudioPlayer::play()
+{
+    if (!m_output)
+        return false;
+    m_player->play();
+    return m_player->playbackState() == QMediaPlayer::PlayingState;
+}
+
+void QtAudioPlayer::pause() { m_player->pause(); }
+
+void QtAudioPlayer::stop() { m_player->stop(); }
+
+bool QtAudioPlayer::isPlaying() const { return m_player->playbackState() == QMediaPlayer::PlayingState; }
+
+double QtAudioPlayer::currentTime() const { return double(m_player->position()) / 1000.0; }
+
+void QtAudioPlayer::setCurrentTime(double seconds) { m_player->setPosition(qint64(seconds * 1000.0)); }
+
+double QtAudioPlayer::duration() const { return double(m_player->duration()) / 1000.0; }
+
+void QtAudioPlayer::setVolume(float volume)
+{
+    m_volume = volume;
+    if (m_output)
+        m_output->setVolume(volume);
+}
+
+QtAudioEngine::QtAudioEngine()
+{
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
+}
+
+AudioPlayerPtr QtAudioEngine::open(const QString &path, QString *)
+{
+    return AudioPlayerPtr(new QtAudioPlayer(path));
+}
+
+std::unique_ptr<AudioEngine> AudioEngine::system()
+{
+    return std::make_unique<QtAudioEngine>();
+}
