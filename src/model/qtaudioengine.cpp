@@ -29,10 +29,17 @@ QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
         // Before the file was read the file itself is at fault; afterwards the decoding.
         if (m_loaded)
             emit decodeError(text);
+        else if (m_opening)
+            m_openError = text;
         else
             emit failed(text);
     });
+    // Some backends open the file right here, reporting a failure before anyone listens.
+    m_opening = true;
     m_player->setSource(QUrl::fromLocalFile(path));
+    m_opening = false;
+    if (m_openError.isEmpty() && m_player->error() != QMediaPlayer::NoError)
+        m_openError = m_player->errorString();
 }
 
 QtAudioPlayer::~QtAudioPlayer()
@@ -91,9 +98,16 @@ QtAudioEngine::QtAudioEngine()
         qputenv("QT_MEDIA_BACKEND", "ffmpeg");
 }
 
-AudioPlayerPtr QtAudioEngine::open(const QString &path, QString *)
+AudioPlayerPtr QtAudioEngine::open(const QString &path, QString *error)
 {
-    return AudioPlayerPtr(new QtAudioPlayer(path));
+    AudioPlayerPtr player(new QtAudioPlayer(path));
+    const QString failure = static_cast<QtAudioPlayer *>(player.get())->openError();
+    if (!failure.isEmpty()) {
+        if (error)
+            *error = failure;
+        return nullptr;
+    }
+    return player;
 }
 
 std::unique_ptr<AudioEngine> AudioEngine::system()

@@ -1,8 +1,8 @@
 #pragma once
 
-// The audio engine over Qt Multimedia. Loading runs on the backend's own
-// threads: the file's length arrives as durationChanged(), a file the backend
-// cannot read as failed(). Without any audio output prepareToPlay() says no at
+// The audio engine over Qt Multimedia. A backend may open the file at once
+// (an unreadable file then fails open()) or on its own threads (the length then
+// arrives as durationChanged(), an unreadable file as failed()). Without any audio output prepareToPlay() says no at
 // once, so a machine without sound never waits on a device.
 
 #include "model/audioengine.h"
@@ -29,6 +29,9 @@ public:
     double duration() const override;
     void setVolume(float volume) override;
 
+    // What went wrong while the file was opened; empty when nothing did.
+    const QString &openError() const { return m_openError; }
+
     // True when the system offers an audio output to play into.
     static bool hasAudioOutput();
 
@@ -36,7 +39,9 @@ private:
     QMediaPlayer *m_player;
     QAudioOutput *m_output = nullptr;
     float m_volume = 1;
-    bool m_loaded = false; // the backend has read the file
+    bool m_loaded = false;  // the backend has read the file
+    bool m_opening = false; // inside setSource()
+    QString m_openError;
 };
 
 class QtAudioEngine final : public AudioEngine
