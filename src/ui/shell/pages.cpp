@@ -2,6 +2,8 @@
 
 #include "ui/kit/emptystate.h"
 #include "ui/kit/pageheader.h"
+#include "ui/playback/miniplayer.h"
+#include "model/tavomodel.h"
 
 #include <QDialog>
 #include <QVBoxLayout>
@@ -40,7 +42,7 @@ QWidget *make(Section section, TavoModel *model, QWidget *parent)
     return placeholder(section, parent);
 }
 
-QWidget *miniPlayer(TavoModel *, QWidget *) { return nullptr; }
+QWidget *miniPlayer(TavoModel *model, QWidget *parent) { return new MiniPlayer(model->playback(), parent); }
 
 } // namespace pages
 
