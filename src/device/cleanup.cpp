@@ -82,13 +82,10 @@ void makePath(const QString &path)
     }
 }
 
-} // namespace
-
-namespace Storage {
-
-QStringList macMetadataFiles(const QString &root)
+// AppleDouble companions in the music folders, in walk order; the folders
+// holding partial files of this application are gathered on the way.
+QStringList scanMusicFolders(const QString &root, QStringList *partialFolders)
 {
-    Device::inspect(root);
     QStringList found;
     for (const QString &name : listOrThrow(root)) {
         if (!name.toLower().startsWith(u"music"_s))
@@ -100,6 +97,12 @@ QStringList macMetadataFiles(const QString &root)
             if (!entry.isRegular)
                 return true;
             const QString fileName = paths::lastComponent(entry.path);
+            if (partialFolders && fileName.startsWith(u".vontaro-"_s) && fileName.endsWith(u".partial"_s)) {
+                const QString folder = paths::parent(entry.path);
+                if (!partialFolders->contains(folder))
+                    partialFolders->append(folder);
+                return true;
+            }
             // "._" alone has no counterpart: its folder is not the file it would describe.
             if (!fileName.startsWith(u"._"_s) || fileName.size() == 2)
                 return true;
@@ -113,6 +116,16 @@ QStringList macMetadataFiles(const QString &root)
         });
     }
     return found;
+}
+
+} // namespace
+
+namespace Storage {
+
+QStringList macMetadataFiles(const QString &root)
+{
+    Device::inspect(root);
+    return scanMusicFolders(root, nullptr);
 }
 
 QStringList macMetadataCompanions(const QStringList &files, const QString &root)
@@ -145,8 +158,30 @@ QByteArray encodeManifest(const QList<QPair<QString, QString>> &entries)
 
 int cleanupMacMetadata(const QString &root, const QString &backupRoot, const std::optional<QStringList> &candidates)
 {
-    Device::inspect(root);
-    QStringList companions = candidates ? macMetadataCompanions(*candidates, root) : macMetadataFiles(root);
+    const DeviceCheck device(root);
+    QStringList partialFolders;
+    QStringList companions;
+    if (candidates) {
+        companions = macMetadataCompanions(*candidates, root);
+        for (const QString &file : *candidates) {
+            const QString folder = paths::parent(file);
+            if (!partialFolders.contains(folder) && !isSymbolicLink(folder) && paths::isDirectory(folder))
+                partialFolders.append(folder);
+        }
+    } else {
+        companions = scanMusicFolders(root, &partialFolders);
+    }
+    // Partial files left by an interrupted write are removed with the rest of
+    // the clutter; only folders inside the device are looked at.
+    QString prefix = paths::resolvingLinks(root);
+    if (!prefix.endsWith(u'/'))
+        prefix += u'/';
+    for (const QString &folder : std::as_const(partialFolders)) {
+        if (!paths::resolvingLinks(folder).startsWith(prefix))
+            continue;
+        device.check();
+        removeStalePartials(folder);
+    }
     // A file given twice has one companion, removed once.
     companions.removeDuplicates();
     if (companions.isEmpty())
@@ -164,7 +199,7 @@ int cleanupMacMetadata(const QString &root, const QString &backupRoot, const std
     writeBytes(encodeManifest(manifest), paths::appending(folder, u"manifest.json"_s));
 
     for (const QString &companion : companions) {
-        Device::inspect(root);
+        device.check();
         posixfile::unlink(companion);
     }
     return int(companions.size());

@@ -2,6 +2,7 @@
 
 #include "platform/defaults.h"
 #include "platform/paths.h"
+#include "platform/posixfile.h"
 #include "platform/sha256.h"
 #include "platform/text.h"
 
@@ -17,12 +18,11 @@ namespace {
 // author name still yields its settings.
 QString readText(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file: a FIFO named like a theme file would block forever.
+    const std::optional<QByteArray> read = posixfile::readRegular(path);
+    if (!read)
         return QString();
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFile::NoError)
-        return QString();
+    const QByteArray &bytes = *read;
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         QStringDecoder utf16(QStringDecoder::Utf16);
         return utf16.decode(bytes);

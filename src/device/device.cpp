@@ -47,39 +47,52 @@ void setProbe(Probe replacement)
 
 namespace {
 
+std::mutex observerMutex;
+DeviceChecks::Observer observer;
+
+void notifyObserver()
+{
+    DeviceChecks::Observer current;
+    {
+        std::lock_guard lock(observerMutex);
+        current = observer;
+    }
+    if (current)
+        current();
+}
+
 QString readInfoText(const QString &path)
 {
     // Only a regular file is read (a link to one is followed): a FIFO would block
     // the inspection until someone writes to it, and a device node such as
-    // /dev/zero never ends. O_NONBLOCK keeps the open itself from waiting on a FIFO.
-    int fd;
-    do
-        fd = ::open(paths::encode(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    // /dev/zero never ends.
+    const std::optional<QByteArray> bytes = posixfile::readRegular(path);
+    if (!bytes)
         return QString();
-    posixfile::File file(fd);
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return QString();
-    QByteArray bytes;
-    try {
-        constexpr qint64 chunk = 64 * 1024;
-        for (;;) {
-            const qsizetype at = bytes.size();
-            bytes.resize(at + chunk);
-            const qint64 n = file.read(bytes.data() + at, chunk);
-            bytes.resize(at + n);
-            if (n < chunk)
-                break;
-        }
-    } catch (const PosixError &) {
-        return QString();
-    }
     QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder(bytes);
+    QString text = decoder(*bytes);
     // Text that is not valid UTF-8 counts as unreadable.
     return decoder.hasError() ? QString() : text;
+}
+
+// "LINK/" names what the link points to, so the link test looks at the path
+// without its trailing slashes.
+QString withoutTrailingSlashes(const QString &path)
+{
+    QString bare = path;
+    while (bare.size() > 1 && bare.endsWith(u'/'))
+        bare.chop(1);
+    return bare;
+}
+
+[[noreturn]] void refuseMissingMarker()
+{
+    throw TavoError(u"Ten folder nie zawiera katalogu .rockbox."_s);
+}
+
+[[noreturn]] void refuseLink()
+{
+    throw TavoError(u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
 }
 
 } // namespace
@@ -106,14 +119,15 @@ QString Device::versionFromInfo(const QString &infoText)
 
 Device Device::inspect(const QString &root)
 {
+    notifyObserver();
     const QString marker = paths::appending(root, u".rockbox"_s);
     // The existence test follows links, so a link to a real folder passes here
     // and is refused by the link test below.
     struct stat st;
     if (::stat(paths::encode(marker).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw TavoError(u"Ten folder nie zawiera katalogu .rockbox."_s);
-    if (paths::isSymbolicLink(marker) || paths::isSymbolicLink(root))
-        throw TavoError(u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
+        refuseMissingMarker();
+    if (paths::isSymbolicLink(marker) || paths::isSymbolicLink(withoutTrailingSlashes(root)))
+        refuseLink();
 
     const VolumeCapacity capacity = DeviceCapacity::of(root);
 
@@ -126,3 +140,34 @@ Device Device::inspect(const QString &root)
     device.isVolume = volumes::isVolume(root);
     return device;
 }
+
+DeviceCheck::DeviceCheck(const QString &root)
+    : m_device(Device::inspect(root))
+{
+    struct stat st;
+    if (::stat(paths::encode(paths::appending(root, u".rockbox"_s)).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        refuseMissingMarker();
+    m_dev = st.st_dev;
+    m_ino = st.st_ino;
+}
+
+void DeviceCheck::check() const
+{
+    notifyObserver();
+    const QString marker = paths::appending(m_device.root, u".rockbox"_s);
+    struct stat st;
+    if (::stat(paths::encode(marker).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        refuseMissingMarker();
+    if (paths::isSymbolicLink(marker) || paths::isSymbolicLink(withoutTrailingSlashes(m_device.root)))
+        refuseLink();
+    if (st.st_dev != m_dev || st.st_ino != m_ino)
+        throw TavoError(u"Urządzenie zostało zamienione na inne."_s);
+}
+
+namespace DeviceChecks {
+void setObserverForTesting(Observer replacement)
+{
+    std::lock_guard lock(observerMutex);
+    observer = std::move(replacement);
+}
+} // namespace DeviceChecks

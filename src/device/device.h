@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <sys/types.h>
 
 // A folder recognised as a Rockbox device. Only Device::inspect builds one;
 // it is checked again before every write step, so an unplugged, replaced or
@@ -24,6 +25,39 @@ struct Device {
     // The version line rule applied to the text of rockbox-info.txt.
     static QString versionFromInfo(const QString &infoText);
 };
+
+// A device inspected once at the start of a long operation and then checked
+// cheaply before every write step: the ".rockbox" folder must still be the
+// very folder (same file system, same inode) that the inspection saw, and
+// neither it nor the root may have become a link. An unplugged, swapped or
+// linked device is refused as the inspection would refuse it, without
+// re-reading the mount table or the info file for every file.
+class DeviceCheck
+{
+public:
+    // Runs Device::inspect (its refusals are thrown unchanged).
+    explicit DeviceCheck(const QString &root);
+
+    const Device &device() const { return m_device; }
+    const QString &root() const { return m_device.root; }
+
+    // Throws TavoError: "Ten folder nie zawiera katalogu .rockbox." when it is
+    // gone, the link message of the inspection, or "Urządzenie zostało
+    // zamienione na inne." when another folder or disk now stands there.
+    void check() const;
+
+private:
+    Device m_device;
+    dev_t m_dev = 0;
+    ino_t m_ino = 0;
+};
+
+namespace DeviceChecks {
+// Tests watch every inspection and every cheap check: the observer runs at the
+// start of each, before anything is looked at, and may change the device.
+using Observer = std::function<void()>;
+void setObserverForTesting(Observer observer);
+} // namespace DeviceChecks
 
 // Free and total bytes of the volume that holds a path.
 struct VolumeCapacity {

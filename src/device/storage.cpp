@@ -67,6 +67,34 @@ QString fitting(const QString &name, const QString &suffix)
     return name.left(best);
 }
 
+QString withoutFatTail(const QString &name)
+{
+    qsizetype end = name.size();
+    while (end > 0 && (name.at(end - 1) == u'.' || text::isBlankOrNewline(name.at(end - 1).unicode())))
+        --end;
+    return name.left(end);
+}
+
+bool isPartialName(QStringView name)
+{
+    static constexpr qsizetype uuidLength = 36;
+    const QLatin1StringView prefix(".vontaro-");
+    const QLatin1StringView suffix(".partial");
+    if (name.size() != prefix.size() + uuidLength + suffix.size() || !name.startsWith(prefix) || !name.endsWith(suffix))
+        return false;
+    const QStringView uuid = name.mid(prefix.size(), uuidLength);
+    for (qsizetype i = 0; i < uuidLength; ++i) {
+        const char16_t c = uuid.at(i).unicode();
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (c != u'-')
+                return false;
+        } else if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool isSymbolicLink(const QString &path)
@@ -82,9 +110,11 @@ QString safeName(const QString &text)
             c = u'-';
     }
     const QString trimmed = text::trimmedBlanksAndNewlines(replaced);
-    if (trimmed.isEmpty() || trimmed == u"."_s || trimmed == u".."_s)
-        return u"Bez nazwy"_s;
-    return fitting(text::firstGraphemes(trimmed, maxNameCharacters), QString());
+    // FAT refuses a name ending in a blank and silently drops trailing dots
+    // (so a name of dots only is no name at all). Both are taken off after the
+    // cut too, so the name recorded is the name the disk keeps.
+    QString name = withoutFatTail(fitting(text::firstGraphemes(trimmed, maxNameCharacters), QString()));
+    return name.isEmpty() ? u"Bez nazwy"_s : name;
 }
 
 namespace Storage {
@@ -92,6 +122,55 @@ namespace Storage {
 QString partialName()
 {
     return u".vontaro-"_s + text::newUuid() + u".partial"_s;
+}
+
+posixfile::File createPartial(const QString &path)
+{
+    posixfile::File file = posixfile::createExclusive(path);
+    // Held until the file is closed: the lock tells a live partial file from
+    // one left behind by a process that died or a device that went away.
+    file.tryLock();
+    return file;
+}
+
+void finishRename(posixfile::File &file, const QString &folder)
+{
+    // On FAT the rename writes a new directory entry holding neither size nor
+    // first cluster; the file's own sync fills them in, the folder's makes the
+    // new name last. Until both are on the disk a failing device leaves an
+    // empty file under the final name.
+    file.sync();
+    file.close();
+    posixfile::syncFolder(folder);
+}
+
+qint64 removeStalePartials(const QString &folder)
+{
+    const std::optional<QStringList> names = paths::list(folder);
+    if (!names)
+        return 0;
+    qint64 freed = 0;
+    for (const QString &name : *names) {
+        if (!isPartialName(name))
+            continue;
+        const QString path = paths::appending(folder, name);
+        struct stat before;
+        if (::lstat(paths::encode(path).constData(), &before) != 0 || !S_ISREG(before.st_mode))
+            continue;
+        try {
+            // O_NOFOLLOW: never a link; the same inode as seen above: never
+            // something swapped in meanwhile; the lock: never a live write.
+            posixfile::File file = posixfile::openForReading(path);
+            struct stat opened;
+            if (::fstat(file.fd(), &opened) != 0 || opened.st_dev != before.st_dev || opened.st_ino != before.st_ino
+                || !S_ISREG(opened.st_mode) || !file.tryLock())
+                continue;
+            if (::unlink(paths::encode(path).constData()) == 0)
+                freed += qint64(opened.st_blocks) * 512;
+        } catch (const PosixError &) {
+        }
+    }
+    return freed;
 }
 
 void rejectLinks(const QString &path)
@@ -106,9 +185,10 @@ void rejectLinks(const QString &path)
     });
 }
 
-QString directory(const QString &relativePath, const QString &root)
+namespace {
+
+QString makeFolders(const QString &relativePath, const QString &root)
 {
-    Device::inspect(root);
     QString current = root;
     const QStringList pieces = relativePath.split(u'/', Qt::SkipEmptyParts);
     for (const QString &piece : pieces) {
@@ -127,20 +207,36 @@ QString directory(const QString &relativePath, const QString &root)
     return current;
 }
 
+} // namespace
+
+QString directory(const QString &relativePath, const QString &root)
+{
+    Device::inspect(root);
+    return makeFolders(relativePath, root);
+}
+
+QString directory(const QString &relativePath, const DeviceCheck &device)
+{
+    device.check();
+    return makeFolders(relativePath, device.root());
+}
+
 namespace {
 
 // Writes data into a new partial file beside target and hands it to `finish`,
-// which moves it into place. The partial file never outlives the call.
+// which moves it into place; then the new name lasts. The partial file never
+// outlives the call.
 template<typename Finish>
 void writeThroughPartial(const QByteArray &data, const QString &target, Finish finish)
 {
-    const QString partial = paths::appending(paths::parent(target), partialName());
+    const QString folder = paths::parent(target);
+    const QString partial = paths::appending(folder, partialName());
     try {
-        posixfile::File file = posixfile::createExclusive(partial);
+        posixfile::File file = createPartial(partial);
         file.writeAll(data.constData(), data.size());
         file.sync();
-        file.close();
         finish(partial);
+        finishRename(file, folder);
     } catch (...) {
         posixfile::unlinkQuietly(partial);
         throw;
@@ -171,22 +267,19 @@ void writeAtomically(const QByteArray &data, const QString &target)
         throw TavoError(file.errorString());
 }
 
+void copyAudioInto(posixfile::File &input, posixfile::File &output)
+{
+    // Writing back while copying keeps the closing sync short.
+    posixfile::copyData(input, output, chunkSize,
+                        [&](qint64 offset, qint64 length) { output.startWriteback(offset, length); });
+    output.sync();
+}
+
 void copyAudioBytes(const QString &source, const QString &destination)
 {
     posixfile::File input = posixfile::openForReading(source);
     posixfile::File output = posixfile::createExclusive(destination);
-    std::unique_ptr<char[]> buffer(new char[chunkSize]);
-    qint64 written = 0;
-    for (;;) {
-        const qint64 n = input.read(buffer.get(), chunkSize);
-        if (n <= 0)
-            break;
-        output.writeAll(buffer.get(), n);
-        // Writing back while copying keeps the closing sync short.
-        output.startWriteback(written, n);
-        written += n;
-    }
-    output.sync();
+    copyAudioInto(input, output);
     // The data are on disk; a failing close of the copy is still reported rather
     // than taken as success. The source's close result does not matter.
     output.close();

@@ -4,8 +4,12 @@
 // creation one level at a time, safe names, whole-file replacement through a
 // hidden partial file, bounded-memory copies and SHA-256 digests.
 
+#include "platform/posixfile.h"
+
 #include <QByteArray>
 #include <QString>
+
+class DeviceCheck;
 
 // True only when lstat says the item is a symbolic link; false when nothing is there.
 bool isSymbolicLink(const QString &path);
@@ -21,6 +25,20 @@ namespace Storage {
 // ".vontaro-" + canonical upper-case UUID + ".partial".
 QString partialName();
 
+// Creates a partial file (exclusively, 0644) and keeps an advisory lock on it
+// while it is open, so removeStalePartials passes it over.
+posixfile::File createPartial(const QString &path);
+
+// After a synchronised partial file was renamed to its final name in folder:
+// synchronises the file again and the folder, so that the name, the size and
+// the data all last; closes the file.
+void finishRename(posixfile::File &file, const QString &folder);
+
+// Removes partial files of this application (its exact partial-name pattern,
+// regular files only, links never followed, none still being written) left in
+// a folder by a killed process or a vanished device. Returns the bytes freed.
+qint64 removeStalePartials(const QString &folder);
+
 // Throws TavoError("Paczka zawiera dowiązanie symboliczne.") when the item or
 // anything below it is a symbolic link.
 void rejectLinks(const QString &path);
@@ -29,6 +47,8 @@ void rejectLinks(const QString &path);
 // inspecting the device) and returns the deepest one. Refuses "." and "..",
 // links and files standing in the way; levels made before a refusal stay.
 QString directory(const QString &relativePath, const QString &root);
+// The same after the cheap check of a device inspected once.
+QString directory(const QString &relativePath, const DeviceCheck &device);
 
 // Replaces or creates target with data through a hidden partial file in the
 // same folder (exclusive create 0644, fsync, rename). No partial file survives.
@@ -47,6 +67,9 @@ void writeAtomically(const QByteArray &data, const QString &target);
 // 1 MiB chunks, fsync). An existing destination fails with PosixError(EEXIST).
 // A failure may leave a partial destination: the caller removes it.
 void copyAudioBytes(const QString &source, const QString &destination);
+// Copies the rest of an open source to the end of an open file (inside the
+// kernel where possible) in 1 MiB steps and synchronises it.
+void copyAudioInto(posixfile::File &input, posixfile::File &output);
 
 // SHA-256 (32 raw bytes) of a file's contents, read in 1 MiB chunks.
 QByteArray digest(const QString &path);

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -125,20 +126,44 @@ QList<PackageFile> packageFiles(const QString &rockbox)
     return files;
 }
 
-// Puts the device back as the backup shows it: files the backup holds are
-// written back, files it doesn't hold were new and are removed. Best effort.
-void undo(const QStringList &written, const QString &root, const QString &backupFolder)
+// One write of the installation and what stood at its target before, as the
+// file system resolved the name: on a case-insensitive disk the package's
+// "themes/cabbie.cfg" replaces the device's "Cabbie.cfg", which the backup
+// holds under its own spelling only.
+struct Written {
+    QString target;
+    std::optional<QString> original; // a private copy of the file replaced; none when the target was new
+};
+
+// Keeps a private copy of the file at target, if there is one, before it is replaced.
+std::optional<QString> keepOriginal(const QString &target, const QString &folder, int index)
 {
-    const QString rockbox = paths::appending(root, u".rockbox"_s);
+    struct stat st;
+    if (::lstat(paths::encode(target).constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        PosixError::throwErrno();
+    }
+    if (!S_ISREG(st.st_mode))
+        return std::nullopt;
+    const QString copy = paths::appending(folder, QString::number(index));
+    posixfile::File output = posixfile::createExclusive(copy);
+    posixfile::File input = posixfile::openForReading(target);
+    posixfile::copyData(input, output, 1 << 20);
+    output.close();
+    return copy;
+}
+
+// Puts the device back as it was before the writes, newest write first:
+// a replaced file gets its old bytes back, a new one is removed. Best effort.
+void undo(const QList<Written> &written)
+{
     for (auto it = written.crbegin(); it != written.crend(); ++it) {
-        const QString &target = *it;
-        const QString relative = target.mid(rockbox.size() + 1);
-        const QString saved = paths::appending(backupFolder, relative);
         try {
-            if (paths::isRegularFile(saved))
-                writeBytes(readWhole(saved), target);
+            if (it->original)
+                writeBytes(readWhole(*it->original), it->target);
             else
-                ::unlink(paths::encode(target).constData());
+                ::unlink(paths::encode(it->target).constData());
         } catch (...) {
         }
     }
@@ -218,19 +243,38 @@ int installTheme(const QString &zip, const QString &root, const QString &backupF
 
     backup(root, backupFolder);
 
-    QStringList written;
+    const DeviceCheck device(root);
+    // Partial files left in the theme folders by an interrupted write go first.
+    QStringList folders;
+    for (const PackageFile &file : files) {
+        const QString folder = paths::appending(paths::appending(root, u".rockbox"_s), file.relative.section(u'/', 0, -2));
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
+    for (const QString &folder : std::as_const(folders)) {
+        if (paths::isSymbolicLink(folder) || !paths::isDirectory(folder))
+            continue;
+        device.check();
+        removeStalePartials(folder);
+    }
+
+    const QString originals = paths::appending(work.path(), u"originals"_s);
+    if (::mkdir(paths::encode(originals).constData(), 0700) != 0)
+        PosixError::throwErrno();
+    QList<Written> written;
     try {
         for (const PackageFile &file : files) {
-            const QString folder = directory(u".rockbox/"_s + file.relative.section(u'/', 0, -2), root);
+            const QString folder = directory(u".rockbox/"_s + file.relative.section(u'/', 0, -2), device);
             const QString target = paths::appending(folder, file.relative.section(u'/', -1));
             if (isSymbolicLink(target))
                 throw TavoError(u"Docelowy zasób jest dowiązaniem."_s);
-            Device::inspect(root);
+            const std::optional<QString> original = keepOriginal(target, originals, int(written.size()));
+            device.check();
             writeBytes(readWhole(file.source), target);
-            written.append(target);
+            written.append({target, original});
         }
     } catch (...) {
-        undo(written, root, backupFolder);
+        undo(written);
         throw;
     }
     return themeCount;

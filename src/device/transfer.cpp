@@ -7,6 +7,8 @@
 #include "platform/posixfile.h"
 #include "platform/text.h"
 
+#include <QSet>
+#include <cerrno>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -81,6 +83,33 @@ bool probablyOnDevice(const TransferFile &job, const QString &root, qint64 size)
         && qint64(st.st_size) == size;
 }
 
+// The job folders that already exist as real folders (no level a link), once each.
+QStringList existingFolders(const QList<TransferFile> &jobs, const QString &root)
+{
+    QStringList found;
+    QSet<QString> seen;
+    for (const TransferFile &job : jobs) {
+        const QString relative = folderFor(job);
+        if (seen.contains(relative))
+            continue;
+        seen.insert(relative);
+        QString current = root;
+        bool real = true;
+        for (const QString &piece : relative.split(u'/', Qt::SkipEmptyParts)) {
+            current = paths::appending(current, piece);
+            struct stat st;
+            if (piece == u"."_s || piece == u".."_s || ::lstat(paths::encode(current).constData(), &st) != 0
+                || !S_ISDIR(st.st_mode)) {
+                real = false;
+                break;
+            }
+        }
+        if (real)
+            found.append(current);
+    }
+    return found;
+}
+
 } // namespace
 
 namespace Storage {
@@ -88,7 +117,16 @@ namespace Storage {
 TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
                         const std::function<void(int, int)> &progress)
 {
-    Device::inspect(root);
+    // The full inspection runs once; every later step checks cheaply that the
+    // same device is still there.
+    const DeviceCheck device(root);
+
+    // Partial files of an earlier transfer that never finished hold space the
+    // new one may need.
+    for (const QString &folder : existingFolders(jobs, root)) {
+        device.check();
+        removeStalePartials(folder);
+    }
 
     qint64 needed = 0;
     for (const TransferFile &job : jobs) {
@@ -96,22 +134,25 @@ TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
         if (!probablyOnDevice(job, root, size))
             needed += size;
     }
-    if (needed >= Device::inspect(root).available)
+    device.check();
+    if (needed >= DeviceCapacity::of(root).available)
         throw TavoError(u"Za mało wolnego miejsca na cały transfer."_s);
 
     TransferResult result;
     const int total = int(jobs.size());
     for (int position = 0; position < total; ++position) {
         const TransferFile &job = jobs.at(position);
-        Device::inspect(root);
+        device.check();
         if (isSymbolicLink(job.source))
             throw TavoError(u"Import dowiązań nie jest obsługiwany."_s);
 
-        const QString folder = directory(folderFor(job), root);
+        const QString folder = directory(folderFor(job), device);
         const QString sourceName = paths::lastComponent(job.source);
+        const qint64 size = sourceSize(job.source);
         QString candidate = paths::appending(folder, firstName(sourceName));
         int number = 2;
         bool skipped = false;
+        bool replaceEmpty = false;
         for (;;) {
             struct stat st;
             if (::lstat(paths::encode(candidate).constData(), &st) != 0) {
@@ -121,10 +162,16 @@ TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
             }
             if (S_ISLNK(st.st_mode))
                 throw TavoError(u"Plik docelowy jest dowiązaniem symbolicznym."_s);
+            // An empty file where a track should be is what a device that failed
+            // right after an earlier copy leaves behind on FAT: it holds nothing
+            // to keep, and the retry puts the track under its own name.
+            if (S_ISREG(st.st_mode) && st.st_size == 0 && size > 0) {
+                replaceEmpty = true;
+                break;
+            }
             // Only a regular file of the same size can hold the same bytes; anything
             // else (another size, a folder of that name) just takes the next number.
-            if (S_ISREG(st.st_mode) && qint64(st.st_size) == sourceSize(job.source)
-                && digest(job.source) == digest(candidate)) {
+            if (S_ISREG(st.st_mode) && qint64(st.st_size) == size && digest(job.source) == digest(candidate)) {
                 skipped = true;
                 break;
             }
@@ -137,9 +184,15 @@ TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
         } else {
             const QString partial = paths::appending(folder, partialName());
             try {
-                copyAudioBytes(job.source, partial);
-                Device::inspect(root);
-                posixfile::renameNoReplace(partial, candidate);
+                posixfile::File input = posixfile::openForReading(job.source);
+                posixfile::File file = createPartial(partial);
+                copyAudioInto(input, file);
+                device.check();
+                if (replaceEmpty)
+                    posixfile::renameReplacing(partial, candidate);
+                else
+                    posixfile::renameNoReplace(partial, candidate);
+                finishRename(file, folder);
             } catch (...) {
                 posixfile::unlinkQuietly(partial);
                 throw;

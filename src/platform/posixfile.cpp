@@ -7,8 +7,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <memory>
 
 namespace posixfile {
 namespace {
@@ -80,6 +83,15 @@ void File::sync()
     }
 }
 
+bool File::tryLock() noexcept
+{
+    int result;
+    do
+        result = ::flock(m_fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
 void File::startWriteback(qint64 offset, qint64 length) noexcept
 {
     ::sync_file_range(m_fd, off64_t(offset), off64_t(length), SYNC_FILE_RANGE_WRITE);
@@ -116,6 +128,86 @@ File openForReading(const QString &path)
         if (errno != EINTR)
             fail();
     }
+}
+
+std::optional<QByteArray> readRegular(const QString &path)
+{
+    int fd;
+    do
+        fd = ::open(paths::encode(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return std::nullopt;
+    File file(fd);
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    QByteArray bytes;
+    try {
+        constexpr qint64 chunk = 64 * 1024;
+        for (;;) {
+            const qsizetype at = bytes.size();
+            bytes.resize(at + chunk);
+            const qint64 n = file.read(bytes.data() + at, chunk);
+            bytes.resize(at + n);
+            if (n < chunk)
+                break;
+        }
+    } catch (const PosixError &) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+qint64 copyData(File &input, File &output, qint64 chunk, const std::function<void(qint64, qint64)> &written)
+{
+    qint64 done = 0;
+    // sendfile moves the pages inside the kernel; where the pair of file
+    // systems refuses it, nothing has been copied yet and a buffer takes over.
+    for (;;) {
+        ssize_t n = ::sendfile(output.fd(), input.fd(), nullptr, size_t(chunk));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (done == 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+                break;
+            fail();
+        }
+        if (n == 0)
+            return done;
+        if (written)
+            written(done, n);
+        done += n;
+    }
+    std::unique_ptr<char[]> buffer(new char[size_t(chunk)]);
+    for (;;) {
+        const qint64 n = input.read(buffer.get(), chunk);
+        if (n <= 0)
+            return done;
+        output.writeAll(buffer.get(), n);
+        if (written)
+            written(done, n);
+        done += n;
+    }
+}
+
+void syncFolder(const QString &folder)
+{
+    int fd;
+    do
+        fd = ::open(paths::encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        fail();
+    File directory(fd);
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno == EINVAL)
+            break;
+        fail();
+    }
+    directory.close();
 }
 
 void renameReplacing(const QString &from, const QString &to)

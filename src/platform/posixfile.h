@@ -3,7 +3,10 @@
 // Thin POSIX file calls for the device writes. Every failure throws
 // PosixError(errno) (EIO when errno is 0); every descriptor is closed exactly once.
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
+#include <optional>
 #include <sys/types.h>
 
 namespace posixfile {
@@ -29,6 +32,9 @@ public:
     // Writes all bytes, retrying EINTR and short writes.
     void writeAll(const char *data, qint64 size);
     void sync();
+    // Takes an exclusive advisory lock (flock) without waiting; false when
+    // another open file holds one.
+    bool tryLock() noexcept;
     // Asks the kernel to start writing a range back now (advisory, never fails), so
     // the final sync of a long copy has little left to wait for.
     void startWriteback(qint64 offset, qint64 length) noexcept;
@@ -43,6 +49,22 @@ private:
 File createExclusive(const QString &path);
 // open(O_RDONLY|O_NOFOLLOW|O_CLOEXEC): a final symbolic link fails with ELOOP.
 File openForReading(const QString &path);
+
+// The bytes of a regular file (a link to one is followed); none when it can't
+// be opened or read or is anything else. A FIFO or device node is never read,
+// and opening one never waits.
+std::optional<QByteArray> readRegular(const QString &path);
+
+// Copies the rest of `input` to the end of `output` inside the kernel where the
+// file systems allow it (sendfile), else through a buffer, in steps of at most
+// `chunk` bytes; after each step `written(offset, length)` runs. Returns the bytes copied.
+qint64 copyData(File &input, File &output, qint64 chunk,
+                const std::function<void(qint64, qint64)> &written = {});
+
+// fsync of a folder, so that names created, renamed or removed in it last
+// through a power loss or an unplugged disk. A file system that cannot sync
+// folders (EINVAL) has nothing more to write.
+void syncFolder(const QString &folder);
 
 // rename(2): replaces an existing target in one step.
 void renameReplacing(const QString &from, const QString &to);

@@ -1,4 +1,5 @@
 #include "device/cleanup.h"
+#include "device/device.h"
 #include "platform/appfolders.h"
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -171,4 +173,60 @@ TEST(Manifest, CompactWithEscapedSlashes)
     EXPECT_EQ(Storage::encodeManifest({}), "{}");
     const QByteArray quoted = Storage::encodeManifest({{u"k"_s, u"/a\"b/ł"_s}});
     EXPECT_EQ(QJsonDocument::fromJson(quoted).object().value(u"k"_s).toString(), u"/a\"b/ł"_s);
+}
+
+TEST(CleanupChecks, DeviceThatVanishesBeforeADeleteKeepsTheRest)
+{
+    // The device is inspected once, then checked before each of the three deletes.
+    const struct {
+        int vanishAt;
+        int removed;
+    } cases[] = {{1, 0}, {2, 0}, {3, 1}, {4, 2}, {5, 3}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.vanishAt);
+        DeviceFixture device;
+        for (const QString &name : {u"a"_s, u"b"_s, u"c"_s}) {
+            device.writeFile(u"Music/X/"_s + name + u".mp3"_s, "audio");
+            device.writeFile(u"Music/X/._"_s + name + u".mp3"_s, appleDouble());
+        }
+        int seen = 0;
+        DeviceChecks::setObserverForTesting([&] {
+            if (++seen == c.vanishAt)
+                QDir().rename(device.path(u".rockbox"_s), device.path(u".gone"_s));
+        });
+        const QString message = [&] {
+            try {
+                Storage::cleanupMacMetadata(device.root(), device.outside(u"backups"_s));
+            } catch (const TavoError &error) {
+                return error.message();
+            }
+            return u"(no error)"_s;
+        }();
+        DeviceChecks::setObserverForTesting({});
+        EXPECT_EQ(message, c.removed == 3 ? u"(no error)"_s : u"Ten folder nie zawiera katalogu .rockbox."_s);
+        int left = 0;
+        for (const QString &entry : device.entriesBelow(u"Music/X"_s))
+            left += entry.startsWith(u"._"_s) ? 1 : 0;
+        EXPECT_EQ(3 - left, c.removed);
+        EXPECT_EQ(seen, std::min(c.vanishAt, 4));
+    }
+}
+
+TEST_F(CleanupTest, StalePartialFilesAreRemovedFromTheMusicFoldersAndTheCandidatesFolders)
+{
+    const QString stale = u".vontaro-0A1B2C3D-0000-4000-8000-00000000000F.partial"_s;
+    device.writeFile(u"Music/A/B/"_s + stale, "left behind");
+    device.writeFile(u"Music/A/B/.vontaro-0a1b2c3d-0000-4000-8000-00000000000f.partial"_s, "not ours");
+    device.writeFile(u"Playlists/"_s + stale, "not a folder the clean-up touches");
+    EXPECT_EQ(Storage::cleanupMacMetadata(device.root(), device.outside(u"backups"_s)), 0);
+    EXPECT_FALSE(device.exists(u"Music/A/B/"_s + stale));
+    EXPECT_TRUE(device.exists(u"Music/A/B/.vontaro-0a1b2c3d-0000-4000-8000-00000000000f.partial"_s));
+    EXPECT_TRUE(device.exists(u"Playlists/"_s + stale));
+
+    // Given files: their folders are cleaned, wherever they lie on the device.
+    const QString cover = device.writeFile(u"Covers/x/cover.jpg"_s, "jpg");
+    device.writeFile(u"Covers/x/"_s + stale, "left behind");
+    EXPECT_EQ(Storage::cleanupMacMetadata(device.root(), device.outside(u"backups"_s), QStringList{cover}), 0);
+    EXPECT_FALSE(device.exists(u"Covers/x/"_s + stale));
+    EXPECT_TRUE(device.exists(u"Playlists/"_s + stale));
 }

@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -64,6 +68,28 @@ TEST(Configuration, MissingFileGivesEmptyTable)
     EXPECT_TRUE(ThemePreview::configuration(u"/nonexistent/config.cfg"_s).isEmpty());
     QTemporaryDir dir;
     EXPECT_TRUE(ThemePreview::configuration(dir.path()).isEmpty()); // a folder
+}
+
+TEST(Configuration, SpecialFilesAreNeverOpenedForReading)
+{
+    // A FIFO named like a theme file would block a reader until someone writes to it.
+    QTemporaryDir dir;
+    for (const QString &name : {u"config.cfg"_s, u"theme.cfg"_s}) {
+        const QString path = dir.filePath(name);
+        ASSERT_EQ(::mkfifo(path.toUtf8().constData(), 0644), 0);
+        auto reading = std::async(std::launch::async, [path] { return ThemePreview::configuration(path); });
+        if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Unblock the reader so the test ends, and fail.
+            const int fd = ::open(path.toUtf8().constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            reading.wait();
+            FAIL() << "reading a FIFO blocked: " << qPrintable(name);
+        }
+        EXPECT_TRUE(reading.get().isEmpty());
+    }
+    // A device node is no settings file either.
+    EXPECT_TRUE(ThemePreview::configuration(u"/dev/zero"_s).isEmpty());
 }
 
 TEST(Configuration, RealDeviceFiles)

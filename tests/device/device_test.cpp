@@ -3,6 +3,7 @@
 #include "platform/volumes.h"
 #include "support/devicefixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -62,6 +63,51 @@ TEST(DeviceInspection, RefusesLinkedRockboxFolderAndLinkedRoot)
     const QString link = device.makeLink(device.outside(u"LINKED"_s), device.root());
     EXPECT_EQ(refusal(link), u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
     EXPECT_NO_THROW(Device::inspect(device.root()));
+    // A trailing slash makes the path name what the link points to; it is still the link.
+    EXPECT_EQ(refusal(link + u"/"_s), u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
+    EXPECT_EQ(refusal(link + u"//"_s), u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
+    EXPECT_NO_THROW(Device::inspect(device.root() + u"/"_s));
+}
+
+TEST(DeviceCheck, RefusesAVanishedSwappedOrLinkedDeviceAsTheInspectionWould)
+{
+    const auto message = [](const DeviceCheck &check) {
+        try {
+            check.check();
+        } catch (const TavoError &error) {
+            return error.message();
+        }
+        return u"(no error)"_s;
+    };
+    DeviceFixture device;
+    const DeviceCheck check(device.root());
+    EXPECT_EQ(check.device().root, device.root());
+    EXPECT_EQ(check.device().name, u"IPOD"_s);
+    EXPECT_EQ(message(check), u"(no error)"_s);
+    // Things that change on a working device change nothing.
+    device.writeFile(u"Music/a.flac"_s, "a");
+    device.writeInfo("Version: 4.0\n");
+    EXPECT_EQ(message(check), u"(no error)"_s);
+
+    ASSERT_TRUE(QDir().rename(device.path(u".rockbox"_s), device.outside(u"saved"_s)));
+    EXPECT_EQ(message(check), u"Ten folder nie zawiera katalogu .rockbox."_s);
+    device.makeFolder(u".rockbox"_s); // another device in the same place
+    EXPECT_EQ(message(check), u"Urządzenie zostało zamienione na inne."_s);
+    ASSERT_TRUE(QDir().rmdir(device.path(u".rockbox"_s)));
+    device.makeLink(u".rockbox"_s, device.outside(u"saved"_s)); // the very folder, through a link
+    EXPECT_EQ(message(check), u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
+    ASSERT_EQ(::unlink(device.path(u".rockbox"_s).toUtf8().constData()), 0);
+    ASSERT_TRUE(QDir().rename(device.outside(u"saved"_s), device.path(u".rockbox"_s)));
+    EXPECT_EQ(message(check), u"(no error)"_s);
+
+    // A check made through a trailing slash still sees the root turned into a link.
+    DeviceFixture other;
+    const DeviceCheck slashed(other.root() + u"/"_s);
+    ASSERT_TRUE(QDir().rename(other.root(), other.outside(u"moved"_s)));
+    other.makeLink(other.root(), other.outside(u"moved"_s));
+    EXPECT_EQ(message(slashed), u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
+
+    EXPECT_THROW(DeviceCheck(device.outside(u"nowhere"_s)), TavoError);
 }
 
 TEST(DeviceInspection, VersionLineRules)

@@ -175,11 +175,24 @@ TEST(IPodProfileAutomatic, matchesTheFirstEntryOfATarget)
 
 TEST(IPodProfileAutomatic, neverChoosesAModelWithoutTarget)
 {
-    // Models without a target are chosen only by their id; no target text reaches them.
-    QSet<QString> reachable;
+    // Models without a target are chosen only by their id: no text reaches
+    // them, not even their own id, name or support note, and every text that
+    // is a known target gives a model of exactly that target.
+    QStringList texts{u"ipodnano"_s};
     for (const IPodProfile &p : IPodProfile::all()) {
+        texts << p.id << p.name << p.support << p.finish;
         if (p.target)
-            reachable.insert(IPodProfile::automatic(p.target).id);
+            texts << *p.target << p.target->toUpper();
+    }
+    QSet<QString> reachable;
+    for (const QString &text : std::as_const(texts)) {
+        SCOPED_TRACE(text.toStdString());
+        const IPodProfile result = IPodProfile::automatic(text);
+        EXPECT_TRUE(result.target || result == IPodProfile::placeholder()) << result.id.toStdString();
+        if (result.target) {
+            EXPECT_EQ(*result.target, text == u"ipodnano"_s ? u"ipodnano1g"_s : text);
+            reachable.insert(result.id);
+        }
     }
     for (const IPodProfile &p : IPodProfile::all()) {
         if (!p.target) {

@@ -77,7 +77,19 @@ TEST(SafeName, Table)
         {u".."_s, u"Bez nazwy"_s},
         {u"."_s, u"Bez nazwy"_s},
         {u" .. "_s, u"Bez nazwy"_s},
-        {u"..."_s, u"..."_s},
+        // FAT refuses a name ending in a blank and drops trailing dots, so
+        // neither survives: the name kept is the name on the disk.
+        {u"..."_s, u"Bez nazwy"_s},
+        {u". . ."_s, u"Bez nazwy"_s},
+        {u"R.E.M."_s, u"R.E.M"_s},
+        {u"Out of Time."_s, u"Out of Time"_s},
+        {u"Wait... "_s, u"Wait"_s},
+        {u"a.b"_s, u"a.b"_s},
+        {u".hidden"_s, u".hidden"_s},
+        // A cut at 160 characters that ends in a blank or a dot is trimmed again.
+        {repeated(u"a"_s, 159) + u" b"_s, repeated(u"a"_s, 159)},
+        {repeated(u"a"_s, 158) + u". b"_s, repeated(u"a"_s, 158)},
+        {repeated(u"a"_s, 157) + u" .. tail"_s, repeated(u"a"_s, 157)},
         {u"\u00A0 Back in Black \u3000"_s, u"Back in Black"_s},
         {twoHundred, twoHundred.left(160)},
         {repeated(u"a"_s, 160), repeated(u"a"_s, 160)},

@@ -2,12 +2,15 @@
 #include "device/storage.h"
 #include "device/transfer.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/posixfile.h"
 #include "support/devicefixture.h"
 #include "support/errorcapture.h"
 #include "support/qtprinters.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <utility>
 #include <vector>
@@ -301,4 +304,172 @@ TEST(Transfer, ProgressOncePerJobAndRealCopies)
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(device.read(result.destinations.at(i)), contents.at(i));
     EXPECT_EQ(Storage::digest(result.destinations.at(0)), Storage::digest(jobs.at(0).source));
+}
+
+namespace {
+
+// Makes the device vanish (its ".rockbox" folder moves away) at the n-th look
+// at it, counting full inspections and cheap checks alike.
+struct VanishAt {
+    explicit VanishAt(const DeviceFixture &device, int n)
+    {
+        DeviceChecks::setObserverForTesting([this, &device, n] {
+            if (++seen == n)
+                QDir().rename(device.path(u".rockbox"_s), device.path(u".gone"_s));
+        });
+    }
+    ~VanishAt() { DeviceChecks::setObserverForTesting({}); }
+    int seen = 0;
+};
+
+QString staleName(char fill = 'A')
+{
+    return u".vontaro-"_s + QString(8, QChar::fromLatin1(fill)) + u"-0000-4000-8000-000000000000.partial"_s;
+}
+
+} // namespace
+
+TEST(Transfer, DeviceThatVanishesAtAnyCheckStopsBeforeTheNextWrite)
+{
+    // Looks at the device in a transfer of two new files: the inspection, the
+    // check before the space test, then per job the check at its start, the one
+    // before its folders are made and the one between its copy and its rename.
+    const struct {
+        int vanishAt;
+        QStringList files; // what lies below Music afterwards
+    } cases[] = {
+        {1, {}}, {2, {}}, {3, {}}, {4, {}},
+        {5, {}}, // between copy and rename: the copy never gets its name
+        {6, {u"A/one.flac"_s}}, {7, {u"A/one.flac"_s}},
+        {8, {u"A/one.flac"_s}},
+        {9, {u"A/one.flac"_s, u"B/two.flac"_s}}, // never reached
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.vanishAt);
+        DeviceFixture device;
+        const QString one = device.writeFile(device.outside(u"one.flac"_s), DeviceFixture::bytes(3000, 'o'));
+        const QString two = device.writeFile(device.outside(u"two.flac"_s), DeviceFixture::bytes(2000, 't'));
+        QString message;
+        {
+            VanishAt vanish(device, c.vanishAt);
+            message = tavoMessage([&] { Storage::transfer({job(one, u"A"_s, u"x"_s), job(two, u"B"_s, u"x"_s)}, device.root()); });
+            EXPECT_EQ(vanish.seen, c.files.size() == 2 ? 8 : c.vanishAt);
+        }
+        EXPECT_EQ(message, c.files.size() == 2 ? u"(no error)"_s : u"Ten folder nie zawiera katalogu .rockbox."_s);
+        QStringList files;
+        for (const QString &entry : device.entriesBelow(u"Music"_s))
+            if (entry.endsWith(u".flac"_s) || entry.endsWith(u".partial"_s))
+                files.append(entry.section(u'/', 0, 0) + u'/' + entry.section(u'/', -1));
+        EXPECT_EQ(files, c.files);
+    }
+}
+
+TEST(Transfer, SwappedOrLinkedDeviceIsRefusedBetweenFiles)
+{
+    DeviceFixture device;
+    const QString one = device.writeFile(device.outside(u"one.flac"_s), "1");
+    const QString two = device.writeFile(device.outside(u"two.flac"_s), "2");
+    // Another device at the same place: a new ".rockbox" folder.
+    const QString swapped = tavoMessage([&] {
+        Storage::transfer({job(one), job(two)}, device.root(), [&](int done, int) {
+            if (done == 1) {
+                QDir().rename(device.path(u".rockbox"_s), device.outside(u"old-rockbox"_s));
+                device.makeFolder(u".rockbox"_s);
+            }
+        });
+    });
+    EXPECT_EQ(swapped, u"Urządzenie zostało zamienione na inne."_s);
+    EXPECT_FALSE(device.exists(u"Music/Artist/Album/two.flac"_s));
+
+    DeviceFixture second;
+    const QString three = second.writeFile(second.outside(u"three.flac"_s), "3");
+    const QString four = second.writeFile(second.outside(u"four.flac"_s), "4");
+    const QString linked = tavoMessage([&] {
+        Storage::transfer({job(three), job(four)}, second.root(), [&](int done, int) {
+            if (done == 1) {
+                QDir().rename(second.path(u".rockbox"_s), second.outside(u"real-rockbox"_s));
+                second.makeLink(u".rockbox"_s, second.outside(u"real-rockbox"_s));
+            }
+        });
+    });
+    EXPECT_EQ(linked, u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
+}
+
+TEST(Transfer, EmptyFileLeftByAFailedDeviceGetsTheTrackUnderItsOwnName)
+{
+    // After a device failed right after a copy, FAT keeps the name with no
+    // size: the retry puts the track there instead of beside it as "(2)".
+    DeviceFixture device;
+    const QString source = device.writeFile(device.outside(u"song.flac"_s), DeviceFixture::bytes(4000));
+    device.writeFile(u"Music/Artist/Album/song.flac"_s, QByteArray());
+    const TransferResult result = Storage::transfer({job(source)}, device.root());
+    EXPECT_EQ(result.copied, 1);
+    EXPECT_EQ(result.destinations, QStringList{device.path(u"Music/Artist/Album/song.flac"_s)});
+    EXPECT_EQ(device.read(u"Music/Artist/Album/song.flac"_s), DeviceFixture::bytes(4000));
+    EXPECT_EQ(device.entriesBelow(u"Music/Artist/Album"_s), QStringList{u"song.flac"_s});
+
+    // An empty source and an empty file of its name are the same bytes.
+    const QString empty = device.writeFile(device.outside(u"empty.flac"_s), QByteArray());
+    device.writeFile(u"Music/Artist/Album/empty.flac"_s, QByteArray());
+    EXPECT_EQ(Storage::transfer({job(empty)}, device.root()).skipped, 1);
+}
+
+TEST(Transfer, NamesAreWhatFatKeeps)
+{
+    // FAT drops trailing dots and refuses trailing blanks: the folders and the
+    // recorded destination are the names the disk really holds.
+    DeviceFixture device;
+    const QString source = device.writeFile(device.outside(u"Losing My Religion.flac"_s), "x");
+    const QString dots = device.writeFile(device.outside(u"....flac"_s), "y");
+    const TransferResult result = Storage::transfer(
+        {job(source, u"R.E.M."_s, u"Out of Time."_s, u"Disc 1 "_s), job(dots, u"..."_s, u"x"_s)}, device.root());
+    EXPECT_EQ(result.destinations,
+              (QStringList{device.path(u"Music/R.E.M/Out of Time/Disc 1/Losing My Religion.flac"_s),
+                           device.path(u"Music/Bez nazwy/x/....flac"_s)}));
+    for (const QString &path : result.destinations)
+        EXPECT_TRUE(QFileInfo::exists(path)) << qPrintable(path);
+}
+
+TEST(Transfer, StalePartialFilesOfThisApplicationAreRemovedAndTheirSpaceCounts)
+{
+    DeviceFixture device;
+    const QString folder = u"Music/Artist/Album/"_s;
+    device.writeFile(folder + staleName('A'), DeviceFixture::bytes(6000));
+    // Not ours, or not a plain file: all stay.
+    const QStringList kept{
+        folder + staleName('a'),                                    // lower-case UUID: not our pattern
+        folder + u".vontaro-x.partial"_s,
+        folder + u"song.partial"_s,
+        folder + staleName('C'),                                    // a link with our name
+        folder + staleName('D') + u"/inside"_s,                     // a folder with our name
+        folder + staleName('E'),                                    // still being written
+        u"Music/Other/"_s + staleName('F'),                         // a folder this transfer does not write
+    };
+    device.writeFile(kept[0], "a");
+    device.writeFile(kept[1], "b");
+    device.writeFile(kept[2], "c");
+    device.makeLink(kept[3], device.path(folder + u"song.partial"_s));
+    device.writeFile(kept[4], "d");
+    device.writeFile(kept[5], "e");
+    device.writeFile(kept[6], "f");
+    posixfile::File live = posixfile::openForReading(device.path(kept[5]));
+    ASSERT_TRUE(live.tryLock());
+
+    // Free space is what the files on the device leave of 10,000 bytes: the
+    // 5,000-byte track fits only once the 6,000-byte leftover is gone.
+    DeviceCapacity::setProbe([&](const QString &) {
+        qint64 used = 0;
+        for (const QString &entry : device.entriesBelow())
+            if (paths::isRegularFile(device.path(entry)))
+                used += paths::fileSize(device.path(entry)).value_or(0);
+        return VolumeCapacity{10'000 - used, 10'000};
+    });
+    const QString source = device.writeFile(device.outside(u"song.flac"_s), DeviceFixture::bytes(5000));
+    const QString message = tavoMessage([&] { Storage::transfer({job(source)}, device.root()); });
+    DeviceCapacity::setProbe({});
+    EXPECT_EQ(message, u"(no error)"_s);
+    EXPECT_FALSE(device.exists(folder + staleName('A')));
+    for (const QString &path : kept)
+        EXPECT_TRUE(device.exists(path)) << qPrintable(path);
+    EXPECT_TRUE(device.exists(folder + u"song.flac"_s));
 }

@@ -382,11 +382,34 @@ TEST(IPodIllustrationRender, aPreviewFillsTheScreen)
     ASSERT_TRUE(waitFor([&] { return grabbed(widget).pixelColor(centre) == QColor(20, 160, 90); }));
     grabbed(widget).save(outputFolder() + u"/preview-video.png"_s);
 
-    // A preview without pictures shows the "no preview" picture, not the empty screen.
+    // A preview without pictures shows the "no preview" picture (a symbol and a
+    // caption in the text colour), neither the old picture nor the empty
+    // screen. Light text on the dark screen makes what is drawn measurable.
+    QPalette light = widget.palette();
+    light.setColor(QPalette::WindowText, Qt::white);
+    widget.setPalette(light);
     widget.setPreview(ThemePreview{});
     const QImage empty = grabbed(widget);
     empty.save(outputFolder() + u"/preview-none.png"_s);
     EXPECT_TRUE(colorNear(empty.pixel(centre), IPodIllustration::screenColors(video).background, 12));
+    widget.setPreview(std::nullopt);
+    const QImage idle = grabbed(widget);
+    const QRect screen = layout.screen->toAlignedRect().adjusted(2, 2, -2, -2);
+    const QColor background = IPodIllustration::screenColors(video).background;
+    int drawn = 0;
+    int green = 0;
+    int unlikeIdle = 0;
+    for (int y = screen.top(); y <= screen.bottom(); ++y) {
+        for (int x = screen.left(); x <= screen.right(); ++x) {
+            const QColor pixel = empty.pixelColor(x, y);
+            drawn += pixel.lightness() > background.lightness() + 60 ? 1 : 0;
+            green += colorNear(pixel.rgb(), QColor(20, 160, 90), 30) ? 1 : 0;
+            unlikeIdle += empty.pixel(x, y) != idle.pixel(x, y) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(drawn, 40) << "no symbol or caption on the screen";
+    EXPECT_EQ(green, 0) << "the previous picture is still shown";
+    EXPECT_GT(unlikeIdle, 40) << "the screen without a preview is shown instead";
 }
 
 TEST(IPodIllustrationTexts, polishTextsHaveEnglishRows)
