@@ -1,9 +1,13 @@
 #include "ui/shell/pages.h"
 
+#include "localization/applocalizer.h"
+#include "ui/guide/guideview.h"
 #include "ui/kit/emptystate.h"
 #include "ui/kit/pageheader.h"
 #include "ui/playback/miniplayer.h"
 #include "model/tavomodel.h"
+#include "ui/themes/themedetailview.h"
+#include "ui/themes/themesview.h"
 
 #include <QDialog>
 #include <QVBoxLayout>
@@ -34,10 +38,10 @@ QWidget *make(Section section, TavoModel *model, QWidget *parent)
     case Section::device: return placeholder(section, parent);
     case Section::music: return placeholder(section, parent);
     case Section::playlists: return placeholder(section, parent);
-    case Section::themes: return placeholder(section, parent);
+    case Section::themes: return new ThemesView(model, parent);
     case Section::backups: return placeholder(section, parent);
     case Section::quality: return placeholder(section, parent);
-    case Section::guide: return placeholder(section, parent);
+    case Section::guide: return new GuideView(u"Poradnik"_s, AppLocalizer::language() == u"en"_s, parent);
     }
     return placeholder(section, parent);
 }
@@ -50,7 +54,10 @@ namespace sheets {
 
 QDialog *albumDetail(TavoModel *, const Album &, QWidget *) { return nullptr; }
 QDialog *coverSearch(TavoModel *, const Album &, QWidget *) { return nullptr; }
-QDialog *themeDetail(TavoModel *, const Theme &, QWidget *) { return nullptr; }
+QDialog *themeDetail(TavoModel *model, const Theme &theme, QWidget *parent)
+{
+    return new ThemeDetailView(model, theme, parent);
+}
 void presentCoverFlow(TavoModel *) {}
 
 } // namespace sheets
