@@ -36,6 +36,7 @@ ThemesView::ThemesView(TavoModel *model, QWidget *parent, Workspace *workspace)
     auto *actions = new QHBoxLayout;
     m_fetch = new QPushButton(kit::tr(u"Pobierz podglądy z Rockbox"_s), this);
     m_fetch->setObjectName(u"fetchPreviews"_s);
+    m_fetch->setMinimumSize(m_fetch->sizeHint() + QSize(16, 6));
     connect(m_fetch, &QPushButton::clicked, model, &TavoModel::fetchThemePreviews);
     actions->addWidget(m_fetch);
     m_gallery = new LinkButton(u"Katalog motywów ↗"_s, workspace, this);

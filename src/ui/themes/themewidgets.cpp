@@ -3,37 +3,57 @@
 #include "platform/workspace.h"
 #include "ui/kit/kit.h"
 
-#include <QEvent>
+#include <QEnterEvent>
+#include <QPainter>
 
 using namespace Qt::StringLiterals;
 
 LinkButton::LinkButton(const QString &polish, Workspace *workspace, QWidget *parent)
-    : QPushButton(kit::tr(polish), parent), m_workspace(workspace)
+    : QAbstractButton(parent), m_workspace(workspace)
 {
-    setFlat(true);
+    setText(kit::tr(polish));
+    setFont(kit::font(kit::size::body));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
-    restyle();
-    connect(this, &QPushButton::clicked, this, [this] {
+    connect(this, &QAbstractButton::clicked, this, [this] {
         if (m_url.isValid())
             (m_workspace ? *m_workspace : Workspace::system()).openUrl(m_url);
     });
 }
 
-void LinkButton::changeEvent(QEvent *event)
+QSize LinkButton::sizeHint() const
 {
-    if (event->type() == QEvent::PaletteChange)
-        restyle();
-    QPushButton::changeEvent(event);
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(text()) + 4, metrics.height() + 6};
 }
 
-void LinkButton::restyle()
+void LinkButton::paintEvent(QPaintEvent *)
 {
-    const QString color = kit::blue(palette()).name();
-    const QString sheet = u"QPushButton { border: none; background: transparent; padding: 2px 0px; color: "_s + color
-        + u"; } QPushButton:hover { text-decoration: underline; } QPushButton:focus { text-decoration: underline; }"_s;
-    if (styleSheet() != sheet)
-        setStyleSheet(sheet);
+    QPainter painter(this);
+    QFont shown = font();
+    shown.setUnderline(m_hover || hasFocus());
+    painter.setFont(shown);
+    QColor color = kit::blue(palette());
+    if (isDown())
+        color = color.darker(130);
+    if (!isEnabled())
+        color.setAlphaF(0.4f);
+    painter.setPen(color);
+    painter.drawText(rect().adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+}
+
+void LinkButton::enterEvent(QEnterEvent *event)
+{
+    m_hover = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void LinkButton::leaveEvent(QEvent *event)
+{
+    m_hover = false;
+    update();
+    QAbstractButton::leaveEvent(event);
 }
 
 namespace themewidgets {

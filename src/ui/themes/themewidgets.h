@@ -3,6 +3,7 @@
 // Small controls of the themes page and the theme detail sheet: a link that
 // opens its address in the user's browser, and the prominent button look.
 
+#include <QAbstractButton>
 #include <QPushButton>
 #include <QUrl>
 
@@ -10,7 +11,7 @@ class Workspace;
 
 // A borderless blue text button ("Katalog motywów ↗") that hands its address to
 // the desktop when clicked.
-class LinkButton : public QPushButton
+class LinkButton : public QAbstractButton
 {
     Q_OBJECT
 public:
@@ -20,12 +21,16 @@ public:
     void setUrl(const QUrl &url) { m_url = url; }
     const QUrl &url() const { return m_url; }
 
+    QSize sizeHint() const override;
+
 protected:
-    void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
 
 private:
-    void restyle();
     QUrl m_url;
+    bool m_hover = false;
     Workspace *m_workspace;
 };
 

@@ -121,8 +121,15 @@ protected:
             device.path(u".rockbox/themes"_s));
         model->select(Device::inspect(device.root()));
         ASSERT_TRUE(waitUntil([&] { return model->themes().size() == 6; }));
-        // The rest of the content arrives with the themes; let it settle.
+        // The model asks the gallery once the content is read; that answer is
+        // not the page's doing, so it is awaited and forgotten.
+        ASSERT_TRUE(waitUntil([&] {
+            return !model->themePreviewStatus().isEmpty()
+                && model->themePreviewStatus() != u"Pobieram podglądy z Rockbox…"_s;
+        }));
         settle();
+        model->setThemePreviewStatus(QString());
+        server.clearRequests();
     }
 
     Theme themeNamed(const QString &name) const
