@@ -81,6 +81,7 @@ ThemeDetailView::ThemeDetailView(TavoModel *model, const Theme &theme, QWidget *
     m_done = new QPushButton(kit::tr(u"Gotowe"_s), content);
     m_done->setObjectName(u"done"_s);
     m_done->setAutoDefault(false);
+    m_done->setMinimumSize(m_done->sizeHint() + QSize(16, 6));
     connect(m_done, &QPushButton::clicked, this, &QDialog::accept);
     header->addWidget(m_done);
     layout->addLayout(header);
@@ -92,9 +93,8 @@ ThemeDetailView::ThemeDetailView(TavoModel *model, const Theme &theme, QWidget *
         column->setSpacing(6);
         column->addWidget(heading(kit::tr(title), content));
         image = new ThemeImage(std::nullopt, content);
-        image->setFixedHeight(screenHeight);
-        image->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        column->addWidget(image);
+        image->setFixedSize(screenHeight * 4 / 3, screenHeight);
+        column->addWidget(image, 0, Qt::AlignLeft);
         screens->addLayout(column, 1);
     };
     addScreen(u"Ekran odtwarzania"_s, m_playing);
@@ -118,7 +118,9 @@ ThemeDetailView::ThemeDetailView(TavoModel *model, const Theme &theme, QWidget *
                               u"WPS"_s, u"SBS"_s};
     int row = 0;
     for (const QString &label : labels) {
-        rows->addWidget(caption(kit::tr(label), box, false), row, 0, Qt::AlignLeft | Qt::AlignVCenter);
+        QLabel *name = caption(kit::tr(label), box, false);
+        name->setWordWrap(false);
+        rows->addWidget(name, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
         auto *value = caption(QString(), box, false);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -133,11 +135,13 @@ ThemeDetailView::ThemeDetailView(TavoModel *model, const Theme &theme, QWidget *
     m_screenshot = new QPushButton(kit::tr(u"Dodaj własny zrzut…"_s), content);
     m_screenshot->setObjectName(u"addScreenshot"_s);
     m_screenshot->setAutoDefault(false);
+    m_screenshot->setMinimumSize(m_screenshot->sizeHint() + QSize(16, 6));
     connect(m_screenshot, &QPushButton::clicked, this, [this] { m_model->chooseThemePreview(m_theme); });
     actions->addWidget(m_screenshot);
     m_reveal = new QPushButton(kit::tr(u"Plik w Finderze"_s), content);
     m_reveal->setObjectName(u"reveal"_s);
     m_reveal->setAutoDefault(false);
+    m_reveal->setMinimumSize(m_reveal->sizeHint() + QSize(16, 6));
     connect(m_reveal, &QPushButton::clicked, this,
             [this] { (m_workspace ? *m_workspace : Workspace::system()).reveal({m_theme.url}); });
     actions->addWidget(m_reveal);

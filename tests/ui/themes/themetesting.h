@@ -98,6 +98,10 @@ protected:
         ServiceBase::setThemeGallery(server.base());
         QApplication::setPalette(kit::lightPalette());
         model = std::make_unique<TavoModel>([] { return QList<Device>(); }, false);
+        // The start-up discovery finds nothing; it must be over before a test
+        // sets the model up, or its ending would clear what the test set.
+        ASSERT_TRUE(waitUntil([&] { return !model->refreshing(); }));
+        settle();
     }
     void TearDown() override
     {
