@@ -95,7 +95,8 @@ protected:
         settle(5);
     }
 
-    static void saveScreenshots(const QString &name, const QString &page)
+    // `fragments`: the places in the Polish and English guide ("pl|en") to show instead of the top.
+    static void saveScreenshots(const QString &name, const QString &page, const QString &fragments = QString())
     {
         const QString folder = QCoreApplication::applicationDirPath() + u"/../screenshots"_s;
         QDir().mkpath(folder);
@@ -108,6 +109,10 @@ protected:
                 view.setAttribute(Qt::WA_DontShowOnScreen);
                 view.show();
                 settle(30);
+                if (!fragments.isEmpty() && view.browser()) {
+                    view.browser()->scrollToAnchor(fragments.section(u'|', english ? 1 : 0, english ? 1 : 0));
+                    settle(10);
+                }
                 const QString file = folder + u"/"_s + name + (english ? u"-en"_s : u"-pl"_s)
                     + (dark ? u"-dark.png"_s : u"-light.png"_s);
                 EXPECT_TRUE(view.grab().save(file)) << file.toStdString();
@@ -324,4 +329,5 @@ TEST_F(Guide, TheShellOpensTheGuideInTheInterfaceLanguage)
 
     saveScreenshots(u"guide"_s, u"Poradnik"_s);
     saveScreenshots(u"guide-models"_s, u"Modele"_s);
+    saveScreenshots(u"guide-table"_s, u"Poradnik"_s, u"modele|models"_s);
 }
