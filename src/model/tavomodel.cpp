@@ -29,6 +29,9 @@ TavoModel::TavoModel(DeviceDiscovery deviceDiscovery, bool restoreLibrary, QObje
     const double storedTile = Defaults::number(u"tileSize"_s).value_or(0);
     m_tileSize = storedTile > 0 ? storedTile : 170;
 
+    // The volume facts the device page shows are read once per device setting.
+    connect(this, &TavoModel::deviceChanged, this, &TavoModel::readDeviceVolume);
+
     refresh();
 
     if (restoreLibrary)

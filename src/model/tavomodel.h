@@ -296,6 +296,39 @@ public:
     // Asks for a theme package and installs it onto the device after a settings backup.
     void installTheme();
 
+    // --- what the quality and device pages show (tavomodel_quality.cpp) ---
+    // The collection checks of the side shown, with what the quality page needs
+    // to offer its repairs, all worked out on a worker.
+    struct CollectionInspection {
+        QList<QualityIssue> issues;              // CollectionQuality::inspect's order
+        QList<std::optional<Album>> coverAlbums; // per issue: the album of a cover problem, when found
+        bool repairableCovers = false;    // a cover problem has a track that carries artwork
+        bool albumWithoutArtwork = false; // some album has no track that carries artwork
+    };
+    const CollectionInspection &collectionInspection() const;
+    // Inspects activeTracks() (with the device root on the device side) on a
+    // worker and publishes the result. While one runs, a further call runs it
+    // once more afterwards; a result whose tracks, side or device changed
+    // meanwhile is dropped and the inspection runs again.
+    void inspectCollection();
+    bool inspectingCollection() const;
+    // The first album, in the grouping of activeTracks(), holding one of the tracks.
+    std::optional<Album> albumOf(const QList<Track> &tracks) const;
+
+    // Facts of the current device's volume, read on a worker whenever the device is set.
+    struct DeviceVolume {
+        QString root;
+        QString fileSystem; // empty when unknown
+        bool writable = false;
+    };
+    const std::optional<DeviceVolume> &deviceVolume() const;
+    // The user's description of the current device, kept per root path.
+    QString deviceDescription() const;
+    void setDeviceDescription(const QString &text);
+    // The model id and finish stored for the current device; "auto" when none.
+    QString storedAppearance() const;
+    QString storedFinish() const;
+
 private:
     struct CoverFinderRun;
     struct CoverRepairRun;
@@ -348,6 +381,8 @@ signals:
     void deviceInfoChanged();
     void deviceConfigChanged();
     void themeSettingsChanged();
+    void collectionInspectionChanged();
+    void deviceVolumeChanged();
     // Something the views show changed outside the published fields (the
     // device's stored model or finish): read everything again.
     void objectWillChange();
@@ -447,4 +482,10 @@ private:
     FolderChooser m_folderChooser;
     int m_watchdogDelay = defaultWatchdogDelay;
     QString m_deviceImportRoot; // empty: started without a device
+
+    // Quality inspection and device volume (tavomodel_quality.cpp).
+    struct QualityState;
+    QualityState &quality() const;
+    void readDeviceVolume();
+    mutable std::shared_ptr<QualityState> m_quality;
 };

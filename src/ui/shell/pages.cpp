@@ -1,10 +1,12 @@
 #include "ui/shell/pages.h"
 
 #include "localization/applocalizer.h"
+#include "ui/device/deviceinfoview.h"
 #include "ui/guide/guideview.h"
 #include "ui/kit/emptystate.h"
 #include "ui/kit/pageheader.h"
 #include "ui/playback/miniplayer.h"
+#include "ui/quality/qualityview.h"
 #include "model/tavomodel.h"
 #include "ui/themes/themedetailview.h"
 #include "ui/themes/themesview.h"
@@ -35,12 +37,12 @@ QWidget *make(Section section, TavoModel *model, QWidget *parent)
 {
     Q_UNUSED(model);
     switch (section) {
-    case Section::device: return placeholder(section, parent);
+    case Section::device: return new DeviceInfoView(model, nullptr, parent);
     case Section::music: return placeholder(section, parent);
     case Section::playlists: return placeholder(section, parent);
     case Section::themes: return new ThemesView(model, parent);
     case Section::backups: return placeholder(section, parent);
-    case Section::quality: return placeholder(section, parent);
+    case Section::quality: return new QualityView(model, u"Wszystko"_s, nullptr, parent);
     case Section::guide: return new GuideView(u"Poradnik"_s, AppLocalizer::language() == u"en"_s, parent);
     }
     return placeholder(section, parent);
