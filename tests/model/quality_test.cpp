@@ -6,6 +6,7 @@
 
 #include "caretesting.h"
 
+#include "media/albumgrouping.h"
 #include "support/imagefixtures.h"
 #include "support/qtprinters.h"
 
