@@ -452,8 +452,9 @@ QWidget *DeviceInfoView::buildStorage()
         legend->addLayout(box);
         return name;
     };
-    entry(kit::tr(u"MP3"_s), kit::blue(palette()));
-    entry(kit::tr(u"FLAC"_s), purple(palette()));
+    // Format names, the same in every language.
+    entry(u"MP3"_s, kit::blue(palette()));
+    entry(u"FLAC"_s, purple(palette()));
     m_otherLegend = entry(QString(), gray());
     m_otherLegend->setObjectName(u"otherLegend"_s);
     m_totalLegend = label(kit::font(kit::size::caption), kit::secondaryText(palette()), card);

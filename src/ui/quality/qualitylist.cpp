@@ -173,7 +173,7 @@ void QualityDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
 
     painter->setPen(kit::secondaryText(palette));
     painter->setFont(m_detailFont);
-    painter->drawText(l.detail, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, row.detail);
+    painter->drawText(l.detail, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextDontClip, row.detail);
 
     painter->setPen(kit::tertiaryText(palette));
     painter->setFont(m_pathFont);
@@ -182,7 +182,7 @@ void QualityDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     for (qsizetype i = 0; i < paths.size() && i < l.paths.size(); ++i) {
         const QRectF &box = l.paths[i];
         if (box.height() <= pathMetrics.lineSpacing() + 0.5) {
-            painter->drawText(box, Qt::AlignLeft | Qt::AlignTop, paths[i]);
+            painter->drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, paths[i]);
             continue;
         }
         // Two lines at most: the path broken where it no longer fits, the rest cut in the middle.
@@ -195,10 +195,10 @@ void QualityDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         const QString first = path.left(fits);
         const QString rest = pathMetrics.elidedText(path.mid(fits), Qt::ElideMiddle, int(box.width()));
         painter->drawText(QRectF(box.left(), box.top(), box.width(), pathMetrics.lineSpacing()),
-                          Qt::AlignLeft | Qt::AlignTop, first);
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, first);
         painter->drawText(QRectF(box.left(), box.top() + pathMetrics.lineSpacing(), box.width(),
                                  pathMetrics.lineSpacing()),
-                          Qt::AlignLeft | Qt::AlignTop, rest);
+                          Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, rest);
     }
 
     painter->setFont(m_buttonFont);

@@ -85,7 +85,10 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
     auto *coverRow = new QHBoxLayout;
     m_repair = new QPushButton(kit::tr(u"Napraw dostępne okładki"_s), this);
     m_repair->setObjectName(u"repairCovers"_s);
-    m_repair->setDefault(true);
+    // The prominent button of the page.
+    m_repair->setStyleSheet(u"QPushButton { background: #0A84FF; color: white; border-radius: 6px; padding: 4px 12px; }"
+                            "QPushButton:pressed { background: #0060DF; }"
+                            "QPushButton:disabled { background: rgba(10, 132, 255, 0.35); color: rgba(255, 255, 255, 0.7); }"_s);
     connect(m_repair, &QPushButton::clicked, m_model, &TavoModel::repairAvailableCovers);
     m_findMissing = new QPushButton(kit::tr(u"Znajdź brakujące w sieci"_s), this);
     m_findMissing->setObjectName(u"findMissing"_s);
@@ -136,6 +139,8 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
     m_list->setLayoutMode(QListView::Batched);
     m_list->setBatchSize(200);
     m_list->setFrameShape(QFrame::NoFrame);
+    // Rows take the list's width; long paths break or are shortened instead.
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->viewport()->setAutoFillBackground(false);
     connect(delegate, &QualityDelegate::buttonClicked, this, &QualityView::activate);
 
@@ -193,6 +198,10 @@ QWidget *QualityView::segmented(const QStringList &labels, QButtonGroup *&group,
         segment->setCheckable(true);
         segment->setFont(kit::font(kit::size::body));
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        // The chosen segment stands out in both palettes.
+        segment->setStyleSheet(u"QPushButton { border: 1px solid palette(mid); padding: 3px 8px; background: palette(button); }"
+                               "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text); }"
+                               "QPushButton:disabled { color: palette(mid); }"_s);
         group->addButton(segment, int(i));
         row->addWidget(segment);
     }
