@@ -26,8 +26,9 @@ namespace {
 constexpr double title2Size = 17;
 constexpr double captionSize = 10;
 constexpr double cornerRadius = 5;
-// Remote pictures come from the theme gallery; a stalled server must not spin forever.
-constexpr int downloadTimeoutMs = 35'000;
+// Remote pictures come from the theme gallery; a stalled or trickling server
+// must not spin forever.
+int downloadTimeoutMs = ThemeImageLoader::defaultDownloadTimeout;
 
 struct SymbolKey {
     QString file;
@@ -216,6 +217,12 @@ void ThemeImageLoader::startDownload(const QUrl &url)
     QNetworkReply *reply = network()->get(request);
     m_reply = reply;
     const quint64 generation = m_generation;
+    // The transfer time-out only counts silence; the whole download has the
+    // same time in all.
+    QTimer::singleShot(downloadTimeoutMs, reply, [reply] {
+        if (reply->isRunning())
+            reply->abort();
+    });
     // A picture larger than any screenshot is refused rather than held in memory.
     connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
         if (received > maxFileSize)
@@ -263,6 +270,16 @@ void ThemeImageLoader::finish(quint64 generation, const QImage &image)
     m_image = image;
     m_state = image.isNull() ? State::failed : State::loaded;
     emit changed();
+}
+
+void ThemeImageLoader::setDownloadTimeout(int milliseconds)
+{
+    downloadTimeoutMs = milliseconds > 0 ? milliseconds : defaultDownloadTimeout;
+}
+
+int ThemeImageLoader::downloadTimeout()
+{
+    return downloadTimeoutMs;
 }
 
 double ThemeImageLoader::spinnerPhase() const

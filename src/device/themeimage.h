@@ -44,8 +44,14 @@ public:
         failed,    // missing, unreadable, too large or not a picture
     };
 
-    // Picture files above this size are never read.
+    // Picture files above this size are never read, nor downloads kept.
     static constexpr qint64 maxFileSize = 9'999'999;
+
+    // How long a remote picture may take in all, in milliseconds. Tests shorten
+    // it; zero or less restores the default. Main thread only.
+    static constexpr int defaultDownloadTimeout = 35'000;
+    static void setDownloadTimeout(int milliseconds);
+    static int downloadTimeout();
 
     explicit ThemeImageLoader(QObject *parent = nullptr);
     ~ThemeImageLoader() override;

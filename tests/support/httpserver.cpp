@@ -5,6 +5,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
+#include <memory>
 
 namespace {
 
@@ -93,13 +95,28 @@ private:
             out += name + ": " + value + "\r\n";
         out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         out += "Connection: close\r\n\r\n";
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        if (response.trickleMs > 0) {
+            socket->write(out);
+            auto *timer = new QTimer(socket);
+            auto sent = std::make_shared<qsizetype>(0);
+            connect(timer, &QTimer::timeout, socket, [socket, timer, body = response.body, sent] {
+                if (*sent >= body.size()) {
+                    timer->stop();
+                    socket->disconnectFromHost();
+                    return;
+                }
+                socket->write(body.mid((*sent)++, 1));
+            });
+            timer->start(response.trickleMs);
+            return;
+        }
         out += response.body;
         socket->write(out);
         connect(socket, &QTcpSocket::bytesWritten, socket, [socket] {
             if (socket->bytesToWrite() == 0)
                 socket->disconnectFromHost();
         });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 
     HttpServer *m_owner;

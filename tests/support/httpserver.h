@@ -28,6 +28,9 @@ public:
         bool hang = false;
         // Close the connection without any answer.
         bool drop = false;
+        // Send the head at once and then the body one byte per this many
+        // milliseconds (for servers that keep a download alive but slow).
+        int trickleMs = 0;
     };
 
     struct Request {

@@ -289,3 +289,32 @@ TEST(ThemeImageLoading, goingAwayWhileLoadingIsHarmless)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     SUCCEED();
 }
+
+TEST(ThemeImageLoading, slowDownloadsGiveUpInTime)
+{
+    // A server that never answers, and one that keeps the download alive with
+    // a byte now and then: both end as unavailable once the time is up.
+    ThemeImageLoader::setDownloadTimeout(600);
+    HttpServer server;
+    server.setResponse("/silent.png", {200, {}, {}, true});
+    HttpServer::Response trickle{200, {}, png(64, 48, Qt::green)};
+    trickle.trickleMs = 100;
+    server.setResponse("/trickle.png", trickle);
+    for (const char *path : {"silent.png", "trickle.png"}) {
+        SCOPED_TRACE(path);
+        ThemeImageLoader loader;
+        QElapsedTimer clock;
+        clock.start();
+        loader.setUrl(server.base().resolved(QUrl(QString::fromLatin1(path))));
+        ASSERT_TRUE(waitFor([&] { return loader.state() != State::loading; }));
+        EXPECT_EQ(loader.state(), State::failed);
+        EXPECT_GE(clock.elapsed(), 500);
+        EXPECT_LT(clock.elapsed(), 6'000);
+    }
+    ThemeImageLoader::setDownloadTimeout(0);
+    EXPECT_EQ(ThemeImageLoader::downloadTimeout(), ThemeImageLoader::defaultDownloadTimeout);
+    for (auto *manager : QCoreApplication::instance()->findChildren<QNetworkAccessManager *>())
+        manager->clearConnectionCache();
+    for (int i = 0; i < 50; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
