@@ -24,9 +24,9 @@ QFont buttonFont() { return kit::font(kit::size::caption); }
 
 const QString detailsLabel = u"Szczegóły i podgląd"_s;
 
-// Lays the text out in at most `lines` lines of `width`; the last one shown is
-// elided when the text goes on.
-QStringList wrapped(const QString &text, const QFont &font, double width, int lines)
+} // namespace
+
+QStringList ThemeGrid::wrapped(const QString &text, const QFont &font, double width, int lines)
 {
     QStringList out;
     QTextLayout layout(text, font);
@@ -48,7 +48,10 @@ QStringList wrapped(const QString &text, const QFont &font, double width, int li
     return out;
 }
 
-} // namespace
+QStringList ThemeGrid::sourceLines(const QString &text, double width)
+{
+    return wrapped(text, sourceFont(), width, 2);
+}
 
 ThemeGrid::ThemeGrid(TavoModel *model, QWidget *parent)
     : QAbstractScrollArea(parent), m_model(model)
@@ -256,7 +259,7 @@ void ThemeGrid::paintEvent(QPaintEvent *)
 
         painter.setFont(sourceFont());
         painter.setPen(kit::secondaryText(pal));
-        const QStringList lines = wrapped(sourceLine(*m_model, m_themes.at(i)), sourceFont(), c.source.width(), 2);
+        const QStringList lines = sourceLines(sourceLine(*m_model, m_themes.at(i)), c.source.width());
         for (int l = 0; l < lines.size(); ++l)
             painter.drawText(QRectF(c.source.left(), c.source.top() + l * sourceLineHeight(), c.source.width(),
                                     sourceLineHeight()),

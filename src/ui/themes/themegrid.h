@@ -62,6 +62,11 @@ public:
     static QString themeName(const Theme &theme);
     // The line under the name: the preview's source, or the hint to add one.
     static QString sourceLine(const TavoModel &model, const Theme &theme);
+    // The source line as drawn in `width`: at most two lines, the second cut
+    // short with an ellipsis when the text goes on.
+    static QStringList sourceLines(const QString &text, double width);
+    // The text laid out in at most `lines` lines of `width`.
+    static QStringList wrapped(const QString &text, const QFont &font, double width, int lines);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

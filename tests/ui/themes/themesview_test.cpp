@@ -274,6 +274,17 @@ TEST_F(ThemesPage, EachClickablePartOfACardOpensThatTheme)
     EXPECT_EQ(*model->openTheme(), themes[4]);
 }
 
+TEST_F(ThemesPage, ALongSourceIsCutToTwoLines)
+{
+    const QString longSource = u"Zrzuty z katalogu Rockbox (wersja katalogowa), "_s.repeated(6).trimmed();
+    const QStringList lines = ThemeGrid::sourceLines(longSource, 230);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(longSource.startsWith(lines[0]));
+    EXPECT_TRUE(lines[1].endsWith(u"…"_s));
+    EXPECT_EQ(ThemeGrid::sourceLines(u"Twój zrzut"_s, 230), QStringList{u"Twój zrzut"_s});
+    EXPECT_TRUE(ThemeGrid::sourceLines(QString(), 230).size() <= 1);
+}
+
 TEST_F(ThemesPage, ColumnsAdaptToTheWidth)
 {
     const struct {
