@@ -35,6 +35,8 @@
 
 class MountMonitor;
 struct CoverCandidate;
+struct CoverSearchResult;
+class CoverSearchRequest;
 
 class TavoModel : public QObject
 {
@@ -241,8 +243,10 @@ public:
     // --- selection and transfer (tavomodel_transfer.cpp) ---
     // Chooses or un-chooses every track of the album, or one track: the transfer
     // queue on the computer side, the playlist choice on the device side.
+    // A sheet that shows one side whatever the window shows passes that side
+    // as onDeviceOverride; absent, the side shown decides.
     void toggle(const Album &album);
-    void toggleTrack(const Track &track);
+    void toggleTrack(const Track &track, std::optional<bool> onDeviceOverride = std::nullopt);
     // Removes the album's tracks from the library on the computer (not from disk).
     void forget(const Album &album);
     // Copies the given tracks, or the transfer queue, onto the device with their
@@ -261,6 +265,14 @@ public:
                        std::optional<bool> onDeviceOverride = std::nullopt);
     // Gives the album its current artwork again (current) or a picture the user picks.
     void chooseArtwork(const Album &album, bool current, std::optional<bool> onDeviceOverride = std::nullopt);
+
+    // --- the cover search of a sheet (tavomodel_coversearch.cpp, coverlookup.h) ---
+    using CoverSearchDone = std::function<void(const CoverSearchResult &)>;
+    // Asks the online catalogue for the candidates of the two names on a network
+    // worker; `done` runs on the main thread with the outcome, never when the
+    // returned request was cancelled first or `receiver` is gone by then.
+    std::shared_ptr<CoverSearchRequest> searchCovers(const QString &artist, const QString &title, QObject *receiver,
+                                                     CoverSearchDone done);
 
     // --- theme previews (tavomodel_previews.cpp) ---
     // Asks for a picture and keeps it as the user's own screenshot of the theme.

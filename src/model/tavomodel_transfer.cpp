@@ -103,12 +103,13 @@ void TavoModel::toggle(const Album &album)
         setQueued(target);
 }
 
-void TavoModel::toggleTrack(const Track &track)
+void TavoModel::toggleTrack(const Track &track, std::optional<bool> onDeviceOverride)
 {
-    UuidSet target = m_libraryOnDevice ? m_selectedOnDevice : m_queued;
+    const bool onDevice = onDeviceOverride.value_or(m_libraryOnDevice);
+    UuidSet target = onDevice ? m_selectedOnDevice : m_queued;
     if (!target.remove(track.id))
         target.insert(track.id);
-    if (m_libraryOnDevice)
+    if (onDevice)
         setSelectedOnDevice(target);
     else
         setQueued(target);

@@ -1,6 +1,8 @@
 #include "ui/shell/pages.h"
 
 #include "localization/applocalizer.h"
+#include "ui/album/albumdetail.h"
+#include "ui/album/coversearchview.h"
 #include "ui/device/deviceinfoview.h"
 #include "ui/guide/guideview.h"
 #include "ui/kit/emptystate.h"
@@ -54,8 +56,16 @@ QWidget *miniPlayer(TavoModel *model, QWidget *parent) { return new MiniPlayer(m
 
 namespace sheets {
 
-QDialog *albumDetail(TavoModel *, const Album &, QWidget *) { return nullptr; }
-QDialog *coverSearch(TavoModel *, const Album &, QWidget *) { return nullptr; }
+QDialog *albumDetail(TavoModel *model, const Album &album, QWidget *parent)
+{
+    return new AlbumDetailView(model, album.id(), std::nullopt, parent);
+}
+
+QDialog *coverSearch(TavoModel *model, const Album &album, QWidget *parent)
+{
+    return new CoverSearchView(model, album, std::nullopt, parent);
+}
+
 QDialog *themeDetail(TavoModel *model, const Theme &theme, QWidget *parent)
 {
     return new ThemeDetailView(model, theme, parent);

@@ -1,0 +1,485 @@
+#include "ui/album/disctracklist.h"
+
+#include "media/albumgrouping.h"
+#include "media/audioinfo.h"
+#include "model/tavomodel.h"
+#include "ui/kit/kit.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Text sizes and spacings of the rows, in logical pixels.
+constexpr double rowFontSize = 12;
+constexpr int rowPadding = 5;      // above and below a track row
+constexpr int spacing = 8;         // between the items of a row
+constexpr int groupIndent = 20;    // tracks inside an open disc group
+constexpr int itemGap = 18;        // between a group and its divider
+constexpr int playWidth = 18;
+constexpr int numberWidth = 25;
+constexpr int codecWidth = 45;
+constexpr int toggleWidth = 18;
+constexpr int symbolSize = 13;
+
+// One internal id per row: 0 for rows at the top, disc position + 1 for the
+// tracks inside a disc group.
+quintptr topLevel() { return 0; }
+
+int trackRowHeight()
+{
+    return QFontMetrics(kit::font(rowFontSize)).height() + 2 * rowPadding;
+}
+
+int discRowHeight()
+{
+    return QFontMetrics(kit::font(kit::size::headline, QFont::DemiBold)).height() + 12;
+}
+
+void drawSymbol(QPainter &painter, const QRect &frame, const QString &symbol, const QColor &color, double size)
+{
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QPixmap pixmap = kit::symbolPixmap(symbol, size, color, dpr);
+    if (pixmap.isNull())
+        return;
+    const QSizeF logical = QSizeF(pixmap.size()) / pixmap.devicePixelRatio();
+    const QPointF topLeft(frame.center().x() + 0.5 - logical.width() / 2, frame.center().y() + 0.5 - logical.height() / 2);
+    painter.drawPixmap(topLeft, pixmap);
+}
+
+class RowDelegate : public QStyledItemDelegate
+{
+public:
+    explicit RowDelegate(DiscTrackListView *view)
+        : QStyledItemDelegate(view)
+        , m_view(view)
+    {
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const override
+    {
+        switch (m_view->trackModel()->kind(index)) {
+        case DiscTrackModel::Kind::disc: return {200, discRowHeight()};
+        case DiscTrackModel::Kind::divider: return {200, 2 * itemGap + 1};
+        case DiscTrackModel::Kind::track: return {200, trackRowHeight()};
+        }
+        return {200, trackRowHeight()};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const DiscTrackModel *rows = m_view->trackModel();
+        const QPalette &palette = m_view->palette();
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        switch (rows->kind(index)) {
+        case DiscTrackModel::Kind::divider: {
+            const int y = option.rect.top() + itemGap;
+            painter->fillRect(QRect(option.rect.left(), y, option.rect.width(), 1), kit::separator(palette));
+            break;
+        }
+        case DiscTrackModel::Kind::disc: paintDisc(*painter, option.rect, index, palette); break;
+        case DiscTrackModel::Kind::track: paintTrack(*painter, index, palette); break;
+        }
+        painter->restore();
+    }
+
+private:
+    void paintDisc(QPainter &painter, const QRect &rect, const QModelIndex &index, const QPalette &palette) const
+    {
+        const AlbumDisc *disc = m_view->trackModel()->disc(index);
+        if (!disc)
+            return;
+        const bool open = m_view->isExpanded(index);
+        QRect chevron(rect.left(), rect.top(), 14, rect.height());
+        drawSymbol(painter, chevron, open ? u"chevron.down"_s : u"chevron.right"_s, kit::secondaryText(palette), 10);
+        QRect icon(chevron.right() + 1 + 6, rect.top(), 18, rect.height());
+        drawSymbol(painter, icon, u"opticaldisc"_s, kit::blue(palette), 14);
+        const QFont font = kit::font(kit::size::headline, QFont::DemiBold);
+        painter.setFont(font);
+        painter.setPen(kit::primaryText(palette));
+        QRect text(icon.right() + 1 + 6, rect.top(), rect.right() - icon.right() - 6, rect.height());
+        const QString heading = kit::tr(DiscTrackModel::heading(*disc));
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetrics(font).elidedText(heading, Qt::ElideRight, text.width()));
+    }
+
+    void paintTrack(QPainter &painter, const QModelIndex &index, const QPalette &palette) const
+    {
+        const Track *track = m_view->trackModel()->track(index);
+        if (!track)
+            return;
+        const DiscTrackListView::RowGeometry g = m_view->trackGeometry(index);
+        const QFont font = kit::font(rowFontSize);
+        const QFontMetrics metrics(font);
+        const bool busy = m_view->model()->busy();
+
+        drawSymbol(painter, g.play, m_view->isPlaying(track->id) ? u"pause.fill"_s : u"play.fill"_s, kit::blue(palette),
+                   symbolSize);
+
+        painter.setFont(font);
+        painter.setPen(kit::secondaryText(palette));
+        painter.drawText(g.number, Qt::AlignCenter, kit::tr(DiscTrackModel::numberText(track->info.trackNumber)));
+
+        painter.setPen(kit::primaryText(palette));
+        painter.drawText(g.title, Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(track->title, Qt::ElideRight, g.title.width()));
+
+        painter.setPen(kit::secondaryText(palette));
+        painter.drawText(g.duration, Qt::AlignRight | Qt::AlignVCenter, kit::tr(durationLabel(track->info.duration)));
+
+        const QFont small = kit::font(kit::size::caption2);
+        painter.setFont(small);
+        painter.setPen(kit::primaryText(palette));
+        painter.drawText(g.codec, Qt::AlignCenter,
+                         QFontMetrics(small).elidedText(kit::tr(track->info.codec), Qt::ElideRight, g.codec.width()));
+
+        const bool marked = m_view->isMarked(track->id);
+        const QColor tint = busy ? kit::tertiaryText(palette) : kit::blue(palette);
+        drawSymbol(painter, g.toggle, marked ? u"checkmark.circle.fill"_s : u"plus.circle"_s, tint, symbolSize + 2);
+    }
+
+    DiscTrackListView *m_view;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+DiscTrackModel::DiscTrackModel(QObject *parent)
+    : QAbstractItemModel(parent)
+{
+}
+
+void DiscTrackModel::setAlbum(const Album &album, bool byDisc)
+{
+    beginResetModel();
+    m_album = album;
+    m_byDisc = byDisc;
+    m_discs = byDisc ? album.discs() : QList<AlbumDisc>();
+    endResetModel();
+}
+
+DiscTrackModel::Kind DiscTrackModel::kind(const QModelIndex &index) const
+{
+    if (!m_byDisc || index.internalId() != topLevel())
+        return Kind::track;
+    return index.row() % 2 == 0 ? Kind::disc : Kind::divider;
+}
+
+const Track *DiscTrackModel::track(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.model() != this || kind(index) != Kind::track)
+        return nullptr;
+    if (!m_byDisc)
+        return index.row() < m_album.tracks.size() ? &m_album.tracks[index.row()] : nullptr;
+    const qsizetype disc = qsizetype(index.internalId()) - 1;
+    if (disc < 0 || disc >= m_discs.size() || index.row() >= m_discs[disc].tracks.size())
+        return nullptr;
+    return &m_discs[disc].tracks[index.row()];
+}
+
+const AlbumDisc *DiscTrackModel::disc(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.model() != this || kind(index) != Kind::disc)
+        return nullptr;
+    const qsizetype position = index.row() / 2;
+    return position < m_discs.size() ? &m_discs[position] : nullptr;
+}
+
+QModelIndex DiscTrackModel::indexOf(const QUuid &id) const
+{
+    if (!m_byDisc) {
+        for (int row = 0; row < m_album.tracks.size(); ++row) {
+            if (m_album.tracks[row].id == id)
+                return createIndex(row, 0, topLevel());
+        }
+        return {};
+    }
+    for (int d = 0; d < m_discs.size(); ++d) {
+        const QList<Track> &tracks = m_discs[d].tracks;
+        for (int row = 0; row < tracks.size(); ++row) {
+            if (tracks[row].id == id)
+                return createIndex(row, 0, quintptr(d + 1));
+        }
+    }
+    return {};
+}
+
+QString DiscTrackModel::heading(const AlbumDisc &disc)
+{
+    double seconds = 0;
+    for (const Track &track : disc.tracks)
+        seconds += track.info.duration;
+    return u"CD "_s + QString::number(disc.number) + u" · Utwory: "_s + QString::number(disc.tracks.size()) +
+           u" · "_s + durationLabel(seconds);
+}
+
+QString DiscTrackModel::numberText(qint64 number)
+{
+    if (number < 1)
+        return u"—"_s;
+    return number < 10 ? u"0"_s + QString::number(number) : QString::number(number);
+}
+
+void DiscTrackModel::touch(const QSet<QUuid> &ids)
+{
+    for (const QUuid &id : ids) {
+        const QModelIndex row = indexOf(id);
+        if (row.isValid())
+            emit dataChanged(row, row);
+    }
+}
+
+QModelIndex DiscTrackModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (row < 0 || column != 0 || row >= rowCount(parent))
+        return {};
+    if (!parent.isValid())
+        return createIndex(row, column, topLevel());
+    return createIndex(row, column, quintptr(parent.row() / 2 + 1));
+}
+
+QModelIndex DiscTrackModel::parent(const QModelIndex &child) const
+{
+    if (!child.isValid() || child.internalId() == topLevel())
+        return {};
+    return createIndex(int(child.internalId() - 1) * 2, 0, topLevel());
+}
+
+int DiscTrackModel::rowCount(const QModelIndex &parent) const
+{
+    if (!parent.isValid())
+        return int(m_byDisc ? m_discs.size() * 2 : m_album.tracks.size());
+    if (parent.column() != 0 || kind(parent) != Kind::disc)
+        return 0;
+    const AlbumDisc *d = disc(parent);
+    return d ? int(d->tracks.size()) : 0;
+}
+
+int DiscTrackModel::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
+
+QVariant DiscTrackModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+        return {};
+    if (const AlbumDisc *d = disc(index))
+        return kit::tr(heading(*d));
+    if (const Track *t = track(index))
+        return t->title;
+    return {};
+}
+
+Qt::ItemFlags DiscTrackModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled;
+}
+
+// ---------------------------------------------------------------------------
+
+DiscTrackListView::DiscTrackListView(TavoModel *model, std::optional<bool> onDeviceOverride, QWidget *parent)
+    : QTreeView(parent)
+    , m_model(model)
+    , m_onDeviceOverride(onDeviceOverride)
+    , m_rows(new DiscTrackModel(this))
+{
+    setModel(m_rows);
+    setItemDelegate(new RowDelegate(this));
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setIndentation(0);
+    setItemsExpandable(true);
+    setExpandsOnDoubleClick(false);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setFocusPolicy(Qt::NoFocus);
+    setUniformRowHeights(false);
+    setMouseTracking(true);
+    setFrameShape(QFrame::NoFrame);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setViewportMargins(10, 10, 10, 10);
+    viewport()->setAutoFillBackground(false);
+    setStyleSheet(u"QTreeView { background: transparent; }"_s);
+
+    connect(m_model, &TavoModel::queuedChanged, this, &DiscTrackListView::selectionChanged);
+    connect(m_model, &TavoModel::selectedOnDeviceChanged, this, &DiscTrackListView::selectionChanged);
+    connect(m_model, &TavoModel::libraryOnDeviceChanged, this, &DiscTrackListView::selectionChanged);
+    // Every toggle looks different while the model is busy.
+    connect(m_model, &TavoModel::busyChanged, viewport(), qOverload<>(&QWidget::update));
+    if (Playback *player = m_model->playback())
+        connect(player, &Playback::changed, this, &DiscTrackListView::playbackChanged);
+}
+
+void DiscTrackListView::setAlbum(const Album &album, bool byDisc)
+{
+    QSet<qint64> open;
+    if (m_rows->byDisc()) {
+        for (int row = 0; row < m_rows->rowCount(); row += 2) {
+            const QModelIndex heading = m_rows->index(row, 0);
+            if (isExpanded(heading))
+                if (const AlbumDisc *disc = m_rows->disc(heading))
+                    open.insert(disc->number);
+        }
+    }
+    m_rows->setAlbum(album, byDisc);
+    if (byDisc) {
+        for (int row = 0; row < m_rows->rowCount(); row += 2) {
+            const QModelIndex heading = m_rows->index(row, 0);
+            if (const AlbumDisc *disc = m_rows->disc(heading); disc && open.contains(disc->number))
+                setExpanded(heading, true);
+        }
+    }
+    m_marked = markedIds();
+    const std::optional<Track> &current = m_model->playback() ? m_model->playback()->current() : std::nullopt;
+    m_playingId = current && m_model->playback()->playing() ? std::optional<QUuid>(current->id) : std::nullopt;
+}
+
+bool DiscTrackListView::onDevice() const
+{
+    return m_onDeviceOverride.value_or(m_model->libraryOnDevice());
+}
+
+bool DiscTrackListView::isMarked(const QUuid &id) const
+{
+    return (onDevice() ? m_model->selectedOnDevice() : m_model->queued()).contains(id);
+}
+
+bool DiscTrackListView::isPlaying(const QUuid &id) const
+{
+    const Playback *player = m_model->playback();
+    return player && player->playing() && player->current() && player->current()->id == id;
+}
+
+QSet<QUuid> DiscTrackListView::markedIds() const
+{
+    QSet<QUuid> marked;
+    for (const Track &track : m_rows->album().tracks)
+        if (isMarked(track.id))
+            marked.insert(track.id);
+    return marked;
+}
+
+void DiscTrackListView::selectionChanged()
+{
+    // Only the rows whose mark changed are drawn again.
+    const QSet<QUuid> now = markedIds();
+    QSet<QUuid> changed = now;
+    changed.unite(m_marked);
+    changed.subtract(QSet<QUuid>(now).intersect(m_marked));
+    m_marked = now;
+    m_rows->touch(changed);
+}
+
+void DiscTrackListView::playbackChanged()
+{
+    const Playback *player = m_model->playback();
+    const std::optional<QUuid> now =
+        player && player->playing() && player->current() ? std::optional<QUuid>(player->current()->id) : std::nullopt;
+    if (now == m_playingId)
+        return;
+    QSet<QUuid> changed;
+    if (m_playingId)
+        changed.insert(*m_playingId);
+    if (now)
+        changed.insert(*now);
+    m_playingId = now;
+    m_rows->touch(changed);
+}
+
+DiscTrackListView::RowGeometry DiscTrackListView::trackGeometry(const QModelIndex &index) const
+{
+    RowGeometry g;
+    const QRect rect = visualRect(index);
+    if (!rect.isValid())
+        return g;
+    const int indent = m_rows->byDisc() ? groupIndent : 0;
+    int left = rect.left() + indent;
+    g.play = QRect(left, rect.top(), playWidth, rect.height());
+    left = g.play.right() + 1 + spacing;
+    g.number = QRect(left, rect.top(), numberWidth, rect.height());
+    left = g.number.right() + 1 + spacing;
+
+    int right = rect.right();
+    g.toggle = QRect(right - toggleWidth + 1, rect.top(), toggleWidth, rect.height());
+    right = g.toggle.left() - spacing;
+    g.codec = QRect(right - codecWidth + 1, rect.top(), codecWidth, rect.height());
+    right = g.codec.left() - spacing;
+    const Track *track = m_rows->track(index);
+    const int durationWidth =
+        QFontMetrics(kit::font(rowFontSize)).horizontalAdvance(kit::tr(durationLabel(track ? track->info.duration : 0)));
+    g.duration = QRect(right - durationWidth + 1, rect.top(), durationWidth, rect.height());
+    right = g.duration.left() - spacing;
+    g.title = QRect(left, rect.top(), qMax(0, right - left), rect.height());
+    return g;
+}
+
+QRect DiscTrackListView::discRect(const QModelIndex &index) const
+{
+    return visualRect(index);
+}
+
+void DiscTrackListView::mousePressEvent(QMouseEvent *event)
+{
+    // Rows are not selectable; clicks act on release, like buttons.
+    event->accept();
+}
+
+void DiscTrackListView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+}
+
+void DiscTrackListView::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint at = event->position().toPoint();
+    const QModelIndex index = indexAt(at);
+    if (!index.isValid())
+        return;
+    switch (m_rows->kind(index)) {
+    case DiscTrackModel::Kind::divider: return;
+    case DiscTrackModel::Kind::disc: setExpanded(index, !isExpanded(index)); return;
+    case DiscTrackModel::Kind::track: break;
+    }
+    const Track *found = m_rows->track(index);
+    if (!found)
+        return;
+    const Track track = *found; // the call below may change the model
+    const RowGeometry g = trackGeometry(index);
+    if (g.play.contains(at)) {
+        // Listening goes on through the rest of the album, past this disc.
+        if (Playback *player = m_model->playback())
+            player->play(track, m_rows->album().tracks);
+    } else if (g.toggle.contains(at) && !m_model->busy()) {
+        m_model->toggleTrack(track, onDevice());
+    }
+}
+
+bool DiscTrackListView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = indexAt(help->pos());
+        if (index.isValid() && m_rows->kind(index) == DiscTrackModel::Kind::track &&
+            trackGeometry(index).play.contains(help->pos())) {
+            QToolTip::showText(help->globalPos(), kit::tr(u"Odsłuch na Macu"_s), viewport());
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QTreeView::viewportEvent(event);
+}
