@@ -4,6 +4,7 @@
 #include "media/audioinfo.h"
 #include "model/tavomodel.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/playbutton.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -21,7 +22,7 @@ constexpr int rowPadding = 5;      // above and below a track row
 constexpr int spacing = 8;         // between the items of a row
 constexpr int groupIndent = 20;    // tracks inside an open disc group
 constexpr int itemGap = 18;        // between a group and its divider
-constexpr int playWidth = 18;
+constexpr int playWidth = PlayButton::width;
 constexpr int numberWidth = 25;
 constexpr int codecWidth = 45;
 constexpr int toggleWidth = 18;
@@ -119,8 +120,7 @@ private:
         const QFontMetrics metrics(font);
         const bool busy = m_view->model()->busy();
 
-        drawSymbol(painter, g.play, m_view->isPlaying(track->id) ? u"pause.fill"_s : u"play.fill"_s, kit::blue(palette),
-                   symbolSize);
+        PlayButton::paintSymbol(painter, g.play, m_view->isPlaying(track->id), palette);
 
         painter.setFont(font);
         painter.setPen(kit::secondaryText(palette));
@@ -474,7 +474,7 @@ bool DiscTrackListView::viewportEvent(QEvent *event)
         const QModelIndex index = indexAt(help->pos());
         if (index.isValid() && m_rows->kind(index) == DiscTrackModel::Kind::track &&
             trackGeometry(index).play.contains(help->pos())) {
-            QToolTip::showText(help->globalPos(), kit::tr(u"Odsłuch na Macu"_s), viewport());
+            QToolTip::showText(help->globalPos(), PlayButton::helpText(), viewport());
         } else {
             QToolTip::hideText();
             event->ignore();
