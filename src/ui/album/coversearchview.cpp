@@ -84,8 +84,9 @@ void paintSpinner(QPainter &painter, QPointF centre, double size, const QColor &
 
 RemoteThumbnail::RemoteThumbnail(QNetworkAccessManager *network, const QUrl &url, QWidget *parent)
     : QWidget(parent)
+    , m_url(url)
 {
-    setFixedHeight(height);
+    setFixedHeight(frameHeight);
     setMinimumWidth(minimumCardWidth - 20);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
@@ -123,7 +124,7 @@ RemoteThumbnail::RemoteThumbnail(QNetworkAccessManager *network, const QUrl &url
             finish({});
             return;
         }
-        const QSize bound = QSize(qMax(width(), minimumCardWidth) * 2, height * 2);
+        const QSize bound = QSize(qMax(width(), minimumCardWidth) * 2, frameHeight * 2);
         QFuture<QImage> future = QtConcurrent::run([bytes, bound] { return ScaledImage::decode(bytes, bound); });
         // The watcher belongs to the thumbnail: one that goes first never hears of the result.
         auto *watcher = new QFutureWatcher<QImage>(this);

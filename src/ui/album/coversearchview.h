@@ -43,18 +43,19 @@ public:
     // Larger answers are refused; slower ones give up.
     static constexpr qint64 maxBytes = 10 * 1024 * 1024;
     static constexpr int timeoutMs = 35'000;
-    static constexpr int height = 170;
+    static constexpr int frameHeight = 170;
 
     RemoteThumbnail(QNetworkAccessManager *network, const QUrl &url, QWidget *parent = nullptr);
     ~RemoteThumbnail() override;
 
     State state() const { return m_state; }
     const QImage &image() const { return m_image; }
+    const QUrl &url() const { return m_url; }
     // Aborts the download; the thumbnail then shows the failure symbol.
     void abort();
     bool downloading() const { return m_reply != nullptr; }
 
-    QSize sizeHint() const override { return {190, height}; }
+    QSize sizeHint() const override { return {190, frameHeight}; }
 
 signals:
     void stateChanged();
@@ -65,6 +66,7 @@ protected:
 private:
     void finish(const QImage &image);
 
+    QUrl m_url;
     State m_state = State::loading;
     QImage m_image;
     QPointer<QNetworkReply> m_reply;
@@ -88,6 +90,7 @@ public:
     const QList<CoverCandidate> &results() const { return m_results; }
     // The message line's text, still in Polish.
     const QString &message() const { return m_message; }
+    const std::optional<bool> &onDeviceOverride() const { return m_onDeviceOverride; }
     // The album has gone: the search stops and the sheet shows nothing.
     void showNothing();
 
