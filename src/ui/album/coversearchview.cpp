@@ -278,7 +278,8 @@ CoverSearchView::CoverSearchView(TavoModel *model, const Album &album, std::opti
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_grid = new QWidget(m_scroll);
     m_gridLayout = new QGridLayout(m_grid);
-    m_gridLayout->setContentsMargins(0, 0, 0, 0);
+    // A little room between the last column and the scroll bar.
+    m_gridLayout->setContentsMargins(0, 0, 6, 0);
     m_gridLayout->setHorizontalSpacing(columnSpacing);
     m_gridLayout->setVerticalSpacing(rowSpacing);
     m_gridLayout->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
@@ -348,7 +349,7 @@ void CoverSearchView::closeEvent(QCloseEvent *event)
 bool CoverSearchView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_scroll->viewport() && event->type() == QEvent::Resize) {
-        if (columnsFor(m_scroll->viewport()->width(), columnSpacing) != m_columns)
+        if (columnsFor(m_scroll->viewport()->width() - 6, columnSpacing) != m_columns)
             layOutCards();
     }
     return QDialog::eventFilter(watched, event);
@@ -455,7 +456,7 @@ void CoverSearchView::showResults()
 
 void CoverSearchView::layOutCards()
 {
-    m_columns = columnsFor(m_scroll->viewport()->width(), columnSpacing);
+    m_columns = columnsFor(m_scroll->viewport()->width() - 6, columnSpacing);
     for (QWidget *card : std::as_const(m_cards))
         m_gridLayout->removeWidget(card);
     for (int c = 0; c < m_gridLayout->columnCount(); ++c)

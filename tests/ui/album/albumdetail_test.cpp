@@ -336,3 +336,42 @@ TEST_F(AlbumSheet, theNestedSearchGetsTheSidesValueAndDiesWithTheSheetMidRequest
     EXPECT_FALSE(model->busy());
     EXPECT_EQ(model->deviceTracks().size(), 3);
 }
+
+TEST_F(AlbumSheet, screenshots)
+{
+    // A cover with some structure, so cropping and scaling show.
+    QImage art(800, 600, QImage::Format_RGB32);
+    for (int y = 0; y < art.height(); ++y)
+        for (int x = 0; x < art.width(); ++x)
+            art.setPixel(x, y, qRgb(40 + x * 180 / 800, 30 + y * 120 / 600, 120 + ((x / 80 + y / 80) % 2) * 60));
+    const QList<Track> single = oneDisc(fixtures::encode(art, "jpeg"), true);
+    const QList<Track> double_ = twoDiscs();
+    model->setTracks(single + double_);
+    model->setQueued({single[1].id, double_[1].id, double_[2].id});
+    model->setStatus(u"Okładka przygotowana; zostanie wgrana razem z albumem."_s);
+    Defaults::setStringMap(u"coverSources"_s,
+                           {{idOf(single), u"https://musicbrainz.org/release-group/4a9421e6-9def-4616-82bf-674d5a5c7a29"_s}});
+
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? kit::darkPalette() : kit::lightPalette());
+        for (bool english : {false, true}) {
+            setEnglish(english);
+            const QString suffix = QString(english ? u"-en"_s : u"-pl"_s) + (dark ? u"-dark"_s : u"-light"_s);
+
+            auto one = open(idOf(single));
+            ASSERT_TRUE(waitUntil([&] { return shown(button(one.get(), t(u"Przygotuj obecną dla Rockbox"_s))); }));
+            QTest::mouseClick(button(one.get(), t(u"Odsłuchaj album"_s)), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(one->grab().save(screenshotPath(u"albumdetail-one-disc-cover"_s + suffix + u".png"_s)));
+            model->playback()->stop();
+
+            auto two = open(idOf(double_));
+            DiscTrackListView *list = two->trackList();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->trackModel()->index(0, 0)).center());
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(two->grab().save(screenshotPath(u"albumdetail-two-discs-placeholder"_s + suffix + u".png"_s)));
+        }
+    }
+    auto missing = open(u"no such album"_s);
+    EXPECT_TRUE(missing->grab().save(screenshotPath(u"albumdetail-missing-pl-light.png"_s)));
+}

@@ -404,3 +404,31 @@ TEST_F(CoverSheet, theShellsHookBuildsASheetThatFollowsTheWindow)
     ASSERT_TRUE(search);
     EXPECT_FALSE(search->onDeviceOverride());
 }
+
+TEST_F(CoverSheet, screenshots)
+{
+    server.setResponse(searchPath,
+                       json(R"({"count":4,"offset":0,"release-groups":[)" +
+                            group(ids[0], "Hexndeifl", "Gr\u00e5inheim", "2019-05-17") + "," +
+                            group(ids[1],
+                                  "Hexndeifl (Deluxe Edition with Bonus Tracks, Demos, Live Recordings and "
+                                  "Rehearsals from the Years 2014 to 2018)",
+                                  "Gr\u00e5inheim", "") +
+                            "," + group(ids[2], "Hexndeifl", "Gr\u00e5inheim & Żółta Łódź", "2019") + "," +
+                            group(ids[3], "Hexndeifl (Live)", "Gr\u00e5inheim", "2021") + "]}"));
+    server.setResponse(coverPath(0), picture(fixtures::jpeg(500, 500)));
+    server.setResponse(coverPath(1), {404, {}, {}});
+    server.setResponse(coverPath(2), picture(fixtures::encode(fixtures::solid(600, 300, QColor(30, 110, 60)), "png")));
+    server.setResponse(coverPath(3), picture(fixtures::encode(fixtures::solid(300, 500, QColor(40, 60, 160)), "jpeg")));
+    model->setStatus(u"Pobrano okładkę; zostanie wgrana razem z albumem."_s);
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? kit::darkPalette() : kit::lightPalette());
+        for (bool english : {false, true}) {
+            setEnglish(english);
+            auto sheet = open();
+            ASSERT_TRUE(waitUntil([&] { return settled(*sheet); }));
+            const QString suffix = QString(english ? u"-en"_s : u"-pl"_s) + (dark ? u"-dark"_s : u"-light"_s);
+            EXPECT_TRUE(sheet->grab().save(screenshotPath(u"coversearch-results"_s + suffix + u".png"_s)));
+        }
+    }
+}
