@@ -429,6 +429,7 @@ const QHash<QString, const char *> &sameInBothLanguages()
          "a pattern that recognises disc folders by name; never shown"},
         {u"Vontaro"_s, "the application's name"},
         {u"iPod"_s, "a product name"},
+        {u"Album"_s, "the placeholder of the cover search's title field, the same word in English"},
         {u"English"_s, "the name of the guide's English edition, the same in both languages"},
         {u"Modele"_s, "the value of the guide's sub-page picker, never shown"},
         {u"katalogu"_s, "the word the theme sheet looks for in a preview's source, never shown"},
