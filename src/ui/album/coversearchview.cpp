@@ -35,6 +35,7 @@ namespace {
 constexpr int minimumCardWidth = 190;
 constexpr int columnSpacing = 8;
 constexpr int rowSpacing = 20;
+int thumbnailTimeoutMs = RemoteThumbnail::timeoutMs;
 
 QLabel *label(const QString &text, double size, QWidget *parent, QFont::Weight weight = QFont::Normal)
 {
@@ -94,7 +95,7 @@ RemoteThumbnail::RemoteThumbnail(QNetworkAccessManager *network, const QUrl &url
     connect(&m_spinner, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 
     QNetworkRequest request(url);
-    request.setTransferTimeout(timeoutMs);
+    request.setTransferTimeout(thumbnailTimeoutMs);
     request.setRawHeader("User-Agent", "Vontaro/0.6");
     QNetworkReply *reply = network->get(request);
     m_reply = reply;
@@ -113,6 +114,7 @@ RemoteThumbnail::RemoteThumbnail(QNetworkAccessManager *network, const QUrl &url
         if (reply != m_reply)
             return;
         m_reply = nullptr;
+        m_deadline.stop();
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const bool httpOk = status.isValid() && status.toInt() >= 200 && status.toInt() < 300;
         if (reply->error() != QNetworkReply::NoError || !httpOk) {
@@ -134,8 +136,22 @@ RemoteThumbnail::RemoteThumbnail(QNetworkAccessManager *network, const QUrl &url
         });
         watcher->setFuture(future);
     });
+    // The transfer time-out counts only silence; the whole download has the same time in all.
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &RemoteThumbnail::abort);
+    m_deadline.start(thumbnailTimeoutMs);
     m_clock.start();
     m_spinner.start();
+}
+
+void RemoteThumbnail::setTimeoutForTesting(int milliseconds)
+{
+    thumbnailTimeoutMs = milliseconds > 0 ? milliseconds : timeoutMs;
+}
+
+int RemoteThumbnail::timeout()
+{
+    return thumbnailTimeoutMs;
 }
 
 RemoteThumbnail::~RemoteThumbnail()
@@ -163,6 +179,7 @@ void RemoteThumbnail::abort()
 
 void RemoteThumbnail::finish(const QImage &image)
 {
+    m_deadline.stop();
     m_spinner.stop();
     m_image = image;
     m_state = image.isNull() ? State::failed : State::loaded;

@@ -40,9 +40,13 @@ class RemoteThumbnail : public QWidget
 public:
     enum class State { loading, loaded, failed };
 
-    // Larger answers are refused; slower ones give up.
+    // Larger answers are refused; a download that takes longer in all (even
+    // one that keeps trickling) gives up.
     static constexpr qint64 maxBytes = 10 * 1024 * 1024;
     static constexpr int timeoutMs = 35'000;
+    // Tests shorten the time allowed; 0 restores it.
+    static void setTimeoutForTesting(int milliseconds);
+    static int timeout();
     static constexpr int frameHeight = 170;
 
     RemoteThumbnail(QNetworkAccessManager *network, const QUrl &url, QWidget *parent = nullptr);
@@ -71,6 +75,7 @@ private:
     QImage m_image;
     QPointer<QNetworkReply> m_reply;
     QTimer m_spinner;
+    QTimer m_deadline;
     QElapsedTimer m_clock;
 };
 

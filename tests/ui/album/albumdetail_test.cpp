@@ -372,6 +372,8 @@ TEST_F(AlbumSheet, screenshots)
             EXPECT_TRUE(two->grab().save(screenshotPath(u"albumdetail-two-discs-placeholder"_s + suffix + u".png"_s)));
         }
     }
+    setEnglish(false);
+    QApplication::setPalette(kit::lightPalette());
     auto missing = open(u"no such album"_s);
     EXPECT_TRUE(missing->grab().save(screenshotPath(u"albumdetail-missing-pl-light.png"_s)));
 }

@@ -379,7 +379,6 @@ TEST_F(CoverSheet, destroyingTheSheetMidRequestNeverCrashesAndChangesNothing)
 
 TEST_F(CoverSheet, aThumbnailLargerThanTheCapIsRefused)
 {
-    EXPECT_EQ(RemoteThumbnail::timeoutMs, 35'000);
     serveThree();
     QByteArray huge = fixtures::jpeg(64, 64);
     huge.append(QByteArray(RemoteThumbnail::maxBytes + 1 - huge.size(), '\0'));
@@ -395,6 +394,36 @@ TEST_F(CoverSheet, aThumbnailLargerThanTheCapIsRefused)
     EXPECT_EQ(states.value(QString::fromLatin1(coverPath(0))), RemoteThumbnail::State::failed);
     EXPECT_EQ(states.value(QString::fromLatin1(coverPath(1))), RemoteThumbnail::State::loaded);
     EXPECT_EQ(states.value(QString::fromLatin1(coverPath(2))), RemoteThumbnail::State::failed) << "404";
+}
+
+TEST_F(CoverSheet, aThumbnailThatTakesTooLongInAllGivesUp)
+{
+    EXPECT_EQ(RemoteThumbnail::timeout(), 35'000);
+    RemoteThumbnail::setTimeoutForTesting(600);
+    serveThree();
+    HttpServer::Response never;
+    never.hang = true;
+    server.setResponse(coverPath(0), never);
+    // Alive all the time, one byte every 50 ms: never silent long enough for a transfer time-out.
+    HttpServer::Response trickle = picture(fixtures::jpeg(64, 64));
+    trickle.trickleMs = 50;
+    server.setResponse(coverPath(1), trickle);
+    server.setResponse(coverPath(2), picture(fixtures::jpeg(64, 64)));
+    auto sheet = open();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(waitUntil([&] { return settled(*sheet); }));
+    EXPECT_LT(clock.elapsed(), 10'000);
+    QMap<QString, RemoteThumbnail::State> states;
+    for (RemoteThumbnail *thumbnail : sheet->thumbnails()) {
+        states.insert(thumbnail->url().path(), thumbnail->state());
+        EXPECT_FALSE(thumbnail->downloading());
+    }
+    EXPECT_EQ(states.value(QString::fromLatin1(coverPath(0))), RemoteThumbnail::State::failed);
+    EXPECT_EQ(states.value(QString::fromLatin1(coverPath(1))), RemoteThumbnail::State::failed);
+    EXPECT_EQ(states.value(QString::fromLatin1(coverPath(2))), RemoteThumbnail::State::loaded);
+    RemoteThumbnail::setTimeoutForTesting(0);
+    EXPECT_EQ(RemoteThumbnail::timeout(), 35'000);
 }
 
 TEST_F(CoverSheet, theShellsHookBuildsASheetThatFollowsTheWindow)
