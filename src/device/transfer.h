@@ -27,10 +27,16 @@ namespace Storage {
 
 // Copies the jobs into Music/<artist>/<album>[/<disc>]/ on the device at root,
 // never overwriting: identical files (SHA-256) are skipped, clashes get
-// "name (2).ext", "name (3).ext"…; each copy lands through a synchronised
-// hidden partial file. progress(done, total) runs after every job on the
-// caller's thread.
+// "name (2).ext", "name (3).ext"…; each copy lands through a hidden partial
+// file and is reported only once its data and its name are on the disk.
+// progress(done, total) runs once for every job, in order, on the caller's
+// thread, after the job's batch was made durable.
 TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
                         const std::function<void(int, int)> &progress = {});
+
+// Copies are made durable and reported in batches of at most this many files
+// (and 64 MiB); tests set 1 to see every file committed on its own, 0 restores
+// the default.
+void setTransferBatchForTesting(int files);
 
 } // namespace Storage

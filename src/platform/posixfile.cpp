@@ -83,6 +83,14 @@ void File::sync()
     }
 }
 
+void File::syncFileSystem()
+{
+    while (::syncfs(m_fd) != 0) {
+        if (errno != EINTR)
+            fail();
+    }
+}
+
 bool File::tryLock() noexcept
 {
     int result;

@@ -32,6 +32,9 @@ public:
     // Writes all bytes, retrying EINTR and short writes.
     void writeAll(const char *data, qint64 size);
     void sync();
+    // syncfs(2): everything written to the file system holding this file
+    // reaches the disk, data and names alike, with one flush.
+    void syncFileSystem();
     // Takes an exclusive advisory lock (flock) without waiting; false when
     // another open file holds one.
     bool tryLock() noexcept;

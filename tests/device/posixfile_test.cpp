@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -120,4 +121,61 @@ TEST(PosixFile, FailuresCarryErrno)
     EXPECT_EQ(posixCode([&] { posixfile::unlink(device.path(u"missing"_s)); }), ENOENT);
     EXPECT_EQ(posixCode([&] { posixfile::makeDirectory(folder); }), EEXIST);
     EXPECT_EQ(PosixError(0).code(), EIO);
+}
+
+TEST(PosixFile, ReadRegularReadsOnlyRegularFilesAndNeverWaits)
+{
+    DeviceFixture device;
+    const QString file = device.writeFile(u"a.cfg"_s, DeviceFixture::bytes(200'000));
+    EXPECT_EQ(posixfile::readRegular(file), DeviceFixture::bytes(200'000));
+    EXPECT_EQ(posixfile::readRegular(device.writeFile(u"empty"_s, QByteArray())), QByteArray());
+    const QString fifo = device.path(u"fifo.cfg"_s);
+    ASSERT_EQ(::mkfifo(fifo.toUtf8().constData(), 0644), 0);
+    EXPECT_EQ(posixfile::readRegular(fifo), std::nullopt); // returns at once: nobody writes to it
+    EXPECT_EQ(posixfile::readRegular(device.root()), std::nullopt);
+    EXPECT_EQ(posixfile::readRegular(device.path(u"missing"_s)), std::nullopt);
+    EXPECT_EQ(posixfile::readRegular(device.makeLink(u"link.cfg"_s, file)), DeviceFixture::bytes(200'000));
+}
+
+TEST(PosixFile, CopyDataCopiesTheRestInStepsAndReportsEach)
+{
+    DeviceFixture device;
+    for (const qsizetype size : {qsizetype(0), qsizetype(1), qsizetype(4096), qsizetype(2'500'001)}) {
+        SCOPED_TRACE(size);
+        const QString source = device.writeFile(u"source"_s, DeviceFixture::bytes(size));
+        const QString target = device.path(u"target"_s);
+        ::unlink(target.toUtf8().constData());
+        posixfile::File input = posixfile::openForReading(source);
+        posixfile::File output = posixfile::createExclusive(target);
+        qint64 reported = 0;
+        int steps = 0;
+        const qint64 copied = posixfile::copyData(input, output, 1 << 20, [&](qint64 offset, qint64 length) {
+            EXPECT_EQ(offset, reported);
+            EXPECT_LE(length, 1 << 20);
+            reported += length;
+            ++steps;
+        });
+        output.close();
+        EXPECT_EQ(copied, size);
+        EXPECT_EQ(reported, size);
+        EXPECT_EQ(steps, (size + (1 << 20) - 1) / (1 << 20));
+        EXPECT_EQ(device.read(u"target"_s), DeviceFixture::bytes(size));
+    }
+}
+
+TEST(PosixFile, SyncFolderAndLocks)
+{
+    DeviceFixture device;
+    EXPECT_EQ(posixCode([&] { posixfile::syncFolder(device.root()); }), 0);
+    EXPECT_EQ(posixCode([&] { posixfile::syncFolder(device.path(u"missing"_s)); }), ENOENT);
+    EXPECT_EQ(posixCode([&] { posixfile::syncFolder(device.writeFile(u"file"_s, "x")); }), ENOTDIR);
+
+    // An advisory lock is held by one open file at a time and ends with it.
+    const QString path = device.writeFile(u"locked"_s, "x");
+    posixfile::File first = posixfile::openForReading(path);
+    posixfile::File second = posixfile::openForReading(path);
+    EXPECT_TRUE(first.tryLock());
+    EXPECT_FALSE(second.tryLock());
+    first.close();
+    EXPECT_TRUE(second.tryLock());
 }

@@ -332,40 +332,95 @@ QString staleName(char fill = 'A')
 TEST(Transfer, DeviceThatVanishesAtAnyCheckStopsBeforeTheNextWrite)
 {
     // Looks at the device in a transfer of two new files: the inspection, the
-    // check before the space test, then per job the check at its start, the one
-    // before its folders are made and the one between its copy and its rename.
-    const struct {
+    // check before the space test, then per job the check at its start and the
+    // one before its folders are made, and before each rename of a batch's
+    // commit. Files are reported once their batch is on the disk.
+    struct Case {
         int vanishAt;
         QStringList files; // what lies below Music afterwards
-    } cases[] = {
-        {1, {}}, {2, {}}, {3, {}}, {4, {}},
-        {5, {}}, // between copy and rename: the copy never gets its name
-        {6, {u"A/one.flac"_s}}, {7, {u"A/one.flac"_s}},
-        {8, {u"A/one.flac"_s}},
-        {9, {u"A/one.flac"_s, u"B/two.flac"_s}}, // never reached
+        int reported;
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.vanishAt);
-        DeviceFixture device;
-        const QString one = device.writeFile(device.outside(u"one.flac"_s), DeviceFixture::bytes(3000, 'o'));
-        const QString two = device.writeFile(device.outside(u"two.flac"_s), DeviceFixture::bytes(2000, 't'));
-        QString message;
-        {
-            VanishAt vanish(device, c.vanishAt);
-            message = tavoMessage([&] { Storage::transfer({job(one, u"A"_s, u"x"_s), job(two, u"B"_s, u"x"_s)}, device.root()); });
-            EXPECT_EQ(vanish.seen, c.files.size() == 2 ? 8 : c.vanishAt);
+    const struct {
+        int batch;
+        std::vector<Case> cases;
+    } tables[] = {
+        {1, // each file committed on its own
+         {{1, {}, 0}, {2, {}, 0}, {3, {}, 0}, {4, {}, 0},
+          {5, {}, 0}, // between copy and rename: the copy never gets its name
+          {6, {u"A/one.flac"_s}, 1}, {7, {u"A/one.flac"_s}, 1}, {8, {u"A/one.flac"_s}, 1},
+          {9, {u"A/one.flac"_s, u"B/two.flac"_s}, 2}}}, // never reached
+        {0, // both files in one batch
+         {{1, {}, 0}, {2, {}, 0}, {3, {}, 0}, {4, {}, 0}, {5, {}, 0}, {6, {}, 0},
+          {7, {}, 0}, // before the first rename
+          {8, {u"A/one.flac"_s}, 1}, // before the second: the first is kept and reported
+          {9, {u"A/one.flac"_s, u"B/two.flac"_s}, 2}}},
+    };
+    for (const auto &table : tables) {
+        Storage::setTransferBatchForTesting(table.batch);
+        for (const Case &c : table.cases) {
+            SCOPED_TRACE(QString(u"batch %1, vanishing at %2"_s).arg(table.batch).arg(c.vanishAt).toStdString());
+            DeviceFixture device;
+            const QString one = device.writeFile(device.outside(u"one.flac"_s), DeviceFixture::bytes(3000, 'o'));
+            const QString two = device.writeFile(device.outside(u"two.flac"_s), DeviceFixture::bytes(2000, 't'));
+            QString message;
+            Recorder progress;
+            {
+                VanishAt vanish(device, c.vanishAt);
+                message = tavoMessage([&] {
+                    Storage::transfer({job(one, u"A"_s, u"x"_s), job(two, u"B"_s, u"x"_s)}, device.root(),
+                                      progress.callback());
+                });
+                // A failure still commits the jobs before it, which looks once more.
+                if (c.reported == 2)
+                    EXPECT_EQ(vanish.seen, 8);
+                else
+                    EXPECT_GE(vanish.seen, c.vanishAt);
+            }
+            EXPECT_EQ(message, c.reported == 2 ? u"(no error)"_s : u"Ten folder nie zawiera katalogu .rockbox."_s);
+            QStringList files;
+            for (const QString &entry : device.entriesBelow(u"Music"_s))
+                if (entry.endsWith(u".flac"_s) || entry.endsWith(u".partial"_s))
+                    files.append(entry.section(u'/', 0, 0) + u'/' + entry.section(u'/', -1));
+            EXPECT_EQ(files, c.files);
+            EXPECT_EQ(int(progress.calls.size()), c.reported);
         }
-        EXPECT_EQ(message, c.files.size() == 2 ? u"(no error)"_s : u"Ten folder nie zawiera katalogu .rockbox."_s);
-        QStringList files;
-        for (const QString &entry : device.entriesBelow(u"Music"_s))
-            if (entry.endsWith(u".flac"_s) || entry.endsWith(u".partial"_s))
-                files.append(entry.section(u'/', 0, 0) + u'/' + entry.section(u'/', -1));
-        EXPECT_EQ(files, c.files);
     }
+    Storage::setTransferBatchForTesting(0);
+}
+
+TEST(Transfer, BatchesReportEveryJobInOrderAndKeepNamesApart)
+{
+    // Three files per batch: a copy, a skip of a file already there, a clash
+    // with a copy still waiting in the batch, across batch boundaries.
+    Storage::setTransferBatchForTesting(3);
+    DeviceFixture device;
+    QList<TransferFile> jobs;
+    QStringList sources;
+    for (int i = 0; i < 7; ++i) {
+        const QString source = device.writeFile(device.outside(u"%1/song.flac"_s.arg(i)), DeviceFixture::bytes(100 + i % 2, char('a' + i % 2)));
+        jobs.append(job(source));
+        sources.append(source);
+    }
+    Recorder progress;
+    const TransferResult result = Storage::transfer(jobs, device.root(), progress.callback());
+    Storage::setTransferBatchForTesting(0);
+    // Sources alternate between two contents: two copies, the rest identical to one of them.
+    EXPECT_EQ(result.copied, 2);
+    EXPECT_EQ(result.skipped, 5);
+    const QString first = device.path(u"Music/Artist/Album/song.flac"_s);
+    const QString second = device.path(u"Music/Artist/Album/song (2).flac"_s);
+    EXPECT_EQ(result.destinations, (QStringList{first, second, first, second, first, second, first}));
+    std::vector<std::pair<int, int>> expected;
+    for (int i = 1; i <= 7; ++i)
+        expected.emplace_back(i, 7);
+    EXPECT_EQ(progress.calls, expected);
+    EXPECT_TRUE(partialFilesBelow(device).isEmpty());
 }
 
 TEST(Transfer, SwappedOrLinkedDeviceIsRefusedBetweenFiles)
 {
+    // Every file its own batch, so progress comes between the two.
+    Storage::setTransferBatchForTesting(1);
     DeviceFixture device;
     const QString one = device.writeFile(device.outside(u"one.flac"_s), "1");
     const QString two = device.writeFile(device.outside(u"two.flac"_s), "2");
@@ -393,6 +448,7 @@ TEST(Transfer, SwappedOrLinkedDeviceIsRefusedBetweenFiles)
         });
     });
     EXPECT_EQ(linked, u"Folder urządzenia nie może być dowiązaniem symbolicznym."_s);
+    Storage::setTransferBatchForTesting(0);
 }
 
 TEST(Transfer, EmptyFileLeftByAFailedDeviceGetsTheTrackUnderItsOwnName)
