@@ -398,6 +398,8 @@ signals:
     // Something the views show changed outside the published fields (the
     // device's stored model or finish): read everything again.
     void objectWillChange();
+    // An open Cover Flow window is asked to come to the front.
+    void coverFlowRaiseRequested();
 
 private:
     template <typename T>

@@ -3,6 +3,7 @@
 #include "localization/applocalizer.h"
 #include "ui/album/albumdetail.h"
 #include "ui/album/coversearchview.h"
+#include "ui/coverflow/coverflowwindow.h"
 #include "ui/device/deviceinfoview.h"
 #include "ui/guide/guideview.h"
 #include "ui/kit/emptystate.h"
@@ -70,6 +71,11 @@ QDialog *themeDetail(TavoModel *model, const Theme &theme, QWidget *parent)
 {
     return new ThemeDetailView(model, theme, parent);
 }
-void presentCoverFlow(TavoModel *) {}
+QDialog *albumDetail(TavoModel *model, const Album &album, QWidget *parent, bool onDevice)
+{
+    return new AlbumDetailView(model, album.id(), onDevice, parent);
+}
+
+void presentCoverFlow(TavoModel *model) { CoverFlowWindow::present(model); }
 
 } // namespace sheets

@@ -29,6 +29,9 @@ namespace sheets {
 QDialog *albumDetail(TavoModel *model, const Album &album, QWidget *parent);
 QDialog *coverSearch(TavoModel *model, const Album &album, QWidget *parent);
 QDialog *themeDetail(TavoModel *model, const Theme &theme, QWidget *parent);
+// The album detail sheet on a definite side (true: the device's tracks), for
+// a caller that opens it itself, as Cover Flow does.
+QDialog *albumDetail(TavoModel *model, const Album &album, QWidget *parent, bool onDevice);
 
 // Brings the one Cover Flow window to the front, creating it when none exists.
 void presentCoverFlow(TavoModel *model);

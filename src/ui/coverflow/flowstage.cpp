@@ -1,0 +1,212 @@
+#include "ui/coverflow/flowstage.h"
+
+#include "ui/coverflow/flowgeometry.h"
+#include "ui/coverflow/flowpictures.h"
+#include "ui/kit/kit.h"
+
+#include <QEasingCurve>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <QVariantAnimation>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+double springCurve(qreal progress)
+{
+    return FlowStage::spring(progress * FlowStage::moveMilliseconds / 1000.0);
+}
+
+} // namespace
+
+double FlowStage::spring(double seconds)
+{
+    // A damped spring started at rest, with the response (its undamped period)
+    // and damping fraction of the platform's default move.
+    constexpr double response = 0.28;
+    constexpr double damping = 0.88;
+    constexpr double twoPi = 6.283185307179586;
+    const double omega = twoPi / response;
+    const double damped = omega * std::sqrt(1 - damping * damping);
+    if (seconds <= 0)
+        return 0;
+    const double decay = std::exp(-damping * omega * seconds);
+    return 1 - decay * (std::cos(damped * seconds) + damping * omega / damped * std::sin(damped * seconds));
+}
+
+FlowStage::FlowStage(QWidget *parent)
+    : QWidget(parent)
+    , m_pictures(new FlowPictures(this))
+    , m_animation(new QVariantAnimation(this))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setMouseTracking(false);
+    setMinimumHeight(120);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_animation->setDuration(moveMilliseconds);
+    QEasingCurve curve;
+    curve.setCustomType(springCurve);
+    m_animation->setEasingCurve(curve);
+    connect(m_animation, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { setPosition(value.toDouble()); });
+    connect(m_animation, &QVariantAnimation::finished, this, [this] { setPosition(m_index); });
+    connect(m_pictures, &FlowPictures::ready, this, qOverload<>(&QWidget::update));
+}
+
+FlowStage::~FlowStage() = default;
+
+void FlowStage::setItems(const QList<FlowAlbum> &items, int index)
+{
+    m_animation->stop();
+    m_items = items;
+    m_index = flowgeometry::clampIndex(index, int(items.size()));
+    m_pictures->setItems(items);
+    setPosition(m_index);
+}
+
+void FlowStage::setIndex(int index)
+{
+    index = flowgeometry::clampIndex(index, int(m_items.size()));
+    if (index == m_index && !moving())
+        return;
+    m_index = index;
+    m_animation->stop();
+    if (m_reduceMotion || !isVisible()) {
+        setPosition(index);
+        return;
+    }
+    m_animation->setStartValue(m_position);
+    m_animation->setEndValue(double(index));
+    m_animation->start();
+}
+
+bool FlowStage::moving() const
+{
+    return m_animation->state() == QAbstractAnimation::Running;
+}
+
+void FlowStage::setPosition(double position)
+{
+    m_position = position;
+    m_pictures->setCentre(int(std::lround(position)));
+    update();
+}
+
+void FlowStage::updatePictureSize()
+{
+    m_pictures->setCoverSize(flowgeometry::coverSize(size()), devicePixelRatioF());
+}
+
+void FlowStage::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updatePictureSize();
+}
+
+void FlowStage::paintStage(QPainter &painter, QSizeF size)
+{
+    const double cover = flowgeometry::coverSize(size);
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    if (m_glowFor != size || m_glowDpr != dpr) {
+        const flowpictures::Glow glow = flowpictures::glow(size, cover, dpr);
+        m_glow = glow.image;
+        m_glowRect = glow.rect;
+        m_glowFor = size;
+        m_glowDpr = dpr;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(m_glowRect, m_glow);
+
+    // Back to front: the items furthest from the centre first.
+    const int count = int(m_items.size());
+    std::vector<std::pair<double, int>> order;
+    const int first = std::max(0, int(std::floor(m_position)) - flowgeometry::reach);
+    const int last = std::min(count - 1, int(std::ceil(m_position)) + flowgeometry::reach);
+    for (int p = first; p <= last; ++p)
+        order.emplace_back(std::abs(p - m_position), p);
+    std::stable_sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    const QRectF rect = flowgeometry::itemRect(cover);
+    const QTransform base = painter.transform();
+    for (const auto &[distance, p] : order) {
+        const flowgeometry::ItemLayout item = flowgeometry::layout(p - m_position, size);
+        if (item.opacity <= 0)
+            continue;
+        const QImage sprite = m_pictures->spriteFor(p);
+        if (sprite.isNull())
+            continue;
+        painter.setTransform(item.transform * base);
+        painter.setOpacity(item.opacity);
+        painter.drawImage(rect, sprite);
+    }
+    painter.restore();
+}
+
+void FlowStage::paintEvent(QPaintEvent *)
+{
+    if (m_pictures->coverPixels() != std::lround(flowgeometry::coverSize(size()) * devicePixelRatioF()))
+        updatePictureSize();
+    QPainter painter(this);
+    painter.setClipRect(rect());
+    paintStage(painter, size());
+}
+
+void FlowStage::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    m_pressed = true;
+    m_dragging = false;
+    m_pressAt = event->position();
+}
+
+void FlowStage::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_pressed)
+        return;
+    if (!m_dragging && QLineF(m_pressAt, event->position()).length() >= flowgeometry::dragStart)
+        m_dragging = true;
+}
+
+void FlowStage::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressed)
+        return QWidget::mouseReleaseEvent(event);
+    m_pressed = false;
+    const QPointF at = event->position();
+    if (m_dragging || QLineF(m_pressAt, at).length() >= flowgeometry::dragStart) {
+        m_dragging = false;
+        // Only the end of a drag counts, and one drag moves one album.
+        if (const int step = flowgeometry::dragStep(at.x() - m_pressAt.x()))
+            emit dragged(step);
+        return;
+    }
+    // A click: the item under both the press and the release.
+    const auto pressed = flowgeometry::hitTest(m_pressAt, m_position, int(m_items.size()), size());
+    const auto released = flowgeometry::hitTest(at, m_position, int(m_items.size()), size());
+    if (pressed && pressed == released)
+        emit itemClicked(*released);
+}
+
+bool FlowStage::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const auto hit = flowgeometry::hitTest(help->pos(), m_position, int(m_items.size()), size());
+        if (!hit) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
+        }
+        const QString tip = *hit == m_index ? kit::tr(u"Otwórz album"_s) : kit::tr(u"Przesuń na środek"_s);
+        QToolTip::showText(help->globalPos(), tip, this);
+        return true;
+    }
+    return QWidget::event(event);
+}
