@@ -222,7 +222,7 @@ void CoverFlowView::rebuild(const QList<Track> &tracks)
         centred = m_items[m_index].id;
     m_loading = true;
     refreshEmptyPage();
-    QtConcurrent::task(&FlowAlbum::prepare)
+    QtConcurrent::task([prepare = m_prepare](const QList<Track> &copy) { return prepare(copy); })
         .withArguments(tracks)
         .withPriority(1)
         .spawn()
@@ -250,6 +250,7 @@ void CoverFlowView::applyItems(const QList<FlowAlbum> &items, const std::optiona
     m_loading = false;
     m_stage->setItems(m_items, m_index); // in place at once, no animation
     refreshPage();
+    emit itemsApplied();
 }
 
 void CoverFlowView::select(int i)

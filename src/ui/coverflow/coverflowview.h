@@ -57,6 +57,15 @@ public:
     // Stops following the model and drops any running build (the window closes).
     void shutDown();
 
+    // How the list is made from the tracks, on a worker: FlowAlbum::prepare
+    // unless replaced (tests hold a build back with it).
+    using Preparation = std::function<QList<FlowAlbum>(const QList<Track> &)>;
+    void setPreparation(Preparation preparation) { m_prepare = std::move(preparation); }
+
+signals:
+    // A build's list was put in place.
+    void itemsApplied();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -75,6 +84,7 @@ private:
 
     TavoModel *m_model;
     bool m_reduceMotion;
+    Preparation m_prepare = &FlowAlbum::prepare;
     std::function<void()> m_close;
 
     QList<FlowAlbum> m_items;
