@@ -1,5 +1,6 @@
 #include "ui/coverflow/coverflowview.h"
 
+#include "model/modeltasks.h"
 #include "model/tavomodel.h"
 #include "ui/coverflow/flowgeometry.h"
 #include "ui/coverflow/flowstage.h"
@@ -14,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QtConcurrent>
 
 using namespace Qt::StringLiterals;
 
@@ -67,7 +67,6 @@ CoverFlowView::CoverFlowView(TavoModel *model, bool reduceMotion, std::function<
     m_count = label(albumCount(0), kit::size::caption, QFont::Normal, secondary, this);
     header->addWidget(m_count);
     m_fullScreenButton = new QPushButton(this);
-    m_fullScreenButton->setShortcut(QKeySequence(Qt::CTRL | Qt::META | Qt::Key_F));
     m_fullScreenButton->setEnabled(false);
     connect(m_fullScreenButton, &QPushButton::clicked, this, &CoverFlowView::toggleFullScreen);
     header->addWidget(m_fullScreenButton);
@@ -222,16 +221,15 @@ void CoverFlowView::rebuild(const QList<Track> &tracks)
         centred = m_items[m_index].id;
     m_loading = true;
     refreshEmptyPage();
-    QtConcurrent::task([prepare = m_prepare](const QList<Track> &copy) { return prepare(copy); })
-        .withArguments(tracks)
-        .withPriority(1)
-        .spawn()
-        .then(this, [this, generation, centred](const QList<FlowAlbum> &items) {
+    // The continuation never runs once the view is gone (the window closed).
+    ModelTasks::run(
+        this, QThreadPool::globalInstance(), [prepare = m_prepare, tracks] { return prepare(tracks); },
+        [this, generation, centred](const ModelTasks::Outcome<QList<FlowAlbum>> &outcome) {
             // Only the last build started is applied; a newer one or a
             // closing window has moved the generation on.
-            if (generation != m_generation)
+            if (generation != m_generation || !outcome.value)
                 return;
-            applyItems(items, centred);
+            applyItems(*outcome.value, centred);
         });
 }
 
@@ -341,6 +339,8 @@ void CoverFlowView::refreshFullScreen()
         m_fullScreenButton->setText(kit::tr(u"Pełny ekran"_s));
         m_fullScreenButton->setIcon(kit::symbolIcon(u"arrow.up.left.and.arrow.down.right"_s, kit::primaryText(palette())));
     }
+    // A new text replaces a button's shortcut with its mnemonic: set it again.
+    m_fullScreenButton->setShortcut(QKeySequence(Qt::CTRL | Qt::META | Qt::Key_F));
 }
 
 void CoverFlowView::toggleFullScreen()

@@ -1,5 +1,6 @@
 #include "ui/coverflow/flowpictures.h"
 
+#include "model/modeltasks.h"
 #include "platform/scaledimage.h"
 #include "ui/coverflow/flowgeometry.h"
 #include "ui/kit/kit.h"
@@ -10,7 +11,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QThreadPool>
-#include <QtConcurrent>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -241,6 +241,13 @@ QThreadPool &picturePool()
     static QThreadPool *pool = [] {
         auto *p = new QThreadPool;
         p->setMaxThreadCount(std::clamp(QThread::idealThreadCount() / 2, 1, 3));
+        // Sprites are painted with the application's fonts and icons: the
+        // jobs not yet started are dropped and the running ones finish before
+        // the application takes those down.
+        qAddPostRoutine([] {
+            pool->clear();
+            pool->waitForDone();
+        });
         return p;
     }();
     return *pool;
@@ -372,7 +379,8 @@ void FlowPictures::request()
         const QByteArray bytes = entry.bytes;
         const QImage shadowImage = m_shadow;
         const quintptr key = item.artworkKey;
-        QtConcurrent::run(&picturePool(), [=]() -> Made {
+        // The sprite is handed back only while this object exists.
+        ModelTasks::run(this, &picturePool(), [=]() -> Made {
             // Work asked for long ago (the stage has flipped far on, or the
             // window changed size) is dropped before it costs anything.
             if (shared->generation.load() != generation ||
@@ -382,7 +390,9 @@ void FlowPictures::request()
             if (picture.isNull())
                 return Made{QImage(), true, false};
             return Made{flowpictures::sprite(flowpictures::face(picture, side, dpr), shadowImage, dpr), false, false};
-        }).then(this, [this, key, side, generation](const Made &made) {
+        },
+        [this, key, side, generation](const ModelTasks::Outcome<Made> &outcome) {
+            const Made made = outcome.value.value_or(Made{QImage(), false, true});
             --m_running;
             auto it = m_entries.find(key);
             if (it == m_entries.end())
