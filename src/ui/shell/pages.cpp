@@ -8,7 +8,9 @@
 #include "ui/guide/guideview.h"
 #include "ui/kit/emptystate.h"
 #include "ui/kit/pageheader.h"
+#include "ui/backups/backupspage.h"
 #include "ui/playback/miniplayer.h"
+#include "ui/playlists/playlistspage.h"
 #include "ui/quality/qualityview.h"
 #include "model/tavomodel.h"
 #include "ui/themes/themedetailview.h"
@@ -42,9 +44,9 @@ QWidget *make(Section section, TavoModel *model, QWidget *parent)
     switch (section) {
     case Section::device: return new DeviceInfoView(model, nullptr, parent);
     case Section::music: return placeholder(section, parent);
-    case Section::playlists: return placeholder(section, parent);
+    case Section::playlists: return new PlaylistsPage(model, parent);
     case Section::themes: return new ThemesView(model, parent);
-    case Section::backups: return placeholder(section, parent);
+    case Section::backups: return new BackupsPage(model, parent);
     case Section::quality: return new QualityView(model, u"Wszystko"_s, nullptr, parent);
     case Section::guide: return new GuideView(u"Poradnik"_s, AppLocalizer::language() == u"en"_s, parent);
     }
