@@ -70,7 +70,8 @@ bool QtAudioPlayer::play()
     if (!m_output)
         return false;
     m_player->play();
-    return m_player->playbackState() == QMediaPlayer::PlayingState;
+    // A backend may enter the playing state a little later; only an error is a refusal.
+    return m_player->playbackState() == QMediaPlayer::PlayingState || m_player->error() == QMediaPlayer::NoError;
 }
 
 void QtAudioPlayer::pause() { m_player->pause(); }
