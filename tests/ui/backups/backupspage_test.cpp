@@ -112,7 +112,7 @@ TEST_F(BackupsPageTest, ReadsEnglish)
 {
     setLanguage(u"en"_s);
     BackupsPage page(model.get(), nullptr, &workspace);
-    EXPECT_EQ(page.backupButton()->text(), u"Create Backup"_s);
+    EXPECT_EQ(page.backupButton()->text(), u"Back Up Now"_s);
     EXPECT_EQ(page.emptyState()->title(), u"Experiment with themes without worry"_s);
     EXPECT_TRUE(page.explanation()->accessibleName().startsWith(u"Backups contain"_s));
 }
