@@ -23,3 +23,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The FAT32 stage of the tests (scripts/fat32.sh): a user-mode Linux kernel
+# with vfat and device-mapper modules, the FAT tools, insmod and dmsetup.
+# Optional: where they can't be installed the stage says so and is skipped.
+fat=(user-mode-linux dosfstools kmod dmsetup)
+missing=()
+for p in "${fat[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+  export DEBIAN_FRONTEND=noninteractive
+  { $SUDO apt-get update -qq && $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >/dev/null 2>&1 ||
+    echo "FAT32 tools not installed (${missing[*]}); the FAT32 test stage will be skipped."
+fi

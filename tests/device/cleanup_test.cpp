@@ -216,11 +216,11 @@ TEST_F(CleanupTest, StalePartialFilesAreRemovedFromTheMusicFoldersAndTheCandidat
 {
     const QString stale = u".vontaro-0A1B2C3D-0000-4000-8000-00000000000F.partial"_s;
     device.writeFile(u"Music/A/B/"_s + stale, "left behind");
-    device.writeFile(u"Music/A/B/.vontaro-0a1b2c3d-0000-4000-8000-00000000000f.partial"_s, "not ours");
+    device.writeFile(u"Music/A/B/.vontaro-0A1B2C3D-0000-4000-8000-00000000000G.partial"_s, "not ours: G is no hex digit");
     device.writeFile(u"Playlists/"_s + stale, "not a folder the clean-up touches");
     EXPECT_EQ(Storage::cleanupMacMetadata(device.root(), device.outside(u"backups"_s)), 0);
     EXPECT_FALSE(device.exists(u"Music/A/B/"_s + stale));
-    EXPECT_TRUE(device.exists(u"Music/A/B/.vontaro-0a1b2c3d-0000-4000-8000-00000000000f.partial"_s));
+    EXPECT_TRUE(device.exists(u"Music/A/B/.vontaro-0A1B2C3D-0000-4000-8000-00000000000G.partial"_s));
     EXPECT_TRUE(device.exists(u"Playlists/"_s + stale));
 
     // Given files: their folders are cleaned, wherever they lie on the device.

@@ -493,7 +493,7 @@ TEST(Transfer, StalePartialFilesOfThisApplicationAreRemovedAndTheirSpaceCounts)
     device.writeFile(folder + staleName('A'), DeviceFixture::bytes(6000));
     // Not ours, or not a plain file: all stay.
     const QStringList kept{
-        folder + staleName('a'),                                    // lower-case UUID: not our pattern
+        folder + staleName('G'),                                    // no hex digits: not our pattern
         folder + u".vontaro-x.partial"_s,
         folder + u"song.partial"_s,
         folder + staleName('C'),                                    // a link with our name

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Runs the device-writing tests on a real FAT32 file system, mounted as a
+# desktop mounts an iPod (shortname=mixed,utf8=1,flush, then the plain
+# defaults), with drills for a full disk, a failing disk and a vanishing disk.
+# The kernel used is user-mode Linux (an ordinary process; its modules bring
+# vfat and device-mapper), so no driver or privilege of this machine's kernel
+# is needed. Where it can't be started, one line says so and nothing fails.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+skip() {
+  echo "FAT32 stage skipped: $*"
+  exit 0
+}
+
+uml=$(command -v linux.uml || true)
+modules=$(ls -d /usr/lib/uml/modules/*/kernel 2>/dev/null | head -n 1)
+for tool in mkfs.fat fsck.fat insmod dmsetup; do
+  command -v "$tool" >/dev/null 2>&1 || skip "$tool is missing (scripts/setup.sh installs it)."
+done
+[ -n "$uml" ] && [ -n "$modules" ] && [ -f "$modules/fs/fat/vfat.ko" ] ||
+  skip "no user-mode Linux kernel with vfat (scripts/setup.sh installs user-mode-linux)."
+
+# The tests run unsanitised here: the sanitisers' shadow memory does not fit
+# the address space of a user-mode Linux process.
+tests=(transfer playlists cleanup backup themes storage fat32drill)
+targets=()
+for t in "${tests[@]}"; do targets+=("test_device_$t"); done
+cmake -S . -B build/fat -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVONTARO_SANITIZE=OFF -DVONTARO_TESTS=ON >/dev/null ||
+  { echo "FAT32 stage: configuring the build failed"; exit 1; }
+cmake --build build/fat -j "$(bash scripts/jobs.sh)" --target "${targets[@]}" >build/fat/build.log 2>&1 ||
+  { tail -n 30 build/fat/build.log; echo "FAT32 stage: building the tests failed"; exit 1; }
+
+work=$(realpath build/fat)/uml
+rm -rf "$work"
+mkdir -p "$work/dev" "$work/mnt" "$work/tmp"
+truncate -s 96M "$work/disk.img"
+bin=$(realpath build/fat/tests)
+
+# Tests that need what FAT has not got (symbolic links, FIFOs, Unix modes,
+# names FAT refuses) are left out; the rest must pass on FAT as anywhere.
+filter=$(grep -v -e '^#' -e '^$' scripts/fat32-excluded.txt | paste -sd: -)
+
+cat >"$work/init.sh" <<INIT
+#!/bin/sh
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 HOME=$work/tmp
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev $work/dev
+for m in fs/fat/fat.ko fs/fat/vfat.ko fs/nls/nls_cp437.ko fs/nls/nls_iso8859-1.ko fs/nls/nls_utf8.ko \\
+         drivers/md/dm-mod.ko; do
+  [ -f $modules/\$m ] && insmod $modules/\$m 2>/dev/null
+done
+export DM_DEV_DIR=$work/dev
+sectors=\$(cat /sys/block/ubda/size)
+dmsetup create fatdrill --noudevsync --table "0 \$sectors linear $work/dev/ubda 0" || { echo 2 >$work/result; poweroff -f; }
+device=$work/dev/mapper/fatdrill
+[ -b \$device ] || device=$work/dev/dm-0
+status=0
+for options in shortname=mixed,utf8=1,flush ""; do
+  echo "== FAT32 mounted with options: \${options:-defaults}"
+  # An error a drill left on the disk's cache is no business of the new file system.
+  blockdev --flushbufs \$device 2>/dev/null; sync
+  mkfs.fat -F 32 -n IPOD \$device >/dev/null
+  if [ -n "\$options" ]; then mount -t vfat -o \$options \$device $work/mnt; else mount -t vfat \$device $work/mnt; fi || { status=1; continue; }
+  mkdir -p $work/mnt/tmp
+  for t in ${tests[*]}; do
+    if [ \$t = fat32drill ]; then
+      VONTARO_FAT_MOUNT=$work/mnt VONTARO_FAT_DEVICE=\$device VONTARO_FAT_DISK=$work/dev/ubda \\
+      VONTARO_FAT_SECTORS=\$sectors VONTARO_FAT_OPTIONS="\$options" TMPDIR=$work/tmp \\
+        $bin/test_device_\$t --gtest_brief=1 || status=1
+    else
+      TMPDIR=$work/mnt/tmp $bin/test_device_\$t --gtest_brief=1 --gtest_filter="-$filter" || status=1
+    fi
+  done
+  umount -l $work/mnt
+done
+echo \$status >$work/result
+poweroff -f
+INIT
+chmod +x "$work/init.sh"
+
+# Bounded: a kernel that hangs must not hold up the test command.
+timeout 900 "$uml" mem=1536M ubd0="$work/disk.img" root=/dev/root rootfstype=hostfs rootflags=/ rw \
+  init="$work/init.sh" con=null con0=null,fd:1 </dev/null >"$work/console.log" 2>&1
+if [ ! -f "$work/result" ]; then
+  tail -n 20 "$work/console.log"
+  skip "the user-mode Linux kernel could not be started or did not finish here."
+fi
+grep -E '^(== |\[  (FAILED|PASSED|SKIPPED)|.*Failure$|.*: error)' "$work/console.log" || true
+result=$(cat "$work/result")
+if [ "$result" = 2 ]; then
+  skip "device-mapper could not be set up inside the user-mode Linux kernel."
+fi
+if [ "$result" != 0 ]; then
+  echo "FAT32 stage: tests failed on FAT32 (full output: $work/console.log)"
+  exit 1
+fi
+echo "FAT32 stage: every device-writing test passed on FAT32."
