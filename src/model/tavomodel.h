@@ -202,6 +202,15 @@ public:
     const QList<Track> &activeTracks() const; // deviceTracks or tracks, by libraryOnDevice
     // Passes the format filter, the hi-res filter and the search.
     bool matches(const Track &track) const;
+    // High resolution: more than 16 bits or more than 48 kHz. The one test
+    // behind the hi-res filter, the album badge and the track list's colouring.
+    static bool isHiRes(const AudioInfo &info) { return info.bitDepth > 16 || info.sampleRate > 48000; }
+    // The album of the side shown (all its tracks, whatever the filters) that
+    // holds the track, found through an index kept with the grouping of the
+    // current track list; none when no album holds it.
+    OptionalAlbum albumContaining(const QUuid &trackId) const;
+    // Opens the detail sheet of albumContaining(track), or closes it when none.
+    void openAlbumContaining(const Track &track);
     QList<Track> filteredTracks() const; // matching active tracks, in sortMode order
     QList<Album> albums() const;         // albums with a matching track (all their tracks), in sortMode order
     QList<Track> queue() const;          // queued library tracks, in library order

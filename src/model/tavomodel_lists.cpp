@@ -55,7 +55,7 @@ bool passesFormat(const Track &track, const QString &formatFilter)
 
 bool passesResolution(const Track &track, bool hiResOnly)
 {
-    return !hiResOnly || track.info.bitDepth > 16 || track.info.sampleRate > 48000;
+    return !hiResOnly || TavoModel::isHiRes(track.info);
 }
 
 // The text the search looks in: artist, album and title joined by one space.
@@ -170,6 +170,7 @@ struct ListCache {
     bool grouped = false;
     QList<Album> groups;
     std::vector<std::vector<qsizetype>> groupMembers; // per album: indices into source, -1 when not found
+    QHash<QUuid, qsizetype> albumOfTrack;             // track id → the first album holding it
     std::array<std::optional<std::vector<qsizetype>>, sortKindCount> albumOrders;
 
     // What depends on the filters too.
@@ -237,9 +238,13 @@ struct ListCache {
         for (qsizetype i = 0; i < source.size(); ++i)
             indexOf.insert(source.at(i).id, i);
         groupMembers.resize(size_t(groups.size()));
+        albumOfTrack.reserve(source.size());
         for (qsizetype g = 0; g < groups.size(); ++g) {
-            for (const Track &t : groups.at(g).tracks)
+            for (const Track &t : groups.at(g).tracks) {
                 groupMembers[size_t(g)].push_back(indexOf.value(t.id, -1));
+                if (!albumOfTrack.contains(t.id)) // a later album never replaces the first
+                    albumOfTrack.insert(t.id, g);
+            }
         }
     }
 
@@ -335,6 +340,21 @@ QList<Album> TavoModel::albums() const
         cache.albumsKind = kind;
     }
     return cache.albums;
+}
+
+TavoModel::OptionalAlbum TavoModel::albumContaining(const QUuid &trackId) const
+{
+    ListCache &cache = derived().currentLists(activeTracks(), m_formatFilter, m_hiResOnly, m_search);
+    cache.group();
+    const auto found = cache.albumOfTrack.constFind(trackId);
+    if (found == cache.albumOfTrack.constEnd())
+        return std::nullopt;
+    return cache.groups.at(*found);
+}
+
+void TavoModel::openAlbumContaining(const Track &track)
+{
+    setOpenAlbum(albumContaining(track.id));
 }
 
 QList<Track> TavoModel::queue() const

@@ -9,6 +9,7 @@
 #include "ui/kit/emptystate.h"
 #include "ui/kit/pageheader.h"
 #include "ui/backups/backupspage.h"
+#include "ui/library/librarypage.h"
 #include "ui/playback/miniplayer.h"
 #include "ui/playlists/playlistspage.h"
 #include "ui/quality/qualityview.h"
@@ -43,7 +44,7 @@ QWidget *make(Section section, TavoModel *model, QWidget *parent)
     Q_UNUSED(model);
     switch (section) {
     case Section::device: return new DeviceInfoView(model, nullptr, parent);
-    case Section::music: return placeholder(section, parent);
+    case Section::music: return new LibraryPage(model, parent);
     case Section::playlists: return new PlaylistsPage(model, parent);
     case Section::themes: return new ThemesView(model, parent);
     case Section::backups: return new BackupsPage(model, parent);
