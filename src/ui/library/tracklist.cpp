@@ -4,6 +4,7 @@
 #include "model/tavomodel.h"
 #include "platform/workspace.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/playbutton.h"
 #include "ui/library/librarytexts.h"
 
 #include <QHeaderView>
@@ -57,7 +58,7 @@ void drawCentred(QPainter &painter, const QPixmap &pixmap, const QRectF &area)
 bool isPlaying(TavoModel *model, const Track &track)
 {
     const Playback *player = model->playback();
-    return player && player->playing() && player->current() && player->current()->id == track.id;
+    return player && PlayButton::playsRow(*player, track);
 }
 
 } // namespace
@@ -208,6 +209,8 @@ void TrackListModel::playbackChanged()
 
 // --- TrackRowDelegate ---
 
+static_assert(TrackRowDelegate::playWidth == PlayButton::width);
+
 TrackRowDelegate::TrackRowDelegate(TrackListModel *rows, QObject *parent) : QStyledItemDelegate(parent), m_rows(rows)
 {
 }
@@ -247,11 +250,8 @@ void TrackRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 
     switch (index.column()) {
     case TrackListModel::title: {
-        // TODO(play button): paint with the shared PlayButton's look once it is in the kit.
-        const bool playing = isPlaying(model, track);
-        drawCentred(*painter,
-                    symbol(playing ? u"pause.fill"_s : u"play.fill"_s, 13, kit::primaryText(palette), dpr),
-                    playRect(cell));
+        // The row's play button, drawn as the kit's PlayButton draws itself.
+        PlayButton::paintSymbol(*painter, playRect(cell).toAlignedRect(), isPlaying(model, track), palette);
         const QRectF names(cell.left() + sidePadding + playWidth + spacing, cell.top() + 5,
                            cell.width() - (sidePadding + playWidth + spacing), cell.height() - 10);
         const double first = QFontMetricsF(bodyFont()).height();
@@ -315,7 +315,7 @@ bool TrackRowDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, con
 {
     if (event->type() == QEvent::ToolTip && index.isValid() && index.column() == TrackListModel::title
         && playRect(option.rect).contains(event->pos())) {
-        QToolTip::showText(event->globalPos(), kit::tr(u"Odsłuch na Macu"_s), view);
+        QToolTip::showText(event->globalPos(), PlayButton::helpText(), view);
         return true;
     }
     return QStyledItemDelegate::helpEvent(event, view, option, index);

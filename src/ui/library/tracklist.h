@@ -64,7 +64,7 @@ public:
     TrackRowDelegate(TrackListModel *rows, QObject *parent = nullptr);
 
     static constexpr int rowHeight = 42;
-    static constexpr double playWidth = 18;
+    static constexpr double playWidth = 18; // PlayButton::width
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
