@@ -144,6 +144,9 @@ LibraryPage::LibraryPage(TavoModel *model, QWidget *parent, Workspace *workspace
     m_search->setAcceptDrops(false);
     m_search->setPlaceholderText(kit::tr(u"Szukaj albumu, wykonawcy lub utworu"_s));
     m_search->setStyleSheet(u"QLineEdit { background: transparent; }"_s);
+    QPalette searchPalette = m_search->palette();
+    searchPalette.setColor(QPalette::PlaceholderText, kit::secondaryText(palette()));
+    m_search->setPalette(searchPalette);
     connect(m_search, &QLineEdit::textEdited, model, &TavoModel::setSearch);
     searchRow->addWidget(m_search, 1);
     page->addWidget(searchBox);
@@ -322,5 +325,10 @@ void LibraryPage::dropEvent(QDropEvent *event)
         if (url.isLocalFile())
             paths.append(url.toLocalFile());
     }
+    importDropped(paths);
+}
+
+void LibraryPage::importDropped(const QStringList &paths)
+{
     m_model->importURLs(paths, false, true);
 }

@@ -64,6 +64,8 @@ public:
     FolderTreeView *folderTree() const { return m_folders; }
 
 protected:
+    // Where dropped files go: the model's import into the library, queued.
+    virtual void importDropped(const QStringList &paths);
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;

@@ -359,22 +359,32 @@ TrackListView::TrackListView(TavoModel *model, Workspace *workspace, QWidget *pa
         header->resizeSection(c, fixed[c - 1] + spacing + (c == TrackListModel::choice ? sidePadding : 0));
     }
     header->setFont(captionFont());
-    // A plain row of titles over a divider, not a table header.
-    QPalette headerPalette = header->palette();
-    headerPalette.setColor(QPalette::ButtonText, kit::secondaryText(palette()));
-    header->setPalette(headerPalette);
-    header->setStyleSheet(QStringLiteral(
-        "QHeaderView { background: transparent; border: none; border-bottom: 1px solid %1; }"
-        "QHeaderView::section { background: transparent; border: none; padding: 8px 0px 8px %2px; color: %3; }")
-                              .arg(kit::separator(palette()).name(QColor::HexArgb))
-                              .arg(spacing)
-                              .arg(kit::secondaryText(palette()).name(QColor::HexArgb)));
+    styleHeader();
 
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         const QModelIndex index = m_list->indexAt(pos);
         if (index.isValid())
             contextMenu(index.row())->popup(m_list->viewport()->mapToGlobal(pos));
     });
+}
+
+void TrackListView::styleHeader()
+{
+    // A plain row of titles over a divider, not a table header.
+    m_list->header()->setStyleSheet(
+        QStringLiteral("QHeaderView { background: transparent; border: none; border-bottom: 1px solid %1; }"
+                       "QHeaderView::section { background: transparent; border: none; padding: 8px 0px 8px %2px;"
+                       " color: %3; }")
+            .arg(kit::separator(palette()).name(QColor::HexArgb))
+            .arg(spacing)
+            .arg(kit::secondaryText(palette()).name(QColor::HexArgb)));
+}
+
+void TrackListView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        styleHeader();
+    QWidget::changeEvent(event);
 }
 
 void TrackListView::setTracks(const QList<Track> &tracks)

@@ -93,7 +93,12 @@ public:
     // The menu of a row (shown with popup(); also for tests).
     QMenu *contextMenu(int row);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void styleHeader();
+
     TavoModel *m_model;
     Workspace *m_workspace;
     TrackListModel *m_rows;

@@ -213,6 +213,13 @@ TEST_F(AlbumGridTest, MenuRevealsOpensAndForgets)
     menuAction(menu, u"Otwórz album"_s)->trigger();
     ASSERT_TRUE(model->openAlbum().has_value());
     EXPECT_EQ(model->openAlbum()->id(), album.id());
+    QStringList prompts;
+    model->setImageChooser([&](const QString &prompt) -> std::optional<QString> {
+        prompts.append(prompt);
+        return std::nullopt;
+    });
+    menuAction(menu, u"Dodaj / zmień okładkę…"_s)->trigger();
+    EXPECT_EQ(prompts, QStringList{u"Dodaj okładkę"_s}) << "a picture is asked for";
     menuAction(menu, u"Usuń z biblioteki Vontaro"_s)->trigger();
     EXPECT_EQ(model->tracks().size(), 5);
     delete menu;
