@@ -43,7 +43,7 @@ filter=$(grep -v -e '^#' -e '^$' scripts/fat32-excluded.txt | paste -sd: -)
 
 cat >"$work/init.sh" <<INIT
 #!/bin/sh
-export PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 HOME=$work/tmp
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 HOME=$work/tmp GTEST_COLOR=no
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev $work/dev
@@ -87,7 +87,7 @@ if [ ! -f "$work/result" ]; then
   tail -n 20 "$work/console.log"
   skip "the user-mode Linux kernel could not be started or did not finish here."
 fi
-grep -E '^(== |\[  (FAILED|PASSED|SKIPPED)|.*Failure$|.*: error)' "$work/console.log" || true
+grep -E '^(== |\[  (FAILED|PASSED|SKIPPED) +\]|.*Failure$)' "$work/console.log" || true
 result=$(cat "$work/result")
 if [ "$result" = 2 ]; then
   skip "device-mapper could not be set up inside the user-mode Linux kernel."
