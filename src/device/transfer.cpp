@@ -112,7 +112,7 @@ QStringList existingFolders(const QList<TransferFile> &jobs, const QString &root
     return found;
 }
 
-std::atomic<int> batchFiles{64};
+std::atomic<int> batchFiles{128};
 constexpr qint64 batchBytes = 64 * 1024 * 1024;
 
 // Jobs done since the last commit: copies lie in partial files whose data
@@ -244,7 +244,7 @@ namespace Storage {
 
 void setTransferBatchForTesting(int files)
 {
-    batchFiles.store(files > 0 ? files : 64);
+    batchFiles.store(files > 0 ? files : 128);
 }
 
 TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,

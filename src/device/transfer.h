@@ -35,7 +35,7 @@ TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
                         const std::function<void(int, int)> &progress = {});
 
 // Copies are made durable and reported in batches of at most this many files
-// (and 64 MiB); tests set 1 to see every file committed on its own, 0 restores
+// (128 by default) and 64 MiB; tests set 1 to see every file committed on its own, 0 restores
 // the default.
 void setTransferBatchForTesting(int files);
 
