@@ -61,6 +61,15 @@ ItemLayout layout(double d, QSizeF stage)
     return item;
 }
 
+QTransform restingTransform(double cover, int side)
+{
+    const QRectF rect = itemRect(cover);
+    const QPointF anchor = rect.center();
+    const double viewer = std::max(rect.width(), rect.height()) / perspective;
+    return QTransform::fromTranslate(-anchor.x(), -anchor.y()) * rotationY(side < 0 ? sideAngle : -sideAngle, viewer) *
+           QTransform::fromScale(sideScale, sideScale);
+}
+
 std::pair<int, int> builtRange(int index, int count)
 {
     if (count <= 0)

@@ -54,6 +54,14 @@ struct ItemLayout {
 // The layout of an item at distance d on a stage of the given size.
 ItemLayout layout(double d, QSizeF stage);
 
+// The turn and scale of an item resting on one side (side −1: left of the
+// centre, +1: right), mapping item coordinates to coordinates around the
+// item's centre. Every item at least one position from the centre has this
+// shape and differs only by where it stands, so its picture can be turned
+// once and then only moved: layout(d).transform is this followed by the move
+// to the stage centre plus the offset, for any |d| ≥ 1.
+QTransform restingTransform(double cover, int side);
+
 // The positions that exist on the stage around `index` (|p − index| ≤ 4),
 // as first and last; first > last when there are no items.
 std::pair<int, int> builtRange(int index, int count);

@@ -205,6 +205,30 @@ QImage sprite(const QImage &faceImage, const QImage &shadowImage, double dpr)
     return out;
 }
 
+Sprite withSideViews(const QImage &flat)
+{
+    Sprite out;
+    out.flat = flat;
+    if (flat.isNull())
+        return out;
+    for (int i = 0; i < 2; ++i) {
+        const QTransform turn = flowgeometry::restingTransform(flat.width(), i == 0 ? -1 : 1);
+        const QRectF itemRect = flowgeometry::itemRect(flat.width());
+        const QRect bounds = turn.mapRect(itemRect).toAlignedRect();
+        QImage image(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setTransform(turn * QTransform::fromTranslate(-bounds.x(), -bounds.y()));
+        painter.drawImage(itemRect, flat);
+        painter.end();
+        out.warped[i] = image;
+        out.warpedAt[i] = bounds.topLeft();
+    }
+    return out;
+}
+
 Glow glow(QSizeF stage, double cover, double dpr)
 {
     // Made at a quarter of the resolution: a blur of 45 points leaves no
@@ -227,7 +251,9 @@ Glow glow(QSizeF stage, double cover, double dpr)
         painter.drawEllipse(QRectF(QPointF(margin, margin), ellipse));
     }
     blur(image, std::max(1, int(std::lround(blurRadius / 2 * factor))));
-    return {image, rect};
+    // Brought to the screen's resolution here, once, so a frame only copies it.
+    const QSize full(int(std::ceil(rect.width() * dpr)), int(std::ceil(rect.height() * dpr)));
+    return {image.scaled(full, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), rect};
 }
 
 } // namespace flowpictures
@@ -254,7 +280,7 @@ QThreadPool &picturePool()
 }
 
 struct Made {
-    QImage sprite;
+    flowpictures::Sprite sprite;
     bool broken = false;
     bool skipped = false;
 };
@@ -278,7 +304,7 @@ void FlowPictures::setItems(const QList<FlowAlbum> &items)
     // Covers no longer in the list go at once; the others stay for the new list.
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         if (!keys.contains(it.key()) && !it->pending) {
-            m_bytes -= it->sprite.sizeInBytes();
+            m_bytes -= it->sprite.bytes();
             it = m_entries.erase(it);
         } else {
             ++it;
@@ -296,8 +322,9 @@ void FlowPictures::setCoverSize(double cover, double dpr)
     m_dpr = dpr;
     m_shared->generation.fetch_add(1);
     m_shadow = flowpictures::shadow(side, dpr);
-    m_placeholder = flowpictures::sprite(flowpictures::placeholderFace(side, dpr), m_shadow, dpr);
-    m_pending = flowpictures::sprite(flowpictures::pendingFace(side, dpr), m_shadow, dpr);
+    m_placeholder =
+        flowpictures::withSideViews(flowpictures::sprite(flowpictures::placeholderFace(side, dpr), m_shadow, dpr));
+    m_pending = flowpictures::withSideViews(flowpictures::sprite(flowpictures::pendingFace(side, dpr), m_shadow, dpr));
     request();
 }
 
@@ -325,10 +352,10 @@ const FlowPictures::Entry *FlowPictures::entryFor(int position) const
     return it == m_entries.cend() ? nullptr : &*it;
 }
 
-QImage FlowPictures::spriteFor(int position) const
+flowpictures::Sprite FlowPictures::spriteFor(int position) const
 {
     if (position < 0 || position >= m_items.size())
-        return QImage();
+        return {};
     if (!m_items[position].artwork)
         return m_placeholder;
     const Entry *entry = entryFor(position);
@@ -385,14 +412,16 @@ void FlowPictures::request()
             // window changed size) is dropped before it costs anything.
             if (shared->generation.load() != generation ||
                 std::abs(shared->centre.load() - position) > window + 2)
-                return Made{QImage(), false, true};
+                return Made{{}, false, true};
             const QImage picture = flowpictures::decodeCover(bytes, side);
             if (picture.isNull())
-                return Made{QImage(), true, false};
-            return Made{flowpictures::sprite(flowpictures::face(picture, side, dpr), shadowImage, dpr), false, false};
+                return Made{{}, true, false};
+            return Made{flowpictures::withSideViews(
+                            flowpictures::sprite(flowpictures::face(picture, side, dpr), shadowImage, dpr)),
+                        false, false};
         },
         [this, key, side, generation](const ModelTasks::Outcome<Made> &outcome) {
-            const Made made = outcome.value.value_or(Made{QImage(), false, true});
+            const Made made = outcome.value.value_or(Made{{}, false, true});
             --m_running;
             auto it = m_entries.find(key);
             if (it == m_entries.end())
@@ -404,12 +433,12 @@ void FlowPictures::request()
                 request();
                 return;
             }
-            m_bytes -= it->sprite.sizeInBytes();
+            m_bytes -= it->sprite.bytes();
             it->sprite = made.sprite;
             it->broken = made.broken;
             it->side = side;
             it->used = ++m_clock;
-            m_bytes += it->sprite.sizeInBytes();
+            m_bytes += it->sprite.bytes();
             trim();
             emit ready();
         });
@@ -434,7 +463,7 @@ void FlowPictures::trim()
         if (m_bytes <= m_budget)
             break;
         auto it = m_entries.find(key);
-        m_bytes -= it->sprite.sizeInBytes();
+        m_bytes -= it->sprite.bytes();
         m_entries.erase(it);
     }
 }

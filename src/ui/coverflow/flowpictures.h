@@ -50,6 +50,18 @@ int shadowMargin(double dpr);
 // holding the shadow, the face and the top of its reflection.
 QImage sprite(const QImage &face, const QImage &shadow, double dpr);
 
+// A sprite together with the two views of it that the sides show: turned
+// away and scaled as an item resting left (0) or right (1) of the centre,
+// made once so that a frame only moves them.
+struct Sprite {
+    QImage flat;
+    QImage warped[2];
+    QPoint warpedAt[2]; // top left of each, in pixels from the item's centre
+    bool isNull() const { return flat.isNull(); }
+    qint64 bytes() const { return flat.sizeInBytes() + warped[0].sizeInBytes() + warped[1].sizeInBytes(); }
+};
+Sprite withSideViews(const QImage &flat);
+
 // The blue glow under the covers for a stage of that size, in device pixels,
 // together with where it goes in stage coordinates.
 struct Glow {
@@ -88,7 +100,7 @@ public:
     // The sprite to draw for the item at `position`: its own when made (maybe
     // at an earlier size), the placeholder's for an item without a picture or
     // with a broken one, the pending one while it is being made.
-    QImage spriteFor(int position) const;
+    flowpictures::Sprite spriteFor(int position) const;
     // True when the item's own sprite is made at the current size, or it needs none.
     bool isReady(int position) const;
 
@@ -103,7 +115,7 @@ signals:
 private:
     struct Entry {
         QByteArray bytes; // keeps the key's buffer alive (see FlowAlbum::artworkKey)
-        QImage sprite;
+        flowpictures::Sprite sprite;
         int side = 0;      // the size the sprite was made at
         bool broken = false;
         bool pending = false;
@@ -124,8 +136,8 @@ private:
     int m_side = 0;
     double m_dpr = 1;
     QImage m_shadow;
-    QImage m_placeholder;
-    QImage m_pending;
+    flowpictures::Sprite m_placeholder;
+    flowpictures::Sprite m_pending;
     qint64 m_bytes = 0;
     qint64 m_budget = defaultBudget;
     qsizetype m_running = 0;

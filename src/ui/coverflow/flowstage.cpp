@@ -5,6 +5,7 @@
 #include "ui/kit/kit.h"
 
 #include <QEasingCurve>
+#include <QPaintDevice>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -134,16 +135,28 @@ void FlowStage::paintStage(QPainter &painter, QSizeF size)
     std::stable_sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
     const QRectF rect = flowgeometry::itemRect(cover);
     const QTransform base = painter.transform();
+    const int side = int(std::lround(cover * dpr));
     for (const auto &[distance, p] : order) {
-        const flowgeometry::ItemLayout item = flowgeometry::layout(p - m_position, size);
+        const double d = p - m_position;
+        const flowgeometry::ItemLayout item = flowgeometry::layout(d, size);
         if (item.opacity <= 0)
             continue;
-        const QImage sprite = m_pictures->spriteFor(p);
+        const flowpictures::Sprite sprite = m_pictures->spriteFor(p);
         if (sprite.isNull())
             continue;
-        painter.setTransform(item.transform * base);
         painter.setOpacity(item.opacity);
-        painter.drawImage(rect, sprite);
+        if (std::abs(d) >= 1 && sprite.flat.width() == side) {
+            // Resting at a side: the picture turned once, only moved here.
+            const int i = d < 0 ? 0 : 1;
+            const QImage &turned = sprite.warped[i];
+            const QPointF at = QPointF(size.width() / 2 + item.offset, size.height() / 2) +
+                               QPointF(sprite.warpedAt[i]) / dpr;
+            painter.setTransform(base);
+            painter.drawImage(QRectF(at, QSizeF(turned.size()) / dpr), turned);
+            continue;
+        }
+        painter.setTransform(item.transform * base);
+        painter.drawImage(rect, sprite.flat);
     }
     painter.restore();
 }

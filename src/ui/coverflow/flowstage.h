@@ -30,6 +30,9 @@ public:
     // The centre as drawn: between two positions while the stage moves.
     double position() const { return m_position; }
     bool moving() const;
+    // Draws the stage with the centre at `position` (between two items while
+    // moving); the animation drives it, and the benchmark steps it by hand.
+    void setPosition(double position);
     void setReduceMotion(bool reduce) { m_reduceMotion = reduce; }
 
     FlowPictures *pictures() const { return m_pictures; }
@@ -58,7 +61,6 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    void setPosition(double position);
     void updatePictureSize();
 
     QList<FlowAlbum> m_items;

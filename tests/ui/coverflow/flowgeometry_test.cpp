@@ -141,6 +141,22 @@ TEST(FlowGeometry, thePerspectiveDependsOnTheViewersDistance)
     EXPECT_LT(farNear.y(), farDistant.y());
 }
 
+TEST(FlowGeometry, anItemAtASideIsTheRestingShapeMoved)
+{
+    for (QSizeF stage : {QSizeF(1000, 500), QSizeF(2000, 1000)}) {
+        const double cover = coverSize(stage);
+        for (double d : {1.0, 1.5, 2.0, 3.25, -1.0, -2.5, -3.0}) {
+            const ItemLayout item = layout(d, stage);
+            const QTransform resting = restingTransform(cover, d < 0 ? -1 : 1) *
+                                       QTransform::fromTranslate(stage.width() / 2 + item.offset, stage.height() / 2);
+            for (QPointF p : {QPointF(0, 0), QPointF(cover, 0), QPointF(cover / 3, cover * 1.2)}) {
+                EXPECT_NEAR(item.transform.map(p).x(), resting.map(p).x(), 1e-6) << d;
+                EXPECT_NEAR(item.transform.map(p).y(), resting.map(p).y(), 1e-6) << d;
+            }
+        }
+    }
+}
+
 TEST(FlowGeometry, onlyItemsWithinFourOfTheCentreAreBuilt)
 {
     const struct {

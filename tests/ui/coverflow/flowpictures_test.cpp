@@ -84,6 +84,26 @@ TEST(FlowPictures, aSpriteHoldsTheFaceItsShadowAndAFadingReflection)
     EXPECT_GT(top, lower);
 }
 
+TEST(FlowPictures, theSideViewsAreTheSpriteTurnedAsTheStageTurnsIt)
+{
+    const int side = 200;
+    const QImage flat = flowpictures::sprite(flowpictures::face(fixtures::solid(200, 200, QColor(250, 250, 250)), side, 1),
+                                             flowpictures::shadow(side, 1), 1);
+    const flowpictures::Sprite sprite = flowpictures::withSideViews(flat);
+    for (int i = 0; i < 2; ++i) {
+        const QTransform turn = flowgeometry::restingTransform(side, i == 0 ? -1 : 1);
+        const QRectF bounds = turn.mapRect(flowgeometry::itemRect(side));
+        EXPECT_LE(std::abs(sprite.warpedAt[i].x() - bounds.x()), 1) << i;
+        EXPECT_LE(std::abs(sprite.warped[i].width() - bounds.width()), 2) << i;
+        // The face's middle lands where the turn puts it, and the corners
+        // outside the turned shape stay clear.
+        const QPointF middle = turn.map(QPointF(100, 100)) - QPointF(sprite.warpedAt[i]);
+        EXPECT_GT(qAlpha(sprite.warped[i].pixel(middle.toPoint())), 250) << i;
+        const int outerX = i == 0 ? sprite.warped[i].width() - 1 : 0;
+        EXPECT_EQ(qAlpha(sprite.warped[i].pixel(outerX, 0)), 0) << i;
+    }
+}
+
 TEST(FlowPictures, aFaceFillsItsSquareKeepingTheAspectRatio)
 {
     const QImage face = flowpictures::face(halves(200, 100), 100, 1);
@@ -107,10 +127,10 @@ TEST(FlowPictures, spritesAreMadeOnlyAroundTheCentre)
         EXPECT_EQ(pictures.isReady(p), near) << p;
     }
     // Each made sprite is its own cover: the face's middle has the album's colour.
-    const QImage sprite = pictures.spriteFor(23);
+    const QImage sprite = pictures.spriteFor(23).flat;
     const QImage expected = fixtures::decode(*items[23].artwork);
     EXPECT_TRUE(fixtures::near(sprite.pixelColor(50, 50), expected.pixelColor(32, 32)));
-    EXPECT_EQ(pictures.bytes(), qint64(2 * FlowPictures::window + 1) * sprite.sizeInBytes());
+    EXPECT_EQ(pictures.bytes(), qint64(2 * FlowPictures::window + 1) * pictures.spriteFor(23).bytes());
 }
 
 TEST(FlowPictures, aBrokenPictureAndNoPictureGiveThePlaceholder)
@@ -126,9 +146,9 @@ TEST(FlowPictures, aBrokenPictureAndNoPictureGiveThePlaceholder)
     pictures.setCoverSize(120, 1);
     pictures.setCentre(0);
     ASSERT_TRUE(waitFor([&] { return pictures.isReady(0) && pictures.isReady(2); }));
-    const QImage placeholder = pictures.spriteFor(1); // no artwork at all
-    EXPECT_EQ(pictures.spriteFor(0), placeholder);
-    EXPECT_NE(pictures.spriteFor(2), placeholder);
+    const QImage placeholder = pictures.spriteFor(1).flat; // no artwork at all
+    EXPECT_EQ(pictures.spriteFor(0).flat, placeholder);
+    EXPECT_NE(pictures.spriteFor(2).flat, placeholder);
     // The placeholder is indigo to blue, not the red of the later track's picture.
     const QColor middle = placeholder.pixelColor(20, 20);
     EXPECT_GT(middle.blue(), middle.red());
@@ -140,7 +160,9 @@ TEST(FlowPictures, theBudgetDropsSpritesFurthestFromUseButNeverTheShownOnes)
     const QList<FlowAlbum> items = FlowAlbum::prepare(flowtesting::albums(60));
     pictures.setItems(items);
     pictures.setCoverSize(100, 1);
-    const qint64 one = 100 * 138 * 4;
+    pictures.setCentre(0);
+    ASSERT_TRUE(waitFor([&] { return pictures.jobsRunning() == 0; }));
+    const qint64 one = pictures.spriteFor(0).bytes();
     pictures.setBudget(12 * one);
     for (int centre : {5, 25, 45}) {
         pictures.setCentre(centre);
@@ -161,9 +183,9 @@ TEST(FlowPictures, aNewCoverSizeMakesTheSpritesAgainAndKeepsTheOldOnesMeanwhile)
     pictures.setCentre(1);
     ASSERT_TRUE(waitFor([&] { return pictures.jobsRunning() == 0; }));
     pictures.setCoverSize(150, 1);
-    EXPECT_EQ(pictures.spriteFor(1).width(), 100); // drawn scaled until the new one comes
+    EXPECT_EQ(pictures.spriteFor(1).flat.width(), 100); // drawn scaled until the new one comes
     ASSERT_TRUE(waitFor([&] { return pictures.isReady(1); }));
-    EXPECT_EQ(pictures.spriteFor(1).width(), 150);
+    EXPECT_EQ(pictures.spriteFor(1).flat.width(), 150);
 }
 
 TEST(FlowPictures, aRebuildKeepsTheSpritesOfCoversStillShown)
