@@ -212,6 +212,8 @@ public:
     // Opens the detail sheet of albumContaining(track), or closes it when none.
     void openAlbumContaining(const Track &track);
     QList<Track> filteredTracks() const; // matching active tracks, in sortMode order
+    // The number of filteredTracks(), without making the list (the search counts as it is typed).
+    qsizetype filteredCount() const;
     QList<Album> albums() const;         // albums with a matching track (all their tracks), in sortMode order
     QList<Track> queue() const;          // queued library tracks, in library order
     qint64 queueBytes() const;

@@ -179,6 +179,7 @@ struct ListCache {
     bool hiResOnly = false;
     QString search;
     std::vector<char> matched; // per index of source
+    qsizetype matchedCount = 0;
 
     // The results, for the sort kind they were made for.
     std::optional<SortKind> filteredKind, albumsKind;
@@ -212,10 +213,12 @@ struct ListCache {
             }
         }
         matched.assign(size_t(n), 0);
+        matchedCount = 0;
         for (qsizetype i = 0; i < n; ++i) {
             const Track &t = source.at(i);
             matched[size_t(i)] = passesFormat(t, formatFilter) && passesResolution(t, hiResOnly)
                                  && (search.isEmpty() || searchTexts[size_t(i)].contains(needle));
+            matchedCount += matched[size_t(i)];
         }
     }
 
@@ -309,6 +312,7 @@ QList<Track> TavoModel::filteredTracks() const
     const SortKind kind = sortKind(m_sortMode);
     if (cache.filteredKind != kind) {
         QList<Track> result;
+        result.reserve(cache.matchedCount);
         for (qsizetype i : cache.orderOfTracks(kind)) {
             if (cache.matched[size_t(i)])
                 result.append(cache.source.at(i));
@@ -317,6 +321,11 @@ QList<Track> TavoModel::filteredTracks() const
         cache.filteredKind = kind;
     }
     return cache.filtered;
+}
+
+qsizetype TavoModel::filteredCount() const
+{
+    return derived().currentLists(activeTracks(), m_formatFilter, m_hiResOnly, m_search).matchedCount;
 }
 
 QList<Album> TavoModel::albums() const

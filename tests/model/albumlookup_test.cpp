@@ -95,3 +95,37 @@ TEST_F(AlbumLookupTest, FollowsTheSideAndNewTrackLists)
 }
 
 } // namespace
+
+namespace {
+
+// The page counts the filtered tracks as the search is typed, without the list.
+TEST_F(AlbumLookupTest, FilteredCountIsTheLengthOfTheFilteredList)
+{
+    auto model = makeModel();
+    QList<Track> library = {
+        makeTrack(u"/m/A"_s, u"Jedna"_s, u"a"_s, u"FLAC"_s), makeTrack(u"/m/A"_s, u"Jedna"_s, u"b"_s, u"MP3"_s),
+        makeTrack(u"/m/B"_s, u"Druga"_s, u"c"_s, u"AAC"_s), makeTrack(u"/m/B"_s, u"Druga"_s, u"d"_s, u"FLAC"_s),
+    };
+    library[3].info.bitDepth = 24;
+    model->setTracks(library);
+    struct Case {
+        QString format;
+        bool hiRes;
+        QString search;
+        qsizetype count;
+    } cases[] = {
+        {u"Wszystko"_s, false, QString(), 4}, {u"FLAC"_s, false, QString(), 2}, {u"Pozostałe"_s, false, QString(), 1},
+        {u"Wszystko"_s, true, QString(), 1},  {u"Wszystko"_s, false, u"druga"_s, 2}, {u"MP3"_s, false, u"druga"_s, 0},
+    };
+    for (const Case &c : cases) {
+        model->setFormatFilter(c.format);
+        model->setHiResOnly(c.hiRes);
+        model->setSearch(c.search);
+        EXPECT_EQ(model->filteredCount(), c.count) << c.format.toStdString() << " " << c.search.toStdString();
+        EXPECT_EQ(model->filteredTracks().size(), c.count);
+    }
+    model->setLibraryOnDevice(true);
+    EXPECT_EQ(model->filteredCount(), 0) << "the device side is empty";
+}
+
+} // namespace

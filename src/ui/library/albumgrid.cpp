@@ -157,6 +157,19 @@ double AlbumCardLayout::height(double width)
 AlbumCardDelegate::AlbumCardDelegate(AlbumGridModel *cards, CoverCache *covers, QObject *parent)
     : QStyledItemDelegate(parent), m_cards(cards), m_covers(covers)
 {
+    m_tiles.setMaxCost(24 * 1024); // a few screens of tiles, beside the covers' own budget
+}
+
+const QPixmap *AlbumCardDelegate::tile(const QString &coverKey, const QImage &cover, int side, double dpr) const
+{
+    const QString key = (cover.isNull() ? QString() : coverKey) + u'|' + QString::number(side) + u'|'
+                        + QString::number(dpr);
+    if (const QPixmap *found = m_tiles.object(key))
+        return found;
+    auto *made = new QPixmap(library::tilePixmap(cover, side, dpr));
+    const qint64 kib = qMax<qint64>(1, qint64(made->width()) * made->height() * 4 / 1024);
+    m_tiles.insert(key, made, kib);
+    return m_tiles.object(key);
 }
 
 QSize AlbumCardDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
@@ -179,7 +192,16 @@ void AlbumCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     painter->translate(option.rect.topLeft());
 
     const CoverCache::Lookup cover = m_covers->cover(card.coverKey, card.coverBytes, qCeil(l.cover.width() * dpr));
-    library::paintCover(*painter, l.cover, cover.image);
+    const int side = int(l.cover.width());
+    if (cover.state == CoverCache::State::pending && !cover.image.isNull()) {
+        // The same cover at another size, drawn scaled until its own arrives.
+        library::paintCover(*painter, l.cover, cover.image);
+    } else if (const QPixmap *pixmap =
+                   tile(card.coverKey, cover.state == CoverCache::State::ready ? cover.image : QImage(), side, dpr)) {
+        painter->drawPixmap(QPointF(0, 0), *pixmap);
+    } else {
+        library::paintCover(*painter, l.cover, cover.image);
+    }
 
     const auto text = [&](const QRectF &rect, const QFont &font, const QColor &color, const QString &s,
                           Qt::Alignment align = Qt::AlignLeft) {

@@ -10,6 +10,8 @@
 
 #include <QAbstractItemView>
 #include <QAbstractListModel>
+#include <QCache>
+#include <QPixmap>
 #include <QStyledItemDelegate>
 #include <optional>
 #include <vector>
@@ -76,8 +78,13 @@ public:
                    const QModelIndex &index) override;
 
 private:
+    // Finished tiles (cover or placeholder, rounded) at the size shown, so a
+    // frame draws each card's tile as one unscaled picture.
+    const QPixmap *tile(const QString &coverKey, const QImage &cover, int side, double dpr) const;
+
     AlbumGridModel *m_cards;
     CoverCache *m_covers;
+    mutable QCache<QString, QPixmap> m_tiles; // cost in KiB
 };
 
 class AlbumGridView : public QAbstractItemView

@@ -79,6 +79,17 @@ void paintCover(QPainter &painter, const QRectF &rect, const QImage &cover)
     painter.restore();
 }
 
+QPixmap tilePixmap(const QImage &cover, int side, double dpr)
+{
+    const int pixels = qCeil(side * dpr);
+    QPixmap tile(pixels, pixels);
+    tile.setDevicePixelRatio(dpr);
+    tile.fill(Qt::transparent);
+    QPainter painter(&tile);
+    paintCover(painter, QRectF(0, 0, side, side), cover);
+    return tile;
+}
+
 } // namespace library
 
 CoverView::CoverView(const Album &album, QWidget *parent) : QWidget(parent)

@@ -7,6 +7,7 @@
 #include "media/records.h"
 
 #include <QImage>
+#include <QPixmap>
 #include <QRectF>
 #include <QWidget>
 
@@ -20,6 +21,9 @@ inline constexpr double coverRadius = 7;
 // when it is null.
 void paintCover(QPainter &painter, const QRectF &rect, const QImage &cover);
 void paintPlaceholder(QPainter &painter, const QRectF &rect);
+// The whole tile as a picture `side` logical pixels wide at the pixel ratio
+// `dpr`, for views that draw many tiles of one size again and again.
+QPixmap tilePixmap(const QImage &cover, int side, double dpr);
 
 } // namespace library
 

@@ -251,11 +251,12 @@ void LibraryPage::reload()
     TavoModel *model = m_model;
     const bool busy = model->busy();
     const bool onDevice = model->libraryOnDevice();
-    const QList<Album> albums = model->albums();
-    const QList<Track> filtered = model->filteredTracks();
+    // The album view needs only the number of filtered tracks, not their list.
+    const qsizetype albumCount = model->albums().size();
+    const qsizetype filteredCount = model->filteredCount();
     const QList<Track> &active = model->activeTracks();
 
-    m_count->setText(kit::tr(library::countLine(albums.size(), filtered.size())));
+    m_count->setText(kit::tr(library::countLine(albumCount, filteredCount)));
     m_add->setEnabled(!busy);
     m_source->setCurrentIndex(onDevice ? 1 : 0);
     m_source->setEnabled(!busy);
@@ -279,7 +280,7 @@ void LibraryPage::reload()
     m_tile->setVisible(albumView);
     m_hiResNote->setVisible(model->hiResOnly());
 
-    if (active.isEmpty() || filtered.isEmpty()) {
+    if (active.isEmpty() || filteredCount == 0) {
         m_emptyHeadline->setText(active.isEmpty() ? kit::tr(u"Dodaj muzykę lub odczytaj iPoda"_s)
                                                   : kit::tr(u"Brak utworów dla tych filtrów"_s));
         m_stack->setCurrentWidget(m_empty);
@@ -288,12 +289,12 @@ void LibraryPage::reload()
         m_grid->refresh();
         m_stack->setCurrentWidget(m_grid);
     } else if (model->viewMode() == u"Utwory"_s) {
-        m_tracks->setTracks(filtered);
+        m_tracks->setTracks(model->filteredTracks());
         m_stack->setCurrentWidget(m_tracks);
     } else {
         const std::optional<QString> root =
             onDevice && model->device() ? std::optional<QString>(model->device()->root) : std::nullopt;
-        m_folders->setTracks(filtered, root);
+        m_folders->setTracks(model->filteredTracks(), root);
         m_stack->setCurrentWidget(m_folders);
     }
 }
