@@ -143,7 +143,9 @@ LibraryPage::LibraryPage(TavoModel *model, QWidget *parent, Workspace *workspace
     m_search->setFrame(false);
     m_search->setAcceptDrops(false);
     m_search->setPlaceholderText(kit::tr(u"Szukaj albumu, wykonawcy lub utworu"_s));
-    m_search->setStyleSheet(u"QLineEdit { background: transparent; }"_s);
+    // A style sheet takes the field's colours from the application; give it the page's own.
+    m_search->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: %1; }")
+                                .arg(kit::primaryText(palette()).name(QColor::HexArgb)));
     QPalette searchPalette = m_search->palette();
     searchPalette.setColor(QPalette::PlaceholderText, kit::secondaryText(palette()));
     m_search->setPalette(searchPalette);
