@@ -3,6 +3,8 @@
 #include "localization/applocalizer.h"
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
+#include "platform/motion.h"
+#include "ui/coverflow/flowstage.h"
 #include "ui/coverflow/coverflowview.h"
 #include "ui/coverflow/flowtesting.h"
 #include "ui/shell/pages.h"
@@ -165,4 +167,25 @@ TEST_F(CoverFlowWindowTest, theCloseButtonClosesTheWindow)
     QTest::mouseClick(close, Qt::LeftButton);
     EXPECT_FALSE(model->showCoverFlow());
     ASSERT_TRUE(waitFor([&] { return window.isNull(); }));
+}
+
+TEST_F(CoverFlowWindowTest, theDesktopsReduceMotionTurnsTheAnimationOff)
+{
+    for (bool reduce : {true, false}) {
+        motion::setReduceMotionForTesting(reduce);
+        sheets::presentCoverFlow(model.get());
+        QPointer<CoverFlowWindow> window = CoverFlowWindow::current();
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        CoverFlowView *view = window->view();
+        ASSERT_TRUE(waitFor([&] { return view->items().size() == 6; }));
+        view->select(3);
+        EXPECT_EQ(view->stage()->moving(), !reduce);
+        ASSERT_TRUE(waitFor([&] { return !view->stage()->moving(); }));
+        EXPECT_EQ(view->stage()->position(), 3.0);
+        window->close();
+        ASSERT_TRUE(waitFor([&] { return window.isNull(); }));
+        model->setShowCoverFlow(true);
+    }
+    motion::setReduceMotionForTesting(std::nullopt);
 }
