@@ -17,6 +17,8 @@ QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
             m_loaded = true;
             break;
         case QMediaPlayer::EndOfMedia:
+            // The backend rewinds a finished file; the player expects it to stay at its end.
+            m_atEnd = true;
             emit finished(true);
             break;
         default:
@@ -69,6 +71,10 @@ bool QtAudioPlayer::play()
 {
     if (!m_output)
         return false;
+    if (m_atEnd) {
+        m_atEnd = false;
+        m_player->setPosition(0);
+    }
     m_player->play();
     // A backend may enter the playing state a little later; only an error is a refusal.
     return m_player->playbackState() == QMediaPlayer::PlayingState || m_player->error() == QMediaPlayer::NoError;
@@ -80,9 +86,16 @@ void QtAudioPlayer::stop() { m_player->stop(); }
 
 bool QtAudioPlayer::isPlaying() const { return m_player->playbackState() == QMediaPlayer::PlayingState; }
 
-double QtAudioPlayer::currentTime() const { return double(m_player->position()) / 1000.0; }
+double QtAudioPlayer::currentTime() const
+{
+    return m_atEnd ? duration() : double(m_player->position()) / 1000.0;
+}
 
-void QtAudioPlayer::setCurrentTime(double seconds) { m_player->setPosition(qint64(seconds * 1000.0)); }
+void QtAudioPlayer::setCurrentTime(double seconds)
+{
+    m_atEnd = false;
+    m_player->setPosition(qint64(seconds * 1000.0));
+}
 
 double QtAudioPlayer::duration() const { return double(m_player->duration()) / 1000.0; }
 

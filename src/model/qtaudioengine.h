@@ -41,6 +41,7 @@ private:
     float m_volume = 1;
     bool m_loaded = false;  // the backend has read the file
     bool m_opening = false; // inside setSource()
+    bool m_atEnd = false;   // played to the end and not moved since
     QString m_openError;
 };
 
