@@ -9,7 +9,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -135,6 +138,44 @@ TEST_F(MiniPlayerTest, PositionMovesWithTheTimerWithoutSeekingAndSeeksOnTheUsers
     QTest::keyClick(slider, Qt::Key_Home);
     EXPECT_EQ(live->time, 0);
     EXPECT_EQ(player.position(), 0);
+}
+
+TEST_F(MiniPlayerTest, ADragSeeksAndTicksNeverMoveTheThumbUnderIt)
+{
+    MiniPlayer mini(&player);
+    mini.resize(700, 80);
+    mini.show();
+    player.play(tracks[0], tracks);
+    FakeAudioPlayer *live = audio->last();
+    QSlider *slider = mini.positionSlider();
+    QCoreApplication::processEvents();
+
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->value();
+    option.sliderValue = slider->value();
+    const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    QTest::mousePress(slider, Qt::LeftButton, {}, handle.center());
+    ASSERT_TRUE(slider->isSliderDown());
+    QMouseEvent move(QEvent::MouseMove, QPointF(slider->width() / 2, handle.center().y()),
+                     slider->mapToGlobal(QPointF(slider->width() / 2, handle.center().y())), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(slider, &move);
+    const int dragged = slider->value();
+    EXPECT_GT(dragged, 5'000);
+    EXPECT_NEAR(live->time, dragged * MiniPlayer::positionStep, 1e-9);
+
+    // The player moves on meanwhile; the thumb stays where the user holds it.
+    live->time = 10;
+    QTest::qWait(Playback::positionInterval * 2);
+    EXPECT_EQ(player.position(), 10);
+    EXPECT_EQ(slider->value(), dragged);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, handle.center().y()));
+    QTest::qWait(Playback::positionInterval * 2);
+    EXPECT_EQ(slider->value(), 1'000);
 }
 
 TEST_F(MiniPlayerTest, AZeroDurationStillGivesTheSliderARange)
