@@ -1,5 +1,11 @@
+#include "model/tavomodel.h"
+#include "platform/workspace.h"
+#include "ui/shell/filechoosers.h"
+#include "ui/shell/mainwindow.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QIcon>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,6 +18,17 @@ bool set(const char *name)
     const char *value = std::getenv(name);
     return value && *value;
 }
+
+class QuitOnClose : public QObject
+{
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close && event->isAccepted())
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return false;
+    }
+};
 
 } // namespace
 
@@ -26,12 +43,21 @@ int main(int argc, char **argv)
                    stderr);
         return 1;
     }
+    // Tracks play through FFmpeg, which reads every format the library holds.
+    if (!set("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Vontaro"_s);
-    QMainWindow window;
-    window.setWindowTitle(u"Vontaro"_s);
-    window.resize(1260, 820);
-    window.setMinimumSize(1050, 690);
+    QApplication::setWindowIcon(QIcon(u":/icons/app.svg"_s));
+
+    // The one model of the application: it restores the saved library in the
+    // background and follows the volumes being mounted and unmounted.
+    TavoModel model(TavoModel::defaultDeviceDiscovery, true);
+    MainWindow window(&model, &Workspace::system());
+    filechoosers::install(&model, &window);
     window.show();
+    // Closing the main window quits, also while a Cover Flow window is open.
+    QuitOnClose quitOnClose;
+    window.installEventFilter(&quitOnClose);
     return app.exec();
 }

@@ -16,6 +16,7 @@
 #include "device/device.h"
 #include "device/ipodprofile.h"
 #include "device/themetypes.h"
+#include "platform/eject.h"
 #include "media/collectionquality.h"
 #include "media/records.h"
 #include "model/librarystore.h"
@@ -54,9 +55,13 @@ public:
 
     // How devices are found; called from worker threads, so it must not touch the model.
     using DeviceDiscovery = std::function<QList<Device>()>;
-    // Asks the user for files and folders to add; none when the choice was cancelled.
-    // The shell installs a dialog; without one, adding music by choice does nothing.
-    using FilesChooser = std::function<std::optional<QStringList>(const QString &prompt)>;
+    // The user's answer to a chooser: none when the choice was cancelled.
+    template <typename T>
+    using Answer = std::function<void(const std::optional<T> &chosen)>;
+    // Asks the user for files and folders to add. The shell installs a dialog
+    // that answers later, from the event loop, without blocking; a fake may
+    // answer at once. Without one, adding music by choice does nothing.
+    using FilesChooser = std::function<void(const QString &prompt, Answer<QStringList> answer)>;
 
 private:
     Q_PROPERTY(OptionalAlbum coverLookup READ coverLookup WRITE setCoverLookup NOTIFY coverLookupChanged)
@@ -191,6 +196,11 @@ public:
     // Asks for files and folders and adds them to the library, queued for transfer.
     void importMusic();
     void setFilesChooser(FilesChooser chooser) { m_filesChooser = std::move(chooser); }
+    // A chooser that answers at once (tests).
+    void setFilesChooser(std::function<std::optional<QStringList>(const QString &)> chooser)
+    {
+        m_filesChooser = [chooser](const QString &prompt, Answer<QStringList> answer) { answer(chooser(prompt)); };
+    }
     // Reads the audio files under the given files and folders into tracks, in the
     // background; appends them to the device list or to the library (and the queue
     // when asked). Returns at once; does nothing while another operation runs.
@@ -230,8 +240,14 @@ public:
     // Asks the user for one folder (prompt and message already in the interface
     // language); none when the choice was cancelled. The shell installs a dialog;
     // without one, choosing a device does nothing.
-    using FolderChooser = std::function<std::optional<QString>(const QString &prompt, const QString &message)>;
+    using FolderChooser = std::function<void(const QString &prompt, const QString &message, Answer<QString> answer)>;
     void setFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
+    void setFolderChooser(std::function<std::optional<QString>(const QString &, const QString &)> chooser)
+    {
+        m_folderChooser = [chooser](const QString &prompt, const QString &message, Answer<QString> answer) {
+            answer(chooser(prompt, message));
+        };
+    }
     // The mounted user volumes that hold a Rockbox device, in mount-table order.
     static QList<Device> defaultDeviceDiscovery();
     // How long a discovery may run before the status says the device does not answer.
@@ -268,8 +284,12 @@ public:
     // Asks the user for one image file (prompt already in the interface
     // language); none when the choice was cancelled. The shell installs a
     // dialog; without one, choosing a picture does nothing.
-    using ImageChooser = std::function<std::optional<QString>(const QString &prompt)>;
+    using ImageChooser = std::function<void(const QString &prompt, Answer<QString> answer)>;
     void setImageChooser(ImageChooser chooser) { m_imageChooser = std::move(chooser); }
+    void setImageChooser(std::function<std::optional<QString>(const QString &)> chooser)
+    {
+        m_imageChooser = [chooser](const QString &prompt, Answer<QString> answer) { answer(chooser(prompt)); };
+    }
     // Downloads a search result's cover and gives it to the album; onDeviceOverride
     // says whether the device gets it now (absent: the side shown decides).
     void downloadCover(const CoverCandidate &candidate, const Album &album,
@@ -314,8 +334,12 @@ public:
     // Asks the user for one ZIP package (prompt already in the interface
     // language); none when the choice was cancelled. The shell installs a
     // dialog; without one, installing a theme does nothing.
-    using PackageChooser = std::function<std::optional<QString>(const QString &prompt)>;
+    using PackageChooser = std::function<void(const QString &prompt, Answer<QString> answer)>;
     void setPackageChooser(PackageChooser chooser) { m_packageChooser = std::move(chooser); }
+    void setPackageChooser(std::function<std::optional<QString>(const QString &)> chooser)
+    {
+        m_packageChooser = [chooser](const QString &prompt, Answer<QString> answer) { answer(chooser(prompt)); };
+    }
     // Asks for a theme package and installs it onto the device after a settings backup.
     void installTheme();
 
@@ -352,6 +376,29 @@ public:
     QString storedAppearance() const;
     QString storedFinish() const;
 
+    // --- eject and Cover Flow (tavomodel_shell.cpp) ---
+    // Unmounts and ejects the device's volume on a worker thread (the call can
+    // take long on a slow disk), stopping a track that plays from it first. On
+    // success the device and its music are forgotten; a refusal becomes the
+    // alert. Does nothing without a device, while busy, for a test folder or
+    // while an eject runs.
+    void eject();
+    // The ejector used by eject(); the system's UDisks2 one unless set (tests).
+    void setEjector(std::shared_ptr<Ejector> ejector) { m_ejector = std::move(ejector); }
+    bool ejecting() const { return m_ejecting; }
+    // Shows the device's albums in Cover Flow: switches to the device side and
+    // shows the window, or asks an open one to come forward.
+    void revealCoverFlow();
+
+    // Which signals make each derived list stale (the views re-read on these):
+    //   activeTracks, filteredTracks, albums: tracksChanged, deviceTracksChanged,
+    //     libraryOnDeviceChanged, searchChanged, formatFilterChanged,
+    //     hiResOnlyChanged, sortModeChanged
+    //   queue, queueBytes: queuedChanged, tracksChanged
+    //   playlistTracks: transferredChanged, selectedOnDeviceChanged, deviceTracksChanged
+    //   configuredTheme: themesChanged, deviceConfigChanged
+    //   deviceProfile, deviceFinish: deviceChanged, deviceInfoChanged, objectWillChange
+
 private:
     struct CoverFinderRun;
     struct CoverRepairRun;
@@ -367,6 +414,11 @@ private:
     void applyArtwork(const Album &album, const QByteArray &data, bool onDevice,
                       const std::optional<QString> &root, ArtworkApplied done);
     void saveCoverSource(const CoverCandidate &candidate, const Album &album);
+    // The steps of the choosing operations that follow the user's answer.
+    void applyChosenArtwork(const Album &album, const QByteArray &data, std::optional<bool> onDeviceOverride);
+    void inspectChosenFolder(const QString &folder);
+    void installChosenTheme(const QString &root, const QString &zip);
+    void keepThemeScreenshot(const Theme &theme, const QString &chosen);
     ImageChooser m_imageChooser;
 
 signals:
@@ -411,6 +463,14 @@ signals:
     void objectWillChange();
     // An open Cover Flow window is asked to come to the front.
     void coverFlowRaiseRequested();
+    // An album's cover was written again under the same cache file name.
+    void artworkChanged(const QString &albumId, const QString &cachedPath);
+    // The user's own screenshot of a theme was replaced under the same file name.
+    void themeScreenshotChanged(const QString &themeUrl, const QString &cachedPath);
+    // The stored "coverSources" map changed.
+    void coverSourcesChanged();
+    // An eject started or ended.
+    void ejectingChanged();
 
 private:
     template <typename T>
@@ -513,4 +573,7 @@ private:
     QualityState &quality() const;
     void readDeviceVolume();
     mutable std::shared_ptr<QualityState> m_quality;
+
+    std::shared_ptr<Ejector> m_ejector;
+    bool m_ejecting = false;
 };

@@ -15,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/sha256.h"
 
+#include <QPointer>
 #include <QFile>
 
 using namespace Qt::StringLiterals;
@@ -98,6 +99,8 @@ void TavoModel::applyArtwork(const Album &album, const QByteArray &data, bool on
                 else
                     setTracks(side);
             }
+            // The cached file keeps its name: image caches keyed by path must drop it.
+            emit artworkChanged(album.id(), cached);
             done(std::nullopt);
         });
 }
@@ -107,6 +110,7 @@ void TavoModel::saveCoverSource(const CoverCandidate &candidate, const Album &al
     QMap<QString, QString> sources = Defaults::stringMap(u"coverSources"_s).value_or(QMap<QString, QString>());
     sources.insert(album.id(), candidate.pageURL().toString());
     Defaults::setStringMap(u"coverSources"_s, sources);
+    emit coverSourcesChanged();
 }
 
 void TavoModel::downloadCover(const CoverCandidate &candidate, const Album &album, std::optional<bool> onDeviceOverride)
@@ -160,17 +164,25 @@ void TavoModel::chooseArtwork(const Album &album, bool current, std::optional<bo
     } else {
         if (!m_imageChooser)
             return;
-        const std::optional<QString> chosen = m_imageChooser(AppLocalizer::display(u"Dodaj okładkę"_s));
-        if (!chosen || chosen->isEmpty())
-            return;
-        // The event loop ran under the dialog; two operations must still never overlap.
-        if (m_busy)
-            return;
-        const std::optional<QByteArray> bytes = readFile(*chosen);
-        if (!bytes)
-            return;
-        data = *bytes;
+        m_imageChooser(AppLocalizer::display(u"Dodaj okładkę"_s),
+                       [self = QPointer<TavoModel>(this), album, onDeviceOverride](const std::optional<QString> &chosen) {
+                           if (!self || !chosen || chosen->isEmpty())
+                               return;
+                           // The event loop ran while the dialog was open; two
+                           // operations must still never overlap.
+                           if (self->m_busy)
+                               return;
+                           const std::optional<QByteArray> bytes = readFile(*chosen);
+                           if (bytes)
+                               self->applyChosenArtwork(album, *bytes, onDeviceOverride);
+                       });
+        return;
     }
+    applyChosenArtwork(album, data, onDeviceOverride);
+}
+
+void TavoModel::applyChosenArtwork(const Album &album, const QByteArray &data, std::optional<bool> onDeviceOverride)
+{
 
     const bool onDevice = onDeviceOverride.value_or(m_libraryOnDevice);
     const std::optional<QString> root = m_device ? std::optional<QString>(m_device->root) : std::nullopt;

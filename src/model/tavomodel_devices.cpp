@@ -17,6 +17,7 @@
 #include "platform/mountmonitor.h"
 #include "platform/paths.h"
 
+#include <QPointer>
 #include <QFutureWatcher>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -198,13 +199,16 @@ void TavoModel::chooseDevice()
 {
     if (!m_folderChooser)
         return;
-    const std::optional<QString> chosen =
-        m_folderChooser(AppLocalizer::display(u"Wybierz"_s),
-                        AppLocalizer::display(u"Wybierz dysk iPoda lub folder testowy zawierający .rockbox."_s));
-    if (!chosen || chosen->isEmpty())
-        return;
+    m_folderChooser(AppLocalizer::display(u"Wybierz"_s),
+                    AppLocalizer::display(u"Wybierz dysk iPoda lub folder testowy zawierający .rockbox."_s),
+                    [self = QPointer<TavoModel>(this)](const std::optional<QString> &chosen) {
+                        if (self && chosen && !chosen->isEmpty())
+                            self->inspectChosenFolder(*chosen);
+                    });
+}
 
-    const QString folder = *chosen;
+void TavoModel::inspectChosenFolder(const QString &folder)
+{
     using Inspection = std::variant<Device, QString>; // the device, or why it was refused
     const QFuture<Inspection> inspection = QtConcurrent::run([folder]() -> Inspection {
         try {

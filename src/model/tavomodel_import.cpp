@@ -17,10 +17,11 @@ void TavoModel::importMusic()
 {
     if (!m_filesChooser)
         return;
-    const std::optional<QStringList> chosen = m_filesChooser(AppLocalizer::display(u"Dodaj muzykę"_s));
-    if (!chosen)
-        return;
-    importURLs(*chosen, false, true);
+    m_filesChooser(AppLocalizer::display(u"Dodaj muzykę"_s),
+                   [self = QPointer<TavoModel>(this)](const std::optional<QStringList> &chosen) {
+                       if (self && chosen)
+                           self->importURLs(*chosen, false, true);
+                   });
 }
 
 void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueue)

@@ -11,6 +11,7 @@
 #include "platform/defaults.h"
 #include "platform/sha256.h"
 
+#include <QPointer>
 #include <QFile>
 #include <QImage>
 #include <QUrl>
@@ -57,10 +58,16 @@ void TavoModel::chooseThemePreview(const Theme &theme)
 {
     if (!m_imageChooser)
         return;
-    const std::optional<QString> chosen = m_imageChooser(AppLocalizer::display(u"Dodaj zrzut motywu"_s));
-    if (!chosen || chosen->isEmpty())
-        return;
-    QFile file(*chosen);
+    m_imageChooser(AppLocalizer::display(u"Dodaj zrzut motywu"_s),
+                   [self = QPointer<TavoModel>(this), theme](const std::optional<QString> &chosen) {
+                       if (self && chosen && !chosen->isEmpty())
+                           self->keepThemeScreenshot(theme, *chosen);
+                   });
+}
+
+void TavoModel::keepThemeScreenshot(const Theme &theme, const QString &chosen)
+{
+    QFile file(chosen);
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QByteArray bytes = file.readAll();
@@ -83,5 +90,7 @@ void TavoModel::chooseThemePreview(const Theme &theme)
     ThemePreviewMap previews = m_themePreviews;
     previews.insert(theme.url, ThemePreview{QUrl::fromLocalFile(cached), std::nullopt,
                                             QStringView(ThemePreviewSources::ownScreenshot).toString(), std::nullopt, std::nullopt});
+    // Same cache name as a screenshot chosen before: caches keyed by path must drop it.
+    emit themeScreenshotChanged(theme.url, cached);
     setThemePreviews(previews);
 }

@@ -9,6 +9,8 @@
 #include "localization/applocalizer.h"
 #include "model/modeltasks.h"
 
+#include <QPointer>
+
 using namespace Qt::StringLiterals;
 
 void TavoModel::installTheme()
@@ -19,11 +21,18 @@ void TavoModel::installTheme()
     if (!m_packageChooser)
         return;
     const QString root = m_device->root;
-    const std::optional<QString> chosen = m_packageChooser(AppLocalizer::display(u"Zainstaluj motyw"_s));
-    if (!chosen || chosen->isEmpty())
-        return;
-    // The event loop ran under the dialog; two operations must still never overlap.
-    if (m_busy)
+    m_packageChooser(AppLocalizer::display(u"Zainstaluj motyw"_s),
+                     [self = QPointer<TavoModel>(this), root](const std::optional<QString> &chosen) {
+                         if (self && chosen && !chosen->isEmpty())
+                             self->installChosenTheme(root, *chosen);
+                     });
+}
+
+void TavoModel::installChosenTheme(const QString &root, const QString &zip)
+{
+    // The event loop ran while the dialog was open; two operations must still
+    // never overlap, and the package goes to the device it was chosen for.
+    if (m_busy || !m_device || m_device->root != root)
         return;
 
     QString backupFolder;
@@ -36,7 +45,6 @@ void TavoModel::installTheme()
     setBusy(true);
     setStatus(u"Sprawdzam i instaluję motyw…"_s);
 
-    const QString zip = *chosen;
     ModelTasks::run(
         this, ModelTasks::filePool(), [zip, root, backupFolder] { return Storage::installTheme(zip, root, backupFolder); },
         [this](const ModelTasks::Outcome<int> &outcome) {

@@ -436,6 +436,7 @@ const QHash<QString, const char *> &sameInBothLanguages()
         {u"Hi-Res"_s, "a technical label shown as written in both languages"},
         {u"Album"_s, "the library's button and sort option, the same word in English"},
         {u"Format"_s, "the library's picker and column title, the same word in English"},
+        {u"OK"_s, "the alert's button reads the same in both languages"},
         {u"Bez nazwy"_s, "the name of a playlist file on the device, kept in the file system as written"},
         {u"Kopia ustawień i motywów Rockbox — Vontaro\n"_s, "a line of the README file inside a backup folder, not shown"},
         {u"Urządzenie: "_s, "a line of the README file inside a backup folder, not shown"},

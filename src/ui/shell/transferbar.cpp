@@ -1,0 +1,105 @@
+#include "ui/shell/transferbar.h"
+
+#include "model/tavomodel.h"
+#include "platform/text.h"
+#include "ui/kit/kit.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+QString TransferBar::summaryText(qsizetype count, qint64 bytes)
+{
+    return QString::number(count) + u" utworów · "_s + text::byteCount(bytes);
+}
+
+TransferBar::TransferBar(TavoModel *model, QWidget *parent)
+    : QWidget(parent), m_model(model)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(26, 19, 26, 19);
+    layout->setSpacing(9);
+
+    auto *row = new QHBoxLayout;
+    row->setSpacing(12);
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(5);
+    m_title = new QLabel(this);
+    m_title->setFont(kit::font(15, QFont::DemiBold));
+    m_summary = new QLabel(this);
+    m_summary->setFont(kit::font(12));
+    kit::setTextColor(m_summary, kit::secondaryText(palette()));
+    texts->addWidget(m_title);
+    texts->addWidget(m_summary);
+    row->addLayout(texts);
+    row->addStretch(1);
+    m_clear = new QPushButton(kit::tr(u"Wyczyść kolejkę"_s), this);
+    m_clear->setFlat(true);
+    m_clear->setCursor(Qt::PointingHandCursor);
+    m_send = new QPushButton(kit::symbolIcon(u"arrow.down.to.line"_s, Qt::white), kit::tr(u"Wgraj na iPoda"_s), this);
+    m_send->setDefault(true);
+    m_send->setMinimumHeight(32);
+    m_send->setFont(kit::font(13, QFont::DemiBold));
+    m_send->setStyleSheet(u"QPushButton { background: %1; color: white; border: none; border-radius: 7px; padding: 6px 16px; }"
+                          "QPushButton:disabled { background: %2; color: %3; }"_s
+                              .arg(kit::blue(palette()).name(), kit::quaternaryFill(palette()).name(QColor::HexArgb),
+                                   kit::tertiaryText(palette()).name(QColor::HexArgb)));
+    row->addWidget(m_clear);
+    row->addWidget(m_send);
+    layout->addLayout(row);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumHeight(6);
+    layout->addWidget(m_progress);
+
+    m_status = new QLabel(this);
+    m_status->setFont(kit::font(11));
+    m_status->setWordWrap(true);
+    kit::setTextColor(m_status, kit::secondaryText(palette()));
+    layout->addWidget(m_status);
+
+    connect(m_clear, &QPushButton::clicked, this, [this] { m_model->setQueued({}); });
+    connect(m_send, &QPushButton::clicked, this, [this] { m_model->transfer(); });
+    for (auto signal : {&TavoModel::busyChanged, &TavoModel::progressChanged, &TavoModel::statusChanged,
+                        &TavoModel::queuedChanged, &TavoModel::tracksChanged, &TavoModel::deviceChanged,
+                        &TavoModel::objectWillChange})
+        connect(model, signal, this, &TransferBar::update);
+    update();
+}
+
+void TransferBar::update()
+{
+    const bool busy = m_model->busy();
+    const QList<Track> queue = m_model->queue();
+    m_title->setText(kit::tr(busy ? u"Pracuję…"_s : u"Gotowe do wgrania"_s));
+    m_summary->setText(kit::tr(summaryText(queue.size(), m_model->queueBytes())));
+    m_clear->setEnabled(!busy && !queue.isEmpty());
+    m_send->setEnabled(!busy && !queue.isEmpty() && m_model->device().has_value());
+    m_progress->setVisible(busy);
+    if (m_model->progress() > 0) {
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(int(std::clamp(m_model->progress(), 0.0, 1.0) * 1000));
+    } else {
+        m_progress->setRange(0, 0); // no value yet: the busy animation
+    }
+    // At most two lines: the text is cut where a third would begin.
+    const QString status = kit::tr(m_model->status());
+    const QFontMetrics metrics(m_status->font());
+    const int width = std::max(200, m_status->width());
+    QString shown = status;
+    if (metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, status).height() > 2 * metrics.lineSpacing()) {
+        while (!shown.isEmpty()
+               && metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, shown + u'…').height()
+                      > 2 * metrics.lineSpacing())
+            shown.chop(std::max<qsizetype>(1, shown.size() / 20));
+        shown += u'…';
+    }
+    m_status->setText(shown);
+    m_status->setToolTip(shown == status ? QString() : status);
+    m_status->setMaximumHeight(2 * metrics.lineSpacing() + 2);
+}
