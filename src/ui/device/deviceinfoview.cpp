@@ -553,7 +553,7 @@ void DeviceInfoView::refreshHero()
         const auto found = map.constFind(key);
         return found == map.constEnd() ? std::nullopt : std::optional<QString>(*found);
     };
-    QString savedTheme = u"Domyślny"_s;
+    QString savedTheme = kit::tr(u"Domyślny"_s); // our fallback is translated, a theme name never
     if (theme)
         savedTheme = paths::deletingExtension(paths::lastComponent(theme->url));
     else if (const auto wps = value(config, u"wps"_s))

@@ -384,8 +384,8 @@ TEST_F(DevicePage, EnglishTranslatesLabelsButNotNames)
     EXPECT_TRUE(shows(u"FILE SYSTEM"_s));
     EXPECT_EQ(page->fact(0), u"IPOD"_s);
     EXPECT_EQ(page->fact(5), u"Read and write"_s);
-    // The saved theme's row is a name, never translated.
-    EXPECT_EQ(page->fact(7), u"Domyślny"_s);
+    // A saved theme's name is never translated; the fallback when none is saved is our own word.
+    EXPECT_EQ(page->fact(7), u"Default"_s);
     EXPECT_EQ(textOf(u"badge"_s), u"TEST FOLDER"_s);
     EXPECT_EQ(textOf(u"rootPath"_s), device.root());
     EXPECT_EQ(textOf(u"musicTile"_s), u"Not read yet"_s);
