@@ -7,13 +7,17 @@
 #include "platform/workspace.h"
 #include "ui/device/storagebar.h"
 #include "ui/kit/kit.h"
+#include "ui/shell/ipodview.h"
 
 #include <QComboBox>
 #include <QGraphicsDropShadowEffect>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyleHints>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -27,6 +31,36 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Three clicks in a row on the drawing reveal the device's albums in Cover
+// Flow, as on the inspector's drawing; the second click of a run arrives as a
+// double click.
+class TripleClickReveal : public QObject
+{
+public:
+    TripleClickReveal(TavoModel *model, QObject *parent)
+        : QObject(parent), m_model(model),
+          m_clicks(QGuiApplication::styleHints()->mouseDoubleClickInterval(),
+                   std::max(4, QGuiApplication::styleHints()->mouseDoubleClickDistance()))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() == Qt::LeftButton
+                && m_clicks.press(qint64(mouse->timestamp()), mouse->position()) == 3)
+                m_model->revealCoverFlow();
+        }
+        return false;
+    }
+
+private:
+    TavoModel *m_model;
+    ClickCounter m_clicks;
+};
 
 const QColor white(Qt::white);
 
@@ -350,6 +384,8 @@ QWidget *DeviceInfoView::buildHero()
     m_heroIPod = new IPodIllustration(m_model->deviceProfile(), m_model->deviceFinish(), std::nullopt, 220 * 0.9,
                                       370 * 0.9, frame);
     m_heroIPod->setObjectName(u"heroIPod"_s);
+    m_heroIPod->installEventFilter(new TripleClickReveal(m_model, m_heroIPod));
+    m_heroIPod->setToolTip(kit::tr(u"Rok 2007… niektóre wspomnienia budzą się za trzecim razem."_s));
     auto *shadow = new QGraphicsDropShadowEffect(m_heroIPod);
     shadow->setColor(faded(QColor(0x0A, 0x84, 0xFF), 0.4));
     shadow->setBlurRadius(32);

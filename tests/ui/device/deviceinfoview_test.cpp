@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QMouseEvent>
 #include <QTest>
 #include <QToolButton>
 
@@ -368,6 +369,36 @@ TEST_F(DevicePage, ThePreviewFetchRunsOnShowOnlyWhileTheModelHasNoStatus)
     page->show();
     EXPECT_EQ(model->themePreviewStatus(),
               u"Podglądy katalogowe: 0. Wersja motywu może różnić się od zainstalowanej."_s);
+}
+
+TEST_F(DevicePage, ThreeClicksOnTheDrawingRevealCoverFlowTwoDoNot)
+{
+    writeRockboxFiles(device);
+    select(device);
+    show();
+    QWidget *drawing = page->findChild<QWidget *>(u"heroIPod"_s);
+    ASSERT_TRUE(drawing);
+    const QPointF centre = QRectF(drawing->rect()).center();
+    // Presses with the timestamps a person's clicks carry; the second of a run is a double click.
+    auto click = [&](quint64 timestamp, QEvent::Type type) {
+        QMouseEvent press(type, centre, drawing->mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        press.setTimestamp(timestamp);
+        QApplication::sendEvent(drawing, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, centre, drawing->mapToGlobal(centre), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        release.setTimestamp(timestamp + 20);
+        QApplication::sendEvent(drawing, &release);
+    };
+    click(10'000, QEvent::MouseButtonPress);
+    click(10'150, QEvent::MouseButtonDblClick);
+    EXPECT_FALSE(model->showCoverFlow());
+    const quint64 later = 20'000;
+    click(later, QEvent::MouseButtonPress);
+    click(later + 150, QEvent::MouseButtonDblClick);
+    click(later + 300, QEvent::MouseButtonPress);
+    EXPECT_TRUE(model->showCoverFlow());
+    EXPECT_TRUE(model->libraryOnDevice());
+    model->setShowCoverFlow(false);
 }
 
 TEST_F(DevicePage, EnglishTranslatesLabelsButNotNames)
