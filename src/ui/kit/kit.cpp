@@ -137,6 +137,17 @@ QPixmap symbolPixmap(const QString &symbol, double size, const QColor &color, do
     return pixmap;
 }
 
+const QPixmap &cachedSymbolPixmap(const QString &symbol, double size, const QColor &color, double dpr)
+{
+    static QHash<QString, QPixmap> pixmaps;
+    const QString key = symbol + u'|' + QString::number(size) + u'|' + QString::number(color.rgba(), 16) + u'|'
+                        + QString::number(dpr);
+    auto it = pixmaps.find(key);
+    if (it == pixmaps.end())
+        it = pixmaps.insert(key, symbolPixmap(symbol, size, color, dpr));
+    return *it;
+}
+
 QIcon symbolIcon(const QString &symbol, const QColor &color, double size)
 {
     QIcon icon;

@@ -61,6 +61,9 @@ QPalette darkPalette();
 // A symbol (the names of icons::path) drawn in one colour at `size` logical
 // pixels for the device pixel ratio `dpr`. Unknown symbols give a null pixmap.
 QPixmap symbolPixmap(const QString &symbol, double size, const QColor &color, double dpr = 1.0);
+// The same, made once per name, size, colour and ratio and kept, for views
+// that paint many rows (main thread only).
+const QPixmap &cachedSymbolPixmap(const QString &symbol, double size, const QColor &color, double dpr);
 // The same as an icon, with a lighter variant for the disabled state.
 QIcon symbolIcon(const QString &symbol, const QColor &color, double size = 16);
 

@@ -35,17 +35,6 @@ double lineHeight(const QFont &font)
 }
 
 // Symbols drawn once per name, size, colour and pixel ratio.
-const QPixmap &symbol(const QString &name, double size, const QColor &color, double dpr)
-{
-    static QHash<QString, QPixmap> pixmaps;
-    const QString key = name + u'|' + QString::number(size) + u'|' + QString::number(color.rgba(), 16) + u'|'
-                        + QString::number(dpr);
-    auto it = pixmaps.find(key);
-    if (it == pixmaps.end())
-        it = pixmaps.insert(key, kit::symbolPixmap(name, size, color, dpr));
-    return *it;
-}
-
 void drawSymbol(QPainter &painter, const QPixmap &pixmap, const QRectF &line)
 {
     const QSizeF size = pixmap.deviceIndependentSize();
@@ -231,7 +220,7 @@ void AlbumCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
 
     if (card.discs >= 2) {
         const QColor secondary = kit::secondaryText(palette);
-        drawSymbol(*painter, symbol(u"opticaldisc"_s, smallSymbol, secondary, dpr), l.discs);
+        drawSymbol(*painter, kit::cachedSymbolPixmap(u"opticaldisc"_s, smallSymbol, secondary, dpr), l.discs);
         text(l.discs.adjusted(smallSymbol + 4, 0, 0, 0), caption2Font(), secondary,
              kit::tr(library::discBadge(card.discs)));
     }
@@ -240,7 +229,7 @@ void AlbumCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     const bool onDevice = model->libraryOnDevice();
     const bool selected = library::isSelected(album, onDevice ? model->selectedOnDevice() : model->queued());
     const QColor accent = model->busy() ? kit::tertiaryText(palette) : kit::blue(palette);
-    drawSymbol(*painter, symbol(library::selectionSymbol(selected), smallSymbol + 1, accent, dpr), l.button);
+    drawSymbol(*painter, kit::cachedSymbolPixmap(library::selectionSymbol(selected), smallSymbol + 1, accent, dpr), l.button);
     text(l.button.adjusted(smallSymbol + 5, 0, 0, 0), captionFont(), accent,
          kit::tr(library::selectionLabel(selected, onDevice)));
 

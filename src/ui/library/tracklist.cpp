@@ -38,17 +38,6 @@ QFont digitsFont()
     return captionFont();
 }
 
-const QPixmap &symbol(const QString &name, double size, const QColor &color, double dpr)
-{
-    static QHash<QString, QPixmap> pixmaps;
-    const QString key = name + u'|' + QString::number(size) + u'|' + QString::number(color.rgba(), 16) + u'|'
-                        + QString::number(dpr);
-    auto it = pixmaps.find(key);
-    if (it == pixmaps.end())
-        it = pixmaps.insert(key, kit::symbolPixmap(name, size, color, dpr));
-    return *it;
-}
-
 void drawCentred(QPainter &painter, const QPixmap &pixmap, const QRectF &area)
 {
     const QSizeF size = pixmap.deviceIndependentSize();
@@ -277,7 +266,7 @@ void TrackRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         break;
     case TrackListModel::choice: {
         const QColor color = model->busy() ? kit::tertiaryText(palette) : kit::blue(palette);
-        drawCentred(*painter, symbol(library::selectionSymbol(m_rows->isChosen(row)), 15, color, dpr),
+        drawCentred(*painter, kit::cachedSymbolPixmap(library::selectionSymbol(m_rows->isChosen(row)), 15, color, dpr),
                     content.adjusted(0, 0, -sidePadding / 2.0, 0));
         break;
     }
