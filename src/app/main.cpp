@@ -1,11 +1,8 @@
-#include "model/tavomodel.h"
-#include "platform/workspace.h"
-#include "ui/shell/filechoosers.h"
+#include "ui/shell/appsession.h"
 #include "ui/shell/mainwindow.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,17 +15,6 @@ bool set(const char *name)
     const char *value = std::getenv(name);
     return value && *value;
 }
-
-class QuitOnClose : public QObject
-{
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Close && event->isAccepted())
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        return false;
-    }
-};
 
 } // namespace
 
@@ -50,14 +36,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(u"Vontaro"_s);
     QApplication::setWindowIcon(QIcon(u":/icons/app.svg"_s));
 
-    // The one model of the application: it restores the saved library in the
-    // background and follows the volumes being mounted and unmounted.
-    TavoModel model(TavoModel::defaultDeviceDiscovery, true);
-    MainWindow window(&model, &Workspace::system());
-    filechoosers::install(&model, &window);
-    window.show();
-    // Closing the main window quits, also while a Cover Flow window is open.
-    QuitOnClose quitOnClose;
-    window.installEventFilter(&quitOnClose);
+    AppSession session;
+    session.window()->show();
     return app.exec();
 }
