@@ -12,6 +12,9 @@
 #include "ui/shell/sidebar.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -191,6 +194,39 @@ void AppWalk::click(const QString &text)
     ASSERT_TRUE(b) << "no button " << qPrintable(text);
     ASSERT_TRUE(b->isEnabled()) << "button disabled: " << qPrintable(text);
     QTest::mouseClick(b, Qt::LeftButton);
+}
+
+bool AppWalk::chooseItem(QComboBox *combo, const QString &text)
+{
+    if (!combo || combo->findText(text) < 0)
+        return false;
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Home);
+    for (int step = 0; step < combo->count() && combo->currentText() != text; ++step)
+        QTest::keyClick(combo, Qt::Key_Down);
+    // What was chosen may rebuild the window, this combo box with it.
+    const bool reached = combo->currentText() == text;
+    settle();
+    return reached;
+}
+
+bool AppWalk::drop(QWidget *target, const QStringList &paths)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    mime.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &move);
+    QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &dropped);
+    return dropped.isAccepted();
 }
 
 bool AppWalk::answerFileDialog(const QString &path, int ms)

@@ -27,6 +27,7 @@ class AppSession;
 class MainWindow;
 class QAbstractButton;
 class QAction;
+class QComboBox;
 class QDialog;
 class QFileDialog;
 class TavoModel;
@@ -114,6 +115,12 @@ public:
             ms);
         return found;
     }
+    // Picks the item showing `text` in a closed combo box with the keyboard, as
+    // a person stepping through it does (each step is an activation); false when none shows it.
+    static bool chooseItem(QComboBox *combo, const QString &text);
+    // Drags these files and folders from a file manager and drops them on `target`;
+    // true when the target took them.
+    static bool drop(QWidget *target, const QStringList &paths);
     // Answers the open file dialog with `path` (a file, or a folder for a
     // folder chooser) and its accept button; false when no dialog came.
     bool answerFileDialog(const QString &path, int ms = 10'000);

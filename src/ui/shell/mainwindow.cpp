@@ -70,15 +70,15 @@ MainWindow::MainWindow(TavoModel *model, Workspace *workspace, QWidget *parent)
     connect(model, &TavoModel::sectionChanged, this, &MainWindow::showPage);
     connect(model, &TavoModel::alertChanged, this, &MainWindow::showAlert);
     connect(model, &TavoModel::openAlbumChanged, this, [this] {
-        followSheet<TavoModel::OptionalAlbum>("openAlbum", m_model->openAlbum(), &TavoModel::setOpenAlbum,
+        followSheet<TavoModel::OptionalAlbum>("openAlbum", m_model->openAlbum(), [this] { m_model->setOpenAlbum(std::nullopt); },
                                               [this] { return sheets::albumDetail(m_model, *m_model->openAlbum(), this); });
     });
     connect(model, &TavoModel::coverLookupChanged, this, [this] {
-        followSheet<TavoModel::OptionalAlbum>("coverLookup", m_model->coverLookup(), &TavoModel::setCoverLookup,
+        followSheet<TavoModel::OptionalAlbum>("coverLookup", m_model->coverLookup(), [this] { m_model->setCoverLookup(std::nullopt); },
                                               [this] { return sheets::coverSearch(m_model, *m_model->coverLookup(), this); });
     });
     connect(model, &TavoModel::openThemeChanged, this, [this] {
-        followSheet<TavoModel::OptionalTheme>("openTheme", m_model->openTheme(), &TavoModel::setOpenTheme,
+        followSheet<TavoModel::OptionalTheme>("openTheme", m_model->openTheme(), [this] { m_model->setOpenTheme(std::nullopt); },
                                               [this] { return sheets::themeDetail(m_model, *m_model->openTheme(), this); });
     });
     connect(model, &TavoModel::showCoverFlowChanged, this, [this] {
@@ -289,7 +289,7 @@ QDialog *MainWindow::sheet(const char *property) const
 }
 
 template <typename Value>
-void MainWindow::followSheet(const char *property, const Value &value, void (TavoModel::*clear)(const Value &),
+void MainWindow::followSheet(const char *property, const Value &value, std::function<void()> clear,
                              std::function<QDialog *()> make)
 {
     const QByteArray key(property);
@@ -316,7 +316,7 @@ void MainWindow::followSheet(const char *property, const Value &value, void (Tav
         if (m_sheets.value(key) != dialog)
             return;
         m_sheets.remove(key);
-        (m_model->*clear)(Value());
+        clear();
     });
     dialog->open();
 }

@@ -54,7 +54,7 @@ private:
     void updateActions();
     void showAlert();
     template <typename Value>
-    void followSheet(const char *property, const Value &value, void (TavoModel::*clear)(const Value &),
+    void followSheet(const char *property, const Value &value, std::function<void()> clear,
                      std::function<QDialog *()> make);
 
     TavoModel *m_model;

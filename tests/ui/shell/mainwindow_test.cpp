@@ -389,3 +389,23 @@ TEST_F(MainWindowTest, coverFlowIsPresentedOnTheChangeToTrueOnly)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, aSheetClosedByItsOwnButtonClearsTheModelsValue)
+{
+    device.writeFile(u".rockbox/themes/Cabbie.cfg"_s, "wps: /.rockbox/wps/cabbie.wps\n");
+    connectDevice();
+    ASSERT_TRUE(waitUntil([&] { return model->themes().size() == 1; }));
+    open();
+    model->setOpenTheme(model->themes().first());
+    QDialog *sheet = window->sheet("openTheme");
+    ASSERT_TRUE(sheet && sheet->isVisible());
+    auto *done = sheet->findChild<QPushButton *>(u"done"_s);
+    ASSERT_TRUE(done);
+    QTest::mouseClick(done, Qt::LeftButton);
+    EXPECT_FALSE(model->openTheme());
+    EXPECT_FALSE(window->sheet("openTheme"));
+}
+
+} // namespace
