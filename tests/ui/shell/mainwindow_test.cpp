@@ -5,6 +5,7 @@
 
 #include "device/ipodillustration.h"
 #include "support/fakeworkspace.h"
+#include "ui/coverflow/coverflowwindow.h"
 #include "ui/kit/kit.h"
 #include "ui/shell/inspector.h"
 #include "ui/shell/ipodview.h"
@@ -84,6 +85,11 @@ protected:
     void TearDown() override
     {
         window.reset();
+        // A Cover Flow window a test presented reads this test's model: it goes with it.
+        if (CoverFlowWindow *flow = CoverFlowWindow::current()) {
+            flow->close();
+            delete flow;
+        }
         OperationsTest::TearDown();
     }
 
