@@ -14,6 +14,7 @@
 #include "ui/kit/kit.h"
 #include "ui/library/albumgrid.h"
 #include "ui/library/librarypage.h"
+#include "ui/coverflow/coverflowview.h"
 #include "ui/coverflow/coverflowwindow.h"
 #include "ui/guide/guideview.h"
 #include "ui/shell/inspector.h"
@@ -262,6 +263,16 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     EXPECT_EQ(stored(walk, u"appearance-"_s + root).toString(), chosenModel);
     EXPECT_EQ(stored(walk, u"finish-"_s + root).toString(), chosenFinish);
     EXPECT_EQ(walk.model()->deviceProfile().id, chosenModel);
+    // Each fact of the device is shown whole, however it wraps: the firmware's font among them.
+    bool fontShown = false;
+    for (QLabel *fact : walk.visible<QLabel>()) {
+        if (!fact->objectName().startsWith(u"fact"_s) || fact->text().isEmpty())
+            continue;
+        fontShown = fontShown || fact->text() == u"16-GNU-Unifont.fnt"_s;
+        EXPECT_GE(fact->width(), fact->fontMetrics().horizontalAdvance(fact->text())) << qPrintable(fact->text());
+        EXPECT_GE(fact->height(), fact->heightForWidth(fact->width())) << qPrintable(fact->text());
+    }
+    EXPECT_TRUE(fontShown);
     grab(u"device"_s);
 
     // --- two albums queued and sent ---
@@ -457,6 +468,11 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     ASSERT_TRUE(AppWalk::waitUntil([&] { return CoverFlowWindow::current() && CoverFlowWindow::current()->isVisible(); }));
     EXPECT_TRUE(walk.model()->libraryOnDevice());
     ASSERT_TRUE(walk.waitIdle());
+    // The two albums sent, built after the window's short pause.
+    ASSERT_TRUE(AppWalk::waitUntil([&] {
+        const CoverFlowView *view = CoverFlowWindow::current()->view();
+        return !view->loading() && view->items().size() == 2;
+    }));
     grab(u"coverflow"_s, CoverFlowWindow::current());
     CoverFlowWindow::current()->close();
     ASSERT_TRUE(AppWalk::waitUntil([&] { return !walk.model()->showCoverFlow(); }));

@@ -290,7 +290,8 @@ QWidget *DeviceInfoView::buildHero()
         cell->addWidget(value);
         m_factLabels.append(name);
         m_factValues.append(value);
-        grid->addLayout(cell, i / 2, i % 2, Qt::AlignLeft | Qt::AlignTop);
+        // The whole column's width: a value that wraps (a long font name) keeps every line.
+        grid->addLayout(cell, i / 2, i % 2, Qt::AlignTop);
     }
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
