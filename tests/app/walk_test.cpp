@@ -10,6 +10,7 @@
 #include "platform/defaults.h"
 #include "support/devicefixture.h"
 #include "support/imagefixtures.h"
+#include "support/qtprinters.h"
 #include "ui/album/coversearchview.h"
 #include "ui/kit/kit.h"
 #include "ui/library/albumgrid.h"
@@ -23,6 +24,7 @@
 #include "ui/shell/mainwindow.h"
 #include "ui/shell/transferbar.h"
 #include "ui/themes/themegrid.h"
+#include "device/themeimage.h"
 
 #include <QComboBox>
 #include <QMouseEvent>
@@ -66,9 +68,11 @@ QStringList filesBelow(const QString &folder)
     return files;
 }
 
-// What the settings file holds under a key, read as a new process reads it.
+// What the settings file holds under a key, read as a new process reads it
+// (once every assignment so far has reached it).
 QVariant stored(const AppWalk &walk, const QString &key)
 {
+    Defaults::flush();
     QSettings file(walk.settingsFile(), QSettings::IniFormat);
     return file.value(QString::fromLatin1(QUrl::toPercentEncoding(key, QByteArray(), "/\\")));
 }
@@ -82,11 +86,17 @@ QByteArray galleryPage()
            "</table></body></html>";
 }
 
+bool samePath(const QString &a, const QString &b)
+{
+    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+}
+
 class Walk : public ::testing::Test
 {
 protected:
     // The person's computer: music in ~/Music, theme packages in ~/Downloads,
-    // and a folder that holds a real iPod's Rockbox tree standing in for the device.
+    // and two folders holding real Rockbox trees standing in for devices: an
+    // iPod Video's (with a settings file the firmware wrote) and an Eros Q's.
     void prepareHome()
     {
         for (const QString &folder : {u"audio"_s, u"flac"_s}) {
@@ -102,6 +112,8 @@ protected:
             ASSERT_TRUE(QFile::copy(data + u"/corpus/rockbox-themes/"_s + zip, walk.homePath(u"Downloads/"_s + zip)));
         DeviceFixture::copyTree(data + u"/corpus/rockbox-device/ipodvideo-budm-rockb0x/.rockbox"_s,
                                 walk.homePath(u"IPOD/.rockbox"_s));
+        DeviceFixture::copyTree(data + u"/corpus/rockbox-device/erosqnative-SoraBee/.rockbox"_s,
+                                walk.homePath(u"EROSQ/.rockbox"_s));
         ASSERT_TRUE(QFile::copy(data + u"/corpus/rockbox-device/rockbox-repo-sample/config.cfg"_s,
                                 walk.homePath(u"IPOD/.rockbox/config.cfg"_s)));
         // Copies of read-only files are read-only; a person's own files are not.
@@ -223,18 +235,27 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     // --- view settings, saved as they are chosen ---
     ASSERT_TRUE(AppWalk::chooseItem(libraryPage()->sortPicker(), kit::tr(u"Rok"_s)));
     libraryPage()->tileSlider()->setFocus();
-    QTest::keyClick(libraryPage()->tileSlider(), Qt::Key_End);
+    QTest::keyClick(libraryPage()->tileSlider(), Qt::Key_Home);
     Defaults::flush();
     EXPECT_EQ(stored(walk, u"sortMode"_s).toString(), walk.model()->sortMode());
-    EXPECT_EQ(stored(walk, u"tileSize"_s).toDouble(), LibraryPage::maximumTile);
+    EXPECT_EQ(stored(walk, u"tileSize"_s).toDouble(), LibraryPage::minimumTile);
     grab(u"music"_s);
+
+    // --- a device that is no iPod first: its themes and its target are read ---
+    walk.trigger(u"Wybierz urządzenie…"_s);
+    ASSERT_TRUE(walk.answerFileDialog(walk.homePath(u"EROSQ"_s)));
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return walk.model()->device().has_value(); }));
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return walk.model()->themes().size() == 2; }));
+    ASSERT_TRUE(walk.waitIdle());
+    EXPECT_EQ(walk.model()->deviceInfo().value(u"Target"_s), u"erosqnative"_s);
 
     // --- the device: a folder holding a real iPod's Rockbox tree ---
     walk.trigger(u"Wybierz urządzenie…"_s);
     ASSERT_TRUE(walk.answerFileDialog(walk.homePath(u"IPOD"_s)));
     // The chosen folder is inspected in the background.
-    ASSERT_TRUE(AppWalk::waitUntil([&] { return walk.model()->device().has_value() || walk.model()->alert(); }))
-        << qPrintable(walk.model()->status());
+    ASSERT_TRUE(AppWalk::waitUntil([&] {
+        return walk.model()->device() && samePath(walk.model()->device()->root, walk.homePath(u"IPOD"_s));
+    }));
     ASSERT_TRUE(walk.model()->device()) << qPrintable(walk.model()->alert().value_or(QString()));
     ASSERT_TRUE(walk.waitIdle());
     const QString root = walk.model()->device()->root;
@@ -295,6 +316,8 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     ASSERT_TRUE(walk.waitIdle());
     EXPECT_EQ(walk.model()->status(), u"Wgrano: 4. Pominięto identyczne: 0."_s);
     grab(u"music-sent"_s);
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return walk.window()->alertBox() && walk.window()->alertBox()->isVisible(); }));
+    grab(u"alert-sent"_s, walk.window()->alertBox());
     dismissAlert();
     EXPECT_TRUE(walk.model()->queue().isEmpty());
     // Each file arrived whole under Music/<artist>/<album>.
@@ -374,6 +397,16 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     ASSERT_TRUE(grid);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->viewportRect(grid->card(0).picture).center().toPoint());
     ASSERT_TRUE(AppWalk::waitUntil([&] { return walk.window()->sheet("openTheme") && walk.window()->sheet("openTheme")->isVisible(); }));
+    // The theme's own backdrop as its playing screen, read from the device.
+    const QList<ThemeImage *> screens = walk.window()->sheet("openTheme")->findChildren<ThemeImage *>();
+    ASSERT_TRUE(AppWalk::waitUntil([&] {
+        return std::none_of(screens.cbegin(), screens.cend(), [](ThemeImage *image) {
+            return image->loader().state() == ThemeImageLoader::State::loading;
+        });
+    }));
+    ASSERT_EQ(screens.size(), 2);
+    EXPECT_EQ(screens[0]->loader().state(), ThemeImageLoader::State::loaded);
+    EXPECT_EQ(screens[0]->url(), QUrl::fromLocalFile(root + u"/.rockbox/backdrops/cabbiev2.bmp"_s));
     grab(u"theme-detail"_s, walk.window()->sheet("openTheme"));
     QTest::mouseClick(walk.find<QPushButton>(u"done"_s), Qt::LeftButton);
     ASSERT_TRUE(AppWalk::waitUntil([&] { return !walk.model()->openTheme(); }));
@@ -509,7 +542,7 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     EXPECT_EQ(restored, libraryFiles);
     EXPECT_EQ(walk.model()->viewMode(), viewMode);
     EXPECT_EQ(walk.model()->sortMode(), sortMode);
-    EXPECT_EQ(walk.model()->tileSize(), LibraryPage::maximumTile);
+    EXPECT_EQ(walk.model()->tileSize(), LibraryPage::minimumTile);
     EXPECT_EQ(walk.window()->sidebar()->button(Section::music)->text(), other == u"en"_s ? u"Music"_s : u"Muzyka"_s);
     ASSERT_TRUE(libraryPage());
     EXPECT_EQ(libraryPage()->content(), LibraryPage::Content::tracks);
