@@ -7,6 +7,7 @@
 #include "platform/defaults.h"
 #include "platform/http.h"
 #include "ui/kit/kit.h"
+#include "ui/library/covercache.h"
 #include "ui/shell/appsession.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/shell/sidebar.h"
@@ -304,6 +305,8 @@ QString AppWalk::screenshotFolder()
 QString AppWalk::grab(const QString &name, QWidget *widget) const
 {
     QWidget *shown = widget ? widget : window();
+    // The covers of the albums shown are decoded off the main thread: the picture waits for them.
+    waitUntil([] { return CoverCache::shared().pending() == 0; }, 10'000);
     settle();
     const QString path = screenshotFolder() + u'/' + name + u".png"_s;
     EXPECT_TRUE(shown && shown->grab().save(path)) << qPrintable(path);

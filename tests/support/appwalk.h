@@ -139,7 +139,8 @@ public:
     // --- pictures ---
     // The folder the pictures go to: <build>/screenshots/walk.
     static QString screenshotFolder();
-    // Saves the widget (the main window when null) as <folder>/<name>.png and returns the path.
+    // Saves the widget (the main window when null) as <folder>/<name>.png, once
+    // the album covers being decoded are ready, and returns the path.
     QString grab(const QString &name, QWidget *widget = nullptr) const;
 
     // The application's visible windows, the main window first.
