@@ -10,6 +10,7 @@
 //   importscale_bench --benchmark_filter='Warm|Cold'
 //   importscale_bench --benchmark_filter=Memory
 
+#include "generatedlibrary.h"
 #include "model/importscan.h"
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
@@ -37,54 +38,13 @@ namespace {
 
 QByteArray jpeg(int side, int quality)
 {
-    // Noise, so the encoder cannot make it small.
-    QImage image(side, side, QImage::Format_RGB32);
-    QRandomGenerator random(7);
-    for (int y = 0; y < side; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < side; ++x)
-            line[x] = random.generate() | 0xFF000000u;
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(quality);
-    writer.write(image);
-    return bytes;
+    return generated::noiseJPEG(side, quality);
 }
 
-struct Library {
-    QTemporaryDir dir;
-    QStringList files;
-
+struct Library : generated::AudioLibrary {
     Library(int count, int perFolder, const QByteArray &cover)
+        : generated::AudioLibrary(count, perFolder, [&cover](int) { return cover; })
     {
-        const QStringList sources = {u"tagged.mp3"_s, u"tagged.flac"_s, u"aac.m4a"_s, u"vorbis.ogg"_s};
-        for (int i = 0; i < count; ++i) {
-            const int album = i / perFolder;
-            const QString source = QStringLiteral(VONTARO_TEST_DATA_DIR "/audio/") + sources.at(album % sources.size());
-            const QString folder = dir.path() + QString::asprintf("/Artist %d/Album %d", album / 10, album);
-            if (i % perFolder == 0) {
-                QDir().mkpath(folder);
-                QFile file(folder + u"/cover.jpg"_s);
-                file.open(QIODevice::WriteOnly);
-                file.write(cover);
-            }
-            const QString target = folder + QString::asprintf("/%02d Track %d.", i % perFolder + 1, i)
-                                   + QFileInfo(source).suffix();
-            QFile::copy(source, target);
-            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-            TagLib::FileRef ref(QFile::encodeName(target).constData(), false);
-            if (ref.tag()) {
-                ref.tag()->setTitle(TagLib::String(QString::asprintf("Title %d", i).toStdString()));
-                ref.tag()->setArtist(TagLib::String(QString::asprintf("Artist %d", album / 10).toStdString()));
-                ref.tag()->setAlbum(TagLib::String(QString::asprintf("Album %d", album).toStdString()));
-                ref.tag()->setTrack(uint(i % perFolder + 1));
-                ref.save();
-            }
-            files.append(target);
-        }
     }
 };
 

@@ -6,6 +6,7 @@
 // track list and the folder tree of 20,000 files (within 200 ms), a filter
 // change of the tree with its open folders restored, and the memory it takes.
 
+#include "generatedlibrary.h"
 #include "model/tavomodel.h"
 #include "ui/library/albumgrid.h"
 #include "ui/library/covercache.h"
@@ -40,38 +41,9 @@ constexpr int kTracksPerAlbum = 10;
 constexpr int kCoverPictures = 64; // distinct JPEG files; every album decodes its own
 const QSize kWindow(1000, 800);
 
-// A photograph-like picture (gradients and noise, so JPEG sizes are those of
-// real covers), encoded at quality 90.
 QByteArray photo(int width, int height, quint32 seed)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, width, height);
-    gradient.setColorAt(0, QColor::fromHsv(int(seed * 37 % 360), 160, 220));
-    gradient.setColorAt(1, QColor::fromHsv(int(seed * 91 % 360), 200, 90));
-    painter.fillRect(image.rect(), gradient);
-    for (int i = 0; i < 60; ++i) {
-        painter.setBrush(QColor::fromHsv(random.bounded(360), 120 + random.bounded(120), random.bounded(256), 140));
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(QPointF(random.bounded(width), random.bounded(height)), random.bounded(width / 3) + 5,
-                            random.bounded(height / 3) + 5);
-    }
-    painter.end();
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int n = int(random.bounded(24)) - 12;
-            const QRgb p = line[x];
-            line[x] = qRgb(std::clamp(qRed(p) + n, 0, 255), std::clamp(qGreen(p) + n, 0, 255),
-                           std::clamp(qBlue(p) + n, 0, 255));
-        }
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 90);
-    return bytes;
+    return generated::photoJPEG(width, height, seed);
 }
 
 QList<Track> library()

@@ -102,7 +102,7 @@ void TavoModel::saveLibraryPaths()
     QStringList libraryPaths;
     libraryPaths.reserve(m_tracks.size() + m_missingLibraryPaths.size());
     QSet<QString> shown;
-    for (const Track &track : m_tracks) {
+    for (const Track &track : std::as_const(m_tracks)) {
         libraryPaths.append(track.url);
         shown.insert(track.url);
     }

@@ -43,7 +43,7 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
 
     // The scan works on its own copies of what it needs from the model.
     QSet<QString> knownPaths;
-    for (const Track &track : fromDevice ? m_deviceTracks : m_tracks)
+    for (const Track &track : std::as_const(fromDevice ? m_deviceTracks : m_tracks))
         knownPaths.insert(paths::standardized(track.url));
     const QMap<QString, QString> overrides = Defaults::stringMap(u"artworkOverrides"_s).value_or(QMap<QString, QString>());
 

@@ -125,7 +125,7 @@ void TavoModel::forget(const Album &album)
 
     QList<Track> remaining;
     remaining.reserve(m_tracks.size());
-    for (const Track &track : m_tracks) {
+    for (const Track &track : std::as_const(m_tracks)) {
         if (!ids.contains(track.id))
             remaining.append(track);
     }
