@@ -42,8 +42,10 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
         m_deviceImportRoot = m_device ? m_device->root : QString();
 
     // The scan works on its own copies of what it needs from the model.
+    // The list the found tracks will be appended to, as it is now.
+    const QList<Track> base = fromDevice ? m_deviceTracks : m_tracks;
     QSet<QString> knownPaths;
-    for (const Track &track : std::as_const(fromDevice ? m_deviceTracks : m_tracks))
+    for (const Track &track : base)
         knownPaths.insert(paths::standardized(track.url));
     const QMap<QString, QString> overrides = Defaults::stringMap(u"artworkOverrides"_s).value_or(QMap<QString, QString>());
 
@@ -82,8 +84,11 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // to the model itself is avoided: in this Qt it asserts when the model is
     // destroyed first, and it runs at once, ahead of the queued steps, when the
     // scan has already ended as it is attached.
+    // The joined list and its albums are worked out here too, off the main
+    // thread, for the list as it was at the start; the finish uses them when
+    // the list is still that one.
     QPointer<TavoModel> guard(this);
-    m_importScan.then([guard, fromDevice, enqueue, returned, read](QFuture<QList<Track>> scan) {
+    m_importScan.then([guard, fromDevice, enqueue, returned, read, base, sortMode = m_sortMode](QFuture<QList<Track>> scan) {
         // The scan reports no errors; should it ever throw, the import still ends
         // (with what it has: nothing) rather than leaving the model busy for good.
         QList<Track> found;
@@ -91,9 +96,11 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
             found = scan.result();
         } catch (...) {
         }
-        ModelTasks::post([guard, found, fromDevice, enqueue, returned, read] {
+        const QList<Track> combined = base + found;
+        std::shared_ptr<PreparedLists> prepared = prepareLists(combined, sortMode);
+        ModelTasks::post([guard, found, fromDevice, enqueue, returned, read, base, combined, prepared]() mutable {
             if (guard)
-                guard->finishImport(found, fromDevice, enqueue, *returned, *read);
+                guard->finishImport(found, fromDevice, enqueue, *returned, *read, base, combined, std::move(prepared));
         });
     });
 }
@@ -106,18 +113,26 @@ void TavoModel::showImportProgress(qsizetype position, qsizetype total)
 }
 
 void TavoModel::finishImport(const QList<Track> &found, bool fromDevice, bool enqueue, const QStringList &returned,
-                             const LibraryStore::Records &read)
+                             const LibraryStore::Records &read, const QList<Track> &base, const QList<Track> &combined,
+                             std::shared_ptr<PreparedLists> prepared)
 {
+    // The list and its albums made on the worker, while the list is still the
+    // one the import started from; otherwise joined here as it is now.
+    const QList<Track> &current = fromDevice ? m_deviceTracks : m_tracks;
+    const bool unchanged = current.isSharedWith(base) && current.size() == base.size();
+    const QList<Track> joined = unchanged ? combined : current + found;
     if (fromDevice && !deviceImportIsCurrent()) {
         // Read for a device that is no longer current: the tracks belong to no list,
         // and the status keeps what the device change said.
         setBusy(false);
         return;
     }
+    if (unchanged)
+        offerPreparedLists(std::move(prepared));
     if (fromDevice) {
-        setDeviceTracks(m_deviceTracks + found);
+        setDeviceTracks(joined);
     } else {
-        setTracks(m_tracks + found);
+        setTracks(joined);
         const QSet<QString> back(returned.cbegin(), returned.cend());
         if (enqueue) {
             UuidSet queued = m_queued;

@@ -260,38 +260,74 @@ struct ListCache {
     }
 };
 
-// The transfer queue, from the library and the set of queued ids.
+// The transfer queue, from the library and the set of queued ids. Its size
+// and bytes are counted without making the list, which copies every queued
+// track (all 20,000 of them after a first import), until the list is asked for.
 struct QueueCache {
     bool valid = false;
     QList<Track> library; // shares its data with the field it was taken from
     QSet<QUuid> ids;
-    QList<Track> queue;
+    qsizetype count = 0;
     qint64 bytes = 0;
+    std::optional<QList<Track>> queue;
 };
 
 } // namespace
 
+struct TavoModel::PreparedLists {
+    ListCache lists;
+};
+
 struct TavoModel::DerivedCache {
     ListCache lists;
     QueueCache queue;
+    // Lists worked out on a worker for a list about to be published.
+    std::shared_ptr<PreparedLists> prepared;
 
     // The list cache brought up to date with the active tracks and the filters.
     ListCache &currentLists(const QList<Track> &active, const QString &format, bool hiRes, const QString &search)
     {
         if (!lists.holds(active)) {
-            lists = ListCache{};
-            lists.source = active;
-            lists.hasSource = true;
+            if (prepared && prepared->lists.holds(active)) {
+                lists = std::move(prepared->lists);
+                prepared.reset();
+            } else {
+                lists = ListCache{};
+                lists.source = active;
+                lists.hasSource = true;
+            }
         }
         lists.useFilters(format, hiRes, search);
         return lists;
     }
 };
 
+std::shared_ptr<TavoModel::PreparedLists> TavoModel::prepareLists(const QList<Track> &tracks, const QString &sortMode)
+{
+    auto prepared = std::make_shared<PreparedLists>();
+    ListCache &lists = prepared->lists;
+    lists.source = tracks;
+    lists.hasSource = true;
+    lists.group();
+    lists.orderOfAlbums(sortKind(sortMode));
+    return prepared;
+}
+
+void TavoModel::offerPreparedLists(std::shared_ptr<PreparedLists> prepared)
+{
+    // A list offered earlier and never shown is given up for the new one.
+    derived().prepared = std::move(prepared);
+}
+
 TavoModel::DerivedCache &TavoModel::derived() const
 {
     if (!m_derived)
         m_derived = std::make_shared<DerivedCache>();
+    // Prepared lists of a list that is no longer (or never became) either
+    // side's are let go rather than kept alive with their tracks.
+    std::shared_ptr<PreparedLists> &prepared = m_derived->prepared;
+    if (prepared && !prepared->lists.holds(m_tracks) && !prepared->lists.holds(m_deviceTracks))
+        prepared.reset();
     return *m_derived;
 }
 
@@ -366,32 +402,58 @@ void TavoModel::openAlbumContaining(const Track &track)
     setOpenAlbum(albumContaining(track.id));
 }
 
-QList<Track> TavoModel::queue() const
+namespace {
+
+// The queue's count and bytes brought up to date with the library and the queued ids.
+QueueCache &currentQueue(QueueCache &cache, const QList<Track> &library, const QSet<QUuid> &queued)
 {
-    QueueCache &cache = derived().queue;
-    if (!cache.valid || !cache.library.isSharedWith(m_tracks) || cache.library.size() != m_tracks.size()
-        || cache.ids != m_queued) {
-        cache.valid = true;
-        cache.library = m_tracks;
-        cache.ids = m_queued;
-        cache.queue.clear();
-        cache.bytes = 0;
-        if (!m_queued.isEmpty()) {
-            for (const Track &t : m_tracks) {
-                if (m_queued.contains(t.id)) {
-                    cache.queue.append(t);
-                    cache.bytes += t.bytes;
-                }
+    if (cache.valid && cache.library.isSharedWith(library) && cache.library.size() == library.size()
+        && cache.ids == queued)
+        return cache;
+    cache.valid = true;
+    cache.library = library;
+    cache.ids = queued;
+    cache.queue.reset();
+    cache.count = 0;
+    cache.bytes = 0;
+    if (!queued.isEmpty()) {
+        for (const Track &t : library) {
+            if (queued.contains(t.id)) {
+                ++cache.count;
+                cache.bytes += t.bytes;
             }
         }
     }
-    return cache.queue;
+    return cache;
+}
+
+} // namespace
+
+QList<Track> TavoModel::queue() const
+{
+    QueueCache &cache = currentQueue(derived().queue, m_tracks, m_queued);
+    if (!cache.queue) {
+        QList<Track> made;
+        made.reserve(cache.count);
+        if (cache.count > 0) {
+            for (const Track &t : m_tracks) {
+                if (m_queued.contains(t.id))
+                    made.append(t);
+            }
+        }
+        cache.queue = std::move(made);
+    }
+    return *cache.queue;
+}
+
+qsizetype TavoModel::queueCount() const
+{
+    return currentQueue(derived().queue, m_tracks, m_queued).count;
 }
 
 qint64 TavoModel::queueBytes() const
 {
-    queue();
-    return derived().queue.bytes;
+    return currentQueue(derived().queue, m_tracks, m_queued).bytes;
 }
 
 TavoModel::OptionalTheme TavoModel::configuredTheme() const

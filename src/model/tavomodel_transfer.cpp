@@ -84,6 +84,79 @@ struct TransferOutcome {
     QStringList warnings;
 };
 
+// The files to copy, with the folders they go to, and each album folder's
+// cover work, for the tracks sent out of the library. Grouping the whole
+// library takes a while at tens of thousands of tracks: it runs on the worker.
+struct PendingCover {
+    QString album;
+    QByteArray artwork;
+    QList<qsizetype> positions;
+};
+
+struct TransferPlan {
+    QList<TransferFile> jobs;
+    QList<PendingCover> pending;
+};
+
+TransferPlan planTransfer(const QList<Track> &sending, const QList<Track> &library)
+{
+    // Cover groups, in the order their first track is sent.
+    QList<QString> groupOrder;
+    QHash<QString, QList<qsizetype>> groupMembers; // key → positions in `sending`
+    for (qsizetype i = 0; i < sending.size(); ++i) {
+        const QString key = coverKey(sending[i]);
+        auto it = groupMembers.find(key);
+        if (it == groupMembers.end()) {
+            groupOrder.append(key);
+            groupMembers.insert(key, {i});
+        } else {
+            it->append(i);
+        }
+    }
+
+    // Folder names come from the album the whole library groups the track into
+    // (so a compilation goes under one artist folder), with a disc folder only
+    // when that album spans two or more discs.
+    const QList<Album> albums = AlbumGrouping::albums(library);
+    QHash<QUuid, qsizetype> albumOf;
+    for (qsizetype a = 0; a < albums.size(); ++a) {
+        for (const Track &track : albums[a].tracks)
+            albumOf.insert(track.id, a); // a track belongs to exactly one album
+    }
+    QHash<qsizetype, bool> severalDiscs;
+    QList<TransferFile> jobs;
+    jobs.reserve(sending.size());
+    for (const Track &track : sending) {
+        const auto found = albumOf.constFind(track.id);
+        if (found == albumOf.constEnd()) {
+            jobs.append(TransferFile{track.url, track.artist, track.album, std::nullopt});
+            continue;
+        }
+        const Album &album = albums[*found];
+        auto discs = severalDiscs.find(*found);
+        if (discs == severalDiscs.end())
+            discs = severalDiscs.insert(*found, album.discs().size() >= 2);
+        std::optional<QString> discFolder;
+        if (*discs)
+            discFolder = u"CD "_s + QString::number(AlbumGrouping::describe(track).disc);
+        jobs.append(TransferFile{track.url, album.artist, album.title, discFolder});
+    }
+
+    // Each group's artwork: its first track that carries some.
+    QList<PendingCover> pending;
+    for (const QString &key : groupOrder) {
+        const QList<qsizetype> &positions = groupMembers[key];
+        for (qsizetype position : positions) {
+            if (sending[position].artwork) {
+                pending.append(PendingCover{jobs[positions.first()].album, *sending[position].artwork, positions});
+                break;
+            }
+        }
+    }
+
+    return TransferPlan{jobs, pending};
+}
+
 } // namespace
 
 void TavoModel::toggle(const Album &album)
@@ -143,65 +216,6 @@ void TavoModel::transfer(const std::optional<QList<Track>> &only)
         return;
     const Device device = *m_device;
 
-    // Cover groups, in the order their first track is sent.
-    QList<QString> groupOrder;
-    QHash<QString, QList<qsizetype>> groupMembers; // key → positions in `sending`
-    for (qsizetype i = 0; i < sending.size(); ++i) {
-        const QString key = coverKey(sending[i]);
-        auto it = groupMembers.find(key);
-        if (it == groupMembers.end()) {
-            groupOrder.append(key);
-            groupMembers.insert(key, {i});
-        } else {
-            it->append(i);
-        }
-    }
-
-    // Folder names come from the album the whole library groups the track into
-    // (so a compilation goes under one artist folder), with a disc folder only
-    // when that album spans two or more discs.
-    const QList<Album> albums = AlbumGrouping::albums(m_tracks);
-    QHash<QUuid, qsizetype> albumOf;
-    for (qsizetype a = 0; a < albums.size(); ++a) {
-        for (const Track &track : albums[a].tracks)
-            albumOf.insert(track.id, a); // a track belongs to exactly one album
-    }
-    QHash<qsizetype, bool> severalDiscs;
-    QList<TransferFile> jobs;
-    jobs.reserve(sending.size());
-    for (const Track &track : sending) {
-        const auto found = albumOf.constFind(track.id);
-        if (found == albumOf.constEnd()) {
-            jobs.append(TransferFile{track.url, track.artist, track.album, std::nullopt});
-            continue;
-        }
-        const Album &album = albums[*found];
-        auto discs = severalDiscs.find(*found);
-        if (discs == severalDiscs.end())
-            discs = severalDiscs.insert(*found, album.discs().size() >= 2);
-        std::optional<QString> discFolder;
-        if (*discs)
-            discFolder = u"CD "_s + QString::number(AlbumGrouping::describe(track).disc);
-        jobs.append(TransferFile{track.url, album.artist, album.title, discFolder});
-    }
-
-    // Each group's artwork: its first track that carries some.
-    struct PendingCover {
-        QString album;
-        QByteArray artwork;
-        QList<qsizetype> positions;
-    };
-    QList<PendingCover> pending;
-    for (const QString &key : groupOrder) {
-        const QList<qsizetype> &positions = groupMembers[key];
-        for (qsizetype position : positions) {
-            if (sending[position].artwork) {
-                pending.append(PendingCover{jobs[positions.first()].album, *sending[position].artwork, positions});
-                break;
-            }
-        }
-    }
-
     setBusy(true);
     setProgress(0);
     setStatus(u"Wgrywam muzykę…"_s);
@@ -215,7 +229,8 @@ void TavoModel::transfer(const std::optional<QList<Track>> &only)
     const QString root = device.root;
     ModelTasks::run(
         this, ModelTasks::filePool(),
-        [jobs, root, progress, pending]() -> TransferOutcome {
+        [sending, library = m_tracks, root, progress]() -> TransferOutcome {
+            const auto [jobs, pending] = planTransfer(sending, library);
             TransferOutcome outcome;
             outcome.result = Storage::transfer(jobs, root, progress);
             // Destinations pair with the sent tracks by position.

@@ -635,6 +635,73 @@ TEST_F(ImportTest, LibraryAndDeviceSidesAreKeptApart)
     (void)onDevice;
 }
 
+// The albums of a list, as ids with their track counts, in the order shown.
+QStringList albumShapes(const QList<Album> &albums)
+{
+    QStringList out;
+    for (const Album &album : albums)
+        out.append(album.id() + u' ' + QString::number(album.tracks.size()));
+    return out;
+}
+
+// The albums a model shows after an import (grouped while the files were
+// read) are those of the same list grouped afresh, whether the library was
+// left alone meanwhile or changed while the files were read.
+TEST_F(ImportTest, AlbumsAfterAnImportAreThoseOfTheWholeList)
+{
+    const QString a1 = untaggedMp3(root() + u"/Lib/Ann/First/01 a.mp3"_s);
+    const QString a2 = untaggedMp3(root() + u"/Lib/Ann/First/02 b.mp3"_s);
+    const QString b1 = untaggedMp3(root() + u"/Lib/Bob/Second/01 c.mp3"_s);
+    const QString c1 = untaggedMp3(root() + u"/Lib/Cid/Third/01 d.mp3"_s);
+
+    for (const bool changedMeanwhile : {false, true}) {
+        SCOPED_TRACE(changedMeanwhile ? "library changed during the import" : "library left alone");
+        auto model = makeModel();
+        model->setSortMode(u"Album"_s);
+        model->importURLs({a1, b1}, false, false);
+        ASSERT_TRUE(waitUntilIdle(*model));
+        ASSERT_EQ(model->albums().size(), 2);
+        const QList<Track> first = model->tracks();
+
+        model->importURLs({a2, c1}, false, true);
+        Track added;
+        if (changedMeanwhile) {
+            // The finish arrives through the event loop: this change comes first.
+            added = first.first();
+            added.id = QUuid::createUuid();
+            added.url = root() + u"/Elsewhere/Dee/Fourth/01 e.mp3"_s;
+            added.artist = u"Dee"_s;
+            added.album = u"Fourth"_s;
+            model->setTracks(first + QList<Track>{added});
+        }
+        ASSERT_TRUE(waitUntilIdle(*model));
+
+        QStringList urls;
+        for (const Track &track : model->tracks())
+            urls.append(track.url);
+        QStringList expected{a1, b1};
+        if (changedMeanwhile)
+            expected.append(added.url);
+        expected << a2 << c1;
+        EXPECT_EQ(urls, expected);
+
+        auto reference = makeModel();
+        reference->setSortMode(u"Album"_s);
+        reference->setTracks(model->tracks());
+        EXPECT_EQ(albumShapes(model->albums()), albumShapes(reference->albums()));
+        EXPECT_EQ(model->albums().size(), changedMeanwhile ? 4 : 3);
+        for (const Track &track : model->tracks()) {
+            ASSERT_TRUE(model->albumContaining(track.id).has_value()) << track.url.toStdString();
+            EXPECT_EQ(model->albumContaining(track.id)->id(), reference->albumContaining(track.id)->id());
+        }
+        // Another sort order is made from the same grouping.
+        model->setSortMode(u"Wykonawca"_s);
+        reference->setSortMode(u"Wykonawca"_s);
+        EXPECT_EQ(albumShapes(model->albums()), albumShapes(reference->albums()));
+        EXPECT_EQ(model->queueCount(), 2);
+    }
+}
+
 TEST(ImportNumbers, LeadingNumberOfAFileName)
 {
     struct Case {

@@ -316,19 +316,27 @@ TEST_F(ListsTest, QueueHoldsQueuedLibraryTracksInLibraryOrder)
     model->setDeviceTracks({onDevice});
 
     EXPECT_TRUE(model->queue().isEmpty());
+    EXPECT_EQ(model->queueCount(), 0);
     EXPECT_EQ(model->queueBytes(), 0);
 
     model->setQueued({c.id, a.id, onDevice.id, QUuid::createUuid()});
     model->setLibraryOnDevice(true);
-    EXPECT_EQ(titles(model->queue()), (QStringList{u"a"_s, u"c"_s}));
+    // The count and the bytes are right before the list is ever made.
+    EXPECT_EQ(model->queueCount(), 2);
     EXPECT_EQ(model->queueBytes(), 103);
+    EXPECT_EQ(titles(model->queue()), (QStringList{u"a"_s, u"c"_s}));
 
     model->setTracks({a, b});
     EXPECT_EQ(titles(model->queue()), QStringList{u"a"_s});
+    EXPECT_EQ(model->queueCount(), 1);
     EXPECT_EQ(model->queueBytes(), 100);
     model->setQueued({b.id});
-    EXPECT_EQ(titles(model->queue()), QStringList{u"b"_s});
+    EXPECT_EQ(model->queueCount(), 1);
     EXPECT_EQ(model->queueBytes(), 20);
+    EXPECT_EQ(titles(model->queue()), QStringList{u"b"_s});
+    model->setQueued({});
+    EXPECT_EQ(model->queueCount(), 0);
+    EXPECT_TRUE(model->queue().isEmpty());
 }
 
 // --- the configured theme ---

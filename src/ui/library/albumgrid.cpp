@@ -334,7 +334,22 @@ double AlbumGridView::columnWidth() const
 
 double AlbumGridView::rowHeight() const
 {
-    return AlbumCardLayout::height(columnWidth());
+    // Measured once per column width: every card's place asks for it, and a
+    // change of all cards' state asks for the place of each of 2,000 cards.
+    const double width = columnWidth();
+    if (width != m_rowHeightWidth) {
+        m_rowHeightWidth = width;
+        m_rowHeight = AlbumCardLayout::height(width);
+    }
+    return m_rowHeight;
+}
+
+void AlbumGridView::changeEvent(QEvent *event)
+{
+    // The card's lines are measured in the desktop's font.
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::ApplicationFontChange)
+        m_rowHeightWidth = -1;
+    QAbstractItemView::changeEvent(event);
 }
 
 QRectF AlbumGridView::cardRect(int row) const

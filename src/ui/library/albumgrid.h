@@ -129,6 +129,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QRectF cardRect(int row) const; // in content coordinates
@@ -137,4 +138,6 @@ private:
     Workspace *m_workspace;
     double m_tileSize = 170;
     int m_lastPainted = 0;
+    mutable double m_rowHeightWidth = -1; // the column width m_rowHeight was measured for
+    mutable double m_rowHeight = 0;
 };

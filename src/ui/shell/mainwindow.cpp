@@ -197,7 +197,7 @@ void MainWindow::updateActions()
 {
     const bool busy = m_model->busy();
     const auto &device = m_model->device();
-    const bool queueEmpty = m_model->queue().isEmpty();
+    const bool queueEmpty = m_model->queueCount() == 0;
     for (QAction *a : std::as_const(m_actions)) {
         const QString name = a->objectName();
         if (name == u"Dodaj muzykę…"_s || name == u"Wybierz urządzenie…"_s)

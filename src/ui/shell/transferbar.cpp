@@ -75,11 +75,11 @@ TransferBar::TransferBar(TavoModel *model, QWidget *parent)
 void TransferBar::update()
 {
     const bool busy = m_model->busy();
-    const QList<Track> queue = m_model->queue();
+    const qsizetype queued = m_model->queueCount();
     m_title->setText(kit::tr(busy ? u"Pracuję…"_s : u"Gotowe do wgrania"_s));
-    m_summary->setText(kit::tr(summaryText(queue.size(), m_model->queueBytes())));
-    m_clear->setEnabled(!busy && !queue.isEmpty());
-    m_send->setEnabled(!busy && !queue.isEmpty() && m_model->device().has_value());
+    m_summary->setText(kit::tr(summaryText(queued, m_model->queueBytes())));
+    m_clear->setEnabled(!busy && queued > 0);
+    m_send->setEnabled(!busy && queued > 0 && m_model->device().has_value());
     m_progress->setVisible(busy);
     if (m_model->progress() > 0) {
         m_progress->setRange(0, 1000);
