@@ -26,11 +26,11 @@
 #include "generatedlibrary.h"
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
-#include "platform/workspace.h"
 #include "ui/coverflow/coverflowview.h"
 #include "ui/coverflow/coverflowwindow.h"
 #include "ui/library/albumgrid.h"
 #include "ui/library/librarypage.h"
+#include "ui/shell/appsession.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/shell/sidebar.h"
 
@@ -246,26 +246,25 @@ struct Arguments {
     qint64 launched = 0;
 };
 
+// The application as its entry point assembles it, its window shown.
 struct Application {
-    std::unique_ptr<TavoModel> model;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<AppSession> session;
+    TavoModel *model;
+    MainWindow *window;
 
     Application()
+        : session(std::make_unique<AppSession>())
+        , model(session->model())
+        , window(session->window())
     {
-        model = std::make_unique<TavoModel>(TavoModel::defaultDeviceDiscovery, true);
-        window = std::make_unique<MainWindow>(model.get(), &Workspace::system());
-        timedApp()->window = window.get();
+        timedApp()->window = window;
         window->show();
     }
     ~Application()
     {
-        window->close();
         timedApp()->window = nullptr;
-        window.reset();
-        if (CoverFlowWindow *flow = CoverFlowWindow::current())
-            flow->close();
+        session.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        model.reset();
         Defaults::flush();
     }
 
@@ -301,7 +300,7 @@ int startupPhase(const Arguments &args)
     Application a;
     figure("window_shown_ms", ms(monotonicNs() - args.launched));
     qint64 restoredAt = 0;
-    QObject::connect(a.model.get(), &TavoModel::busyChanged, [&] {
+    QObject::connect(a.model, &TavoModel::busyChanged, [&] {
         if (!restoredAt && a.restored())
             restoredAt = monotonicNs();
     });
