@@ -212,7 +212,7 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     grab(u"music-empty"_s);
 
     // --- music: a folder through the menu's shortcut, another dropped on the page ---
-    QTest::keySequence(walk.window(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    walk.press(QKeySequence(Qt::CTRL | Qt::Key_O));
     ASSERT_TRUE(walk.answerFileDialog(walk.homePath(u"Music/audio"_s)));
     ASSERT_TRUE(walk.waitIdle());
     const int audioCount = audioFilesIn(u"Music/audio"_s);
@@ -329,6 +329,17 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
               (QStringList{u"Anais Mitchell/Hymns for the Exiled/id3v22-test.mp3"_s, u"the album artist/the album/date.mp3"_s,
                            u"the album artist/the album/full.alac.m4a"_s, u"the album artist/the album/full.m4a"_s}));
     EXPECT_EQ(walk.model()->transferred().size(), 4);
+    // Nothing left to send; a test folder is no volume to eject.
+    EXPECT_FALSE(walk.action(u"Wgraj muzykę"_s)->isEnabled());
+    EXPECT_FALSE(walk.action(u"Wysuń iPoda"_s)->isEnabled());
+    // A refresh from the keyboard keeps the chosen folder and reads it again.
+    QSignalSpy themesRead(walk.model(), &TavoModel::themesChanged);
+    walk.press(QKeySequence(Qt::CTRL | Qt::Key_R));
+    ASSERT_TRUE(themesRead.count() > 0 || themesRead.wait(10'000));
+    ASSERT_TRUE(walk.waitIdle());
+    ASSERT_TRUE(walk.model()->device());
+    EXPECT_TRUE(samePath(walk.model()->device()->root, root));
+    EXPECT_EQ(walk.model()->themes().size(), 4);
 
     // --- a playlist of what was sent ---
     walk.goTo(Section::playlists);

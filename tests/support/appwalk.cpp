@@ -153,6 +153,14 @@ void AppWalk::trigger(const QString &polishTitle)
     a->trigger();
 }
 
+void AppWalk::press(const QKeySequence &keys)
+{
+    ASSERT_TRUE(window());
+    window()->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window()));
+    QTest::keySequence(window(), keys);
+}
+
 void AppWalk::chooseLanguage(const QString &code)
 {
     static const QMap<QString, QString> titles{

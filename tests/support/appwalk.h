@@ -28,6 +28,7 @@ class MainWindow;
 class QAbstractButton;
 class QAction;
 class QComboBox;
+class QKeySequence;
 class QDialog;
 class QFileDialog;
 class TavoModel;
@@ -68,6 +69,8 @@ public:
     // The menu or toolbar action with this Polish title, triggered as a click on it.
     QAction *action(const QString &polishTitle) const;
     void trigger(const QString &polishTitle);
+    // Presses a keyboard shortcut in the main window, brought to the front first.
+    void press(const QKeySequence &keys);
     // Chooses the interface language ("pl", "en", "system") from the Language
     // menu and waits until the window has rebuilt its content.
     void chooseLanguage(const QString &code);
