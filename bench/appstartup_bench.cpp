@@ -68,6 +68,15 @@ qint64 monotonicNs()
     return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
+// The main thread's own processor time: a step's work without the time it
+// waited for a processor on a busy machine.
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 double ms(qint64 ns)
 {
     return double(ns) / 1e6;
@@ -83,6 +92,8 @@ public:
     struct Span {
         double longestStep = 0; // ms
         QString longestWhat;
+        double longestCpu = 0; // ms of processor time of the step that used most
+        QString longestCpuWhat;
         double longestGap = 0; // ms beyond the heartbeat's interval
         int stepsOver16 = 0;
         int stepsOver100 = 0;
@@ -95,9 +106,12 @@ public:
     }
     Span end() const { return m_span; }
 
-    void step(qint64 start, qint64 took, const QString &what)
+    void step(qint64 took, qint64 cpu, const QString &what)
     {
-        Q_UNUSED(start);
+        if (ms(cpu) > m_span.longestCpu) {
+            m_span.longestCpu = ms(cpu);
+            m_span.longestCpuWhat = what;
+        }
         const double t = ms(took);
         if (t > 16)
             ++m_span.stepsOver16;
@@ -153,11 +167,12 @@ public:
         const char *className = receiver->metaObject()->className();
         const QString name = receiver->objectName();
         const qint64 start = monotonicNs();
+        const qint64 cpuStart = threadCpuNs();
         ++m_depth;
         const bool result = QApplication::notify(receiver, event);
         --m_depth;
         const qint64 end = monotonicNs();
-        watch.step(start, end - start,
+        watch.step(end - start, threadCpuNs() - cpuStart,
                    QString::fromLatin1(className) + (name.isEmpty() ? QString() : u" \""_s + name + u'"') + u" event "_s
                        + QString::number(int(type)));
         if (m_paintedWindow) {
@@ -200,10 +215,11 @@ void figure(const QString &name, double value)
 void report(const QString &prefix, const Watch::Span &span)
 {
     figure(prefix + u"_step_ms"_s, span.longestStep);
+    figure(prefix + u"_step_cpu_ms"_s, span.longestCpu);
     figure(prefix + u"_gap_ms"_s, span.longestGap);
     figure(prefix + u"_steps_over16"_s, span.stepsOver16);
-    std::fprintf(stderr, "%s: longest step %.1f ms: %s\n", qPrintable(prefix), span.longestStep,
-                 qPrintable(span.longestWhat));
+    std::fprintf(stderr, "%s: longest step %.1f ms: %s; most processor time %.1f ms: %s\n", qPrintable(prefix),
+                 span.longestStep, qPrintable(span.longestWhat), span.longestCpu, qPrintable(span.longestCpuWhat));
 }
 
 // Runs the event loop (the application's own way of waiting) until `done`

@@ -99,19 +99,30 @@ void TavoModel::restoreLibrary()
 
 void TavoModel::saveLibraryPaths()
 {
+    writeLibraryPaths(libraryPathsOf(m_tracks, m_missingLibraryPaths));
+}
+
+QStringList TavoModel::libraryPathsOf(const QList<Track> &tracks, const QStringList &missing)
+{
     QStringList libraryPaths;
-    libraryPaths.reserve(m_tracks.size() + m_missingLibraryPaths.size());
+    libraryPaths.reserve(tracks.size() + missing.size());
     QSet<QString> shown;
-    for (const Track &track : std::as_const(m_tracks)) {
+    for (const Track &track : tracks) {
         libraryPaths.append(track.url);
-        shown.insert(track.url);
+        if (!missing.isEmpty())
+            shown.insert(track.url);
     }
     // Saved files that were missing at start-up (an external disk not
     // mounted) are carried over, so one start without the disk loses nothing.
-    for (const QString &path : m_missingLibraryPaths) {
+    for (const QString &path : missing) {
         if (!shown.contains(path))
             libraryPaths.append(path);
     }
+    return libraryPaths;
+}
+
+void TavoModel::writeLibraryPaths(const QStringList &libraryPaths)
+{
     Defaults::setStringList(u"libraryPaths"_s, libraryPaths);
 
     // The records of exactly these files, written on a thread of their own:

@@ -492,6 +492,9 @@ private:
     // Writes "libraryPaths": the library's files, then the saved files that
     // were missing when last looked for.
     void saveLibraryPaths();
+    static QStringList libraryPathsOf(const QList<Track> &tracks, const QStringList &missing);
+    // Writes the given "libraryPaths" and the records of those files.
+    void writeLibraryPaths(const QStringList &libraryPaths);
     // importURLs without the busy check, for a caller that already holds busy.
     // `stored`: records a file may be taken from while it is unchanged.
     void startImport(const QStringList &urls, bool fromDevice, bool enqueue,
@@ -506,11 +509,9 @@ private:
     QStringList m_missingLibraryPaths;
     // Main-thread steps of an import.
     void showImportProgress(qsizetype position, qsizetype total);
-    // `base` is the list the import started from and `combined` base + found,
-    // with its lists prepared; both are used while the list is still base.
-    void finishImport(const QList<Track> &found, bool fromDevice, bool enqueue, const QStringList &returned,
-                      const LibraryStore::Records &read, const QList<Track> &base, const QList<Track> &combined,
-                      std::shared_ptr<PreparedLists> prepared);
+    struct ImportOutcome; // tavomodel_import.cpp
+    void finishImport(bool fromDevice, bool enqueue, ImportOutcome &outcome);
+    static QStringList stillMissingOf(const QStringList &missing, const QStringList &returned);
     void forgetDuplicates();
 
     OptionalAlbum m_coverLookup;
