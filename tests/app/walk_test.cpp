@@ -15,6 +15,7 @@
 #include "ui/kit/kit.h"
 #include "ui/library/albumgrid.h"
 #include "ui/library/librarypage.h"
+#include "ui/library/segmentedpicker.h"
 #include "ui/coverflow/coverflowview.h"
 #include "ui/coverflow/coverflowwindow.h"
 #include "ui/guide/guideview.h"
@@ -359,6 +360,7 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
         EXPECT_TRUE(QFile::exists(root + line.trimmed())) << qPrintable(line);
     }
     EXPECT_TRUE(AppWalk::waitUntil([&] { return walk.model()->playlists().size() == 1; }));
+    grab(u"playlists-saved"_s);
     if (walk.model()->alert())
         dismissAlert();
 
@@ -498,6 +500,12 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     QTest::mouseClick(libraryPage()->deviceButton(), Qt::LeftButton);
     ASSERT_TRUE(walk.waitIdle());
     EXPECT_EQ(walk.model()->deviceTracks().size(), sent.size());
+    QTest::mouseClick(libraryPage()->sourcePicker()->button(1), Qt::LeftButton);
+    ASSERT_TRUE(walk.model()->libraryOnDevice());
+    EXPECT_EQ(walk.model()->albums().size(), 2);
+    grab(u"music-ipod"_s);
+    QTest::mouseClick(libraryPage()->sourcePicker()->button(0), Qt::LeftButton);
+    ASSERT_FALSE(walk.model()->libraryOnDevice());
     IPodView *ipod = walk.window()->inspector()->ipod();
     ASSERT_TRUE(ipod && ipod->isVisible());
     const QPointF centre = QRectF(ipod->rect()).center();
@@ -535,7 +543,12 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     QSignalSpy rebuilt(walk.window(), &MainWindow::rebuilt);
     ASSERT_TRUE(AppWalk::chooseItem(walk.window()->sidebar()->languagePicker(), other.toUpper()));
     ASSERT_TRUE(rebuilt.count() > 0 || rebuilt.wait(10'000));
+    ASSERT_TRUE(AppWalk::chooseItem(libraryPage()->viewPicker(), kit::tr(u"Foldery"_s)));
+    EXPECT_EQ(libraryPage()->content(), LibraryPage::Content::folders);
+    grab(u"music-folders"_s);
     ASSERT_TRUE(AppWalk::chooseItem(libraryPage()->viewPicker(), kit::tr(u"Utwory"_s)));
+    EXPECT_EQ(libraryPage()->content(), LibraryPage::Content::tracks);
+    grab(u"music-tracks"_s);
     const QString viewMode = walk.model()->viewMode();
     const QString sortMode = walk.model()->sortMode();
     const QStringList libraryFiles = imported;
