@@ -151,7 +151,7 @@ TEST_F(EnglishCoverage, Covers)
         {"Nie udało się pobrać okładki: The request timed out.",
          "Could not download the cover: The request timed out."},
         {"Katalog okładek jest chwilowo niedostępny (HTTP 429). Spróbuj ponownie później.",
-         "The cover catalog is temporarily unavailable (HTTP 429). Try again later."},
+         "The cover catalogue is temporarily unavailable (HTTP 429). Try again later."},
         {"Podaj wykonawcę i tytuł albumu.", "Enter the artist and the album title."},
         {"Sprawdzono albumy: 2 / 5 · dodano: 1", "Albums checked: 2 / 5 · added: 1"},
         {"Dodano okładki: 1. Do wyboru ręcznie: 3. Niedostępne: 1.\n"

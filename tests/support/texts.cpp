@@ -216,7 +216,7 @@ public:
         add(w->accessibleDescription(), where + u" · accessible description"_s);
 
         if (auto *label = qobject_cast<QLabel *>(w)) {
-            add(label->text(), where);
+            add(label->buddy() ? withoutMnemonic(label->text()) : label->text(), where);
         } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
             add(withoutMnemonic(button->text()), where);
         } else if (auto *edit = qobject_cast<QLineEdit *>(w)) {
@@ -282,23 +282,34 @@ public:
     }
 };
 
-// The texts of one window: its own widgets, not those of the windows it owns.
-QList<Text> harvestWindow(QWidget *window)
+// The texts of `root` and the widgets inside it, in its window; not those of
+// the windows it owns.
+QList<Text> harvestWidget(QWidget *root)
 {
     Collector collector;
-    QList<QWidget *> widgets{window};
-    widgets += window->findChildren<QWidget *>();
+    QList<QWidget *> widgets{root};
+    widgets += root->findChildren<QWidget *>();
     for (QWidget *w : std::as_const(widgets)) {
-        if (w->window() != window || (w != window && !w->isVisibleTo(window)))
+        if (w->window() != root->window() || (w != root && !w->isVisibleTo(root)))
             continue;
         collector.addWidget(w);
     }
     QList<Text> found = std::move(collector.found);
-    found += painted(window);
+    found += painted(root);
     return found;
 }
 
+QList<Text> harvestWindow(QWidget *window)
+{
+    return harvestWidget(window);
+}
+
 } // namespace
+
+QList<Text> of(QWidget *widget)
+{
+    return harvestWidget(widget);
+}
 
 QList<Text> painted(QWidget *widget)
 {

@@ -28,6 +28,9 @@ struct Text {
 // The texts painted when `widget` (and its visible children) is rendered.
 QList<Text> painted(QWidget *widget);
 
+// Every text of `widget` and the widgets inside it (in its own window), held and painted.
+QList<Text> of(QWidget *widget);
+
 // Every text of the window `window` and of the windows it owns that are shown
 // (sheets, alerts, open menus): held and painted. Widgets hidden from the
 // person (another page of a stack, a closed window) are left out.

@@ -584,7 +584,8 @@ void DeviceInfoView::refreshHero()
 
     m_badge->setText(kit::tr(device.isVolume ? u"POŁĄCZONY"_s : u"FOLDER TESTOWY"_s));
     m_modelName->setText(kit::tr(profile.name));
-    m_capacity->setText(kit::tr(text::byteCount(device.total) + u" · Rockbox "_s + device.version));
+    // The version is data, or our own fallback ("wersja nieznana") that reads in the interface language.
+    m_capacity->setText(kit::tr(text::byteCount(device.total) + u" · Rockbox "_s + kit::tr(device.version)));
 
     const auto value = [&](const TavoModel::StringMap &map, const QString &key) -> std::optional<QString> {
         const auto found = map.constFind(key);
@@ -627,7 +628,8 @@ void DeviceInfoView::refreshHero()
 
     selectValue(m_modelPicker, m_model->storedAppearance());
     selectValue(m_finishPicker, m_model->storedFinish());
-    m_appearanceNote->setText(kit::tr(u"Wybór grafiki nie zmienia sprzętu ani firmware. "_s + profile.support));
+    // The support note is one of our own texts too, rendered on its own.
+    m_appearanceNote->setText(kit::tr(u"Wybór grafiki nie zmienia sprzętu ani firmware. "_s) + kit::tr(profile.support));
     if (m_descriptionRoot != device.root) {
         m_descriptionRoot = device.root;
         m_description->setText(m_model->deviceDescription());

@@ -207,13 +207,14 @@ void ThemeDetailView::refresh()
     // Only the gallery's pictures are examples of another version of the theme.
     m_note->setVisible(preview && preview->source.contains(u"katalogu"_s));
 
-    // The values are data and fixed texts, shown as they are.
+    // The values are the theme's data, shown as written; only our own
+    // fallbacks are interface texts.
     auto setting = [&](const QString &key) {
         const auto value = config.constFind(key);
-        return value == config.constEnd() ? u"Domyślny"_s : *value;
+        return value == config.constEnd() ? kit::tr(u"Domyślny"_s) : *value;
     };
     const QString values[] = {
-        preview && preview->author ? *preview->author : u"Nieznany — sprawdź plik motywu"_s,
+        preview && preview->author ? *preview->author : kit::tr(u"Nieznany — sprawdź plik motywu"_s),
         u"320 × 240"_s,
         setting(u"font"_s),
         setting(u"wps"_s),

@@ -212,7 +212,7 @@ TEST_F(CoverSheet, theMessageTellsOfNoResultsOfBlankNamesAndOfErrors)
         {json("{}"), u" \n "_s, u"Podaj wykonawcę i tytuł albumu."_s, u"Enter the artist and the album title."_s},
         {{404, {}, {}}, u"Gråinheim"_s,
          u"Katalog okładek jest chwilowo niedostępny (HTTP 404). Spróbuj ponownie później."_s,
-         u"The cover catalog is temporarily unavailable (HTTP 404). Try again later."_s},
+         u"The cover catalogue is temporarily unavailable (HTTP 404). Try again later."_s},
     };
     for (const auto &c : cases) {
         CoverSearch::shared().resetForTesting();

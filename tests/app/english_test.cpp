@@ -1,0 +1,522 @@
+// The real application in English, walked as a person uses it: every page of
+// the sidebar, every sheet, menu, context menu, tooltip and the alerts met on
+// the way. Everything read or painted must be English; the only Polish allowed
+// is the person's own data (titles and names of the test's files).
+// A picture of each page and sheet is saved in a light and a dark palette.
+
+#include "support/appwalk.h"
+#include "support/texts.h"
+
+#include "localization/applocalizer.h"
+#include "model/tavomodel.h"
+#include "platform/defaults.h"
+#include "ui/coverflow/coverflowwindow.h"
+#include "ui/guide/guideview.h"
+#include "ui/library/albumgrid.h"
+#include "ui/library/foldertree.h"
+#include "ui/library/tracklist.h"
+#include "ui/shell/mainwindow.h"
+#include "ui/shell/transferbar.h"
+#include "model/playback.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextStream>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString dataDir = QStringLiteral(VONTARO_TEST_DATA_DIR);
+
+// Copies a folder of the test data, whole, to `to`.
+void copyTree(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + u'/' + QDir(from).relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            QDir().mkpath(target);
+        } else {
+            QDir().mkpath(QFileInfo(target).path());
+            ASSERT_TRUE(QFile::copy(path, target)) << qPrintable(target);
+            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+        }
+    }
+}
+
+class EnglishWalk : public ::testing::TestWithParam<bool>
+{
+protected:
+    bool dark() const { return GetParam(); }
+
+    void SetUp() override
+    {
+        AppWalk::usePalette(dark());
+        walk = std::make_unique<AppWalk>();
+        finder = std::make_unique<texts::PolishFinder>(AppLocalizer::english());
+        // The person's own files: the music and the device folder.
+        music = walk->homePath(u"Music"_s);
+        copyTree(dataDir + u"/corpus/audio"_s, music + u"/Corpus"_s);
+        copyTree(dataDir + u"/corpus/flac"_s, music + u"/FLAC test files"_s);
+        deviceRoot = walk->homePath(u"IPOD"_s);
+        copyTree(dataDir + u"/corpus/rockbox-device/ipodvideo-budm-rockb0x"_s, deviceRoot);
+        for (const QString &path : {walk->home(), music, deviceRoot})
+            allowPath(path);
+    }
+
+    void TearDown() override
+    {
+        if (walk && walk->running())
+            walk->quit();
+        walk.reset();
+        AppWalk::usePalette(false);
+        // Every text read in English, once, for a person to read through.
+        const QString folder = screenshots();
+        QFile file(folder + (dark() ? u"/texts-dark.txt"_s : u"/texts-light.txt"_s));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            QTextStream out(&file);
+            for (const QString &text : std::as_const(everyText))
+                out << text << u"\n---\n"_s;
+        }
+        EXPECT_TRUE(polish.isEmpty()) << "Polish in the English interface (" << polish.size() << "):\n"
+                                      << polish.join(u'\n').toStdString();
+    }
+
+    static QString screenshots()
+    {
+        const QString folder = QStringLiteral(VONTARO_BUILD_DIR "/screenshots/english");
+        QDir().mkpath(folder);
+        return folder;
+    }
+
+    void allowPath(const QString &path)
+    {
+        finder->allowData(path);
+        for (const QString &part : path.split(u'/', Qt::SkipEmptyParts))
+            finder->allowData(part);
+    }
+
+    // A value of the person's data; an interface text is never data, even
+    // where the model put it in a data field (a fallback name).
+    void allowValue(const QString &value)
+    {
+        if (value.isEmpty() || AppLocalizer::english().contains(value))
+            return;
+        finder->allowData(value);
+    }
+
+    // The library's and the device's data as the files hold it.
+    void allowModelData()
+    {
+        TavoModel *model = walk->model();
+        for (const QList<Track> &tracks : {model->tracks(), model->deviceTracks()}) {
+            for (const Track &track : tracks) {
+                allowValue(track.title);
+                allowValue(track.artist);
+                allowValue(track.album);
+                const QFileInfo info(track.url);
+                allowValue(info.fileName());
+                allowValue(info.completeBaseName());
+                allowValue(info.dir().dirName());
+                allowPath(info.path());
+            }
+        }
+        if (const auto &device = model->device()) {
+            allowValue(device->name);
+            allowPath(device->root);
+            allowValue(device->version);
+        }
+        for (const Theme &theme : model->themes()) {
+            allowValue(QFileInfo(theme.url).completeBaseName());
+            allowValue(QFileInfo(theme.url).fileName());
+        }
+        for (const QString &name : model->playlists())
+            allowValue(name);
+        for (const QString &name : model->backups())
+            allowValue(name);
+        for (auto it = model->deviceInfo().cbegin(); it != model->deviceInfo().cend(); ++it)
+            allowValue(it.value());
+        for (auto it = model->deviceConfig().cbegin(); it != model->deviceConfig().cend(); ++it)
+            allowValue(it.value());
+    }
+
+    // Every text of a JSON answer the loopback service gives is the service's data.
+    void allowJson(const QJsonValue &value)
+    {
+        if (value.isString())
+            allowValue(value.toString());
+        else if (value.isArray())
+            for (const QJsonValue &item : value.toArray())
+                allowJson(item);
+        else if (value.isObject())
+            for (const QJsonValue &item : value.toObject())
+                allowJson(item);
+    }
+
+    // The model's passing status lines are read as the transfer bar shows them,
+    // each time one changes (an import's or a transfer's progress).
+    void watchStatus()
+    {
+        QObject::connect(walk->model(), &TavoModel::statusChanged, walk->window(), [this] {
+            if (QWidget *bar = walk->window()->transferBar(); bar && bar->isVisible())
+                note(u"status"_s, texts::of(bar));
+        });
+    }
+
+    void note(const QString &step, const QList<texts::Text> &found)
+    {
+        for (const texts::Text &text : found)
+            everyText.insert(text.text);
+        for (const QString &line : finder->polishAmong(found)) {
+            const QString entry = step + u": "_s + line;
+            if (!polish.contains(entry))
+                polish.append(entry);
+        }
+    }
+
+    // Reads every text the application shows now; Polish ones are kept for the end.
+    void read(const QString &step)
+    {
+        AppWalk::settle();
+        allowModelData();
+        const QList<texts::Text> found = texts::harvestApplication();
+        note(step, found);
+    }
+
+    void picture(const QString &name, QWidget *widget = nullptr)
+    {
+        AppWalk::settle();
+        QWidget *shown = widget ? widget : walk->window();
+        ASSERT_TRUE(shown);
+        const QString path = screenshots() + u'/' + (dark() ? u"dark-"_s : u"light-"_s) + name + u".png"_s;
+        EXPECT_TRUE(shown->grab().save(path)) << qPrintable(path);
+    }
+
+    // Reads the open alert and closes it with its button.
+    void readAlert(const QString &step)
+    {
+        QMessageBox *alert = walk->waitForDialog<QMessageBox>();
+        ASSERT_TRUE(alert) << qPrintable(step);
+        read(step);
+        picture(step, walk->window());
+        QAbstractButton *ok = alert->buttons().value(0);
+        ASSERT_TRUE(ok);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        ASSERT_TRUE(AppWalk::waitUntil([&] { return !walk->model()->alert(); }));
+        AppWalk::settle();
+    }
+
+    // Opens a context menu as the person does and reads it.
+    void readMenu(const QString &step, QMenu *menu)
+    {
+        ASSERT_TRUE(menu) << qPrintable(step);
+        menu->popup(walk->window()->geometry().center());
+        ASSERT_TRUE(AppWalk::waitUntil([&] { return menu->isVisible(); }, 5'000));
+        read(step);
+        menu->close();
+        AppWalk::settle();
+    }
+
+    static QString slug(Section section)
+    {
+        switch (section) {
+        case Section::device: return u"device"_s;
+        case Section::music: return u"music"_s;
+        case Section::playlists: return u"playlists"_s;
+        case Section::themes: return u"themes"_s;
+        case Section::backups: return u"backups"_s;
+        case Section::quality: return u"tidy-up"_s;
+        case Section::guide: return u"guide"_s;
+        }
+        return QString();
+    }
+
+    void everyPage(const QString &when)
+    {
+        for (Section section : sections::all) {
+            walk->goTo(section);
+            ASSERT_TRUE(walk->waitIdle());
+            const QString name = when + u'-' + slug(section);
+            read(name);
+            picture(name);
+        }
+    }
+
+    std::unique_ptr<AppWalk> walk;
+    std::unique_ptr<texts::PolishFinder> finder;
+    QString music;
+    QString deviceRoot;
+    QStringList polish;
+    QSet<QString> everyText;
+};
+
+TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
+{
+    walk->start();
+    walk->chooseLanguage(u"en"_s);
+    ASSERT_EQ(AppLocalizer::language(), u"en"_s);
+    watchStatus();
+
+    // Nothing yet: the empty states of every page.
+    everyPage(u"empty"_s);
+
+    // A folder that is not an iPod: the alert says why.
+    const QString notADevice = walk->homePath(u"Documents"_s);
+    QDir().mkpath(notADevice);
+    walk->trigger(u"Wybierz urządzenie…"_s);
+    read(u"device chooser"_s);
+    ASSERT_TRUE(walk->answerFileDialog(notADevice));
+    readAlert(u"alert-not-a-device"_s);
+
+    // The music, read from the disk.
+    walk->trigger(u"Dodaj muzykę…"_s);
+    read(u"music chooser"_s);
+    ASSERT_TRUE(walk->answerFileDialog(music));
+    ASSERT_TRUE(walk->waitIdle());
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return !walk->model()->tracks().isEmpty(); }));
+    ASSERT_TRUE(walk->waitIdle());
+
+    // The device.
+    walk->trigger(u"Wybierz urządzenie…"_s);
+    ASSERT_TRUE(walk->answerFileDialog(deviceRoot));
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return walk->model()->device().has_value(); }));
+    ASSERT_TRUE(walk->waitIdle());
+
+    everyPage(u"full"_s);
+
+    // The library in each of its views, with the context menu of a row.
+    TavoModel *model = walk->model();
+    walk->goTo(Section::music);
+    const std::pair<QString, QString> modes[] = {
+        {u"Albumy"_s, u"albums"_s}, {u"Utwory"_s, u"tracks"_s}, {u"Foldery"_s, u"folders"_s}};
+    for (const auto &[mode, name] : modes) {
+        model->setViewMode(mode);
+        AppWalk::settle();
+        read(u"library-"_s + name);
+        picture(u"library-"_s + name);
+    }
+    model->setViewMode(u"Albumy"_s);
+    AppWalk::settle();
+    if (auto *grid = walk->find<AlbumGridView>())
+        readMenu(u"album menu"_s, grid->contextMenu(0));
+    else
+        ADD_FAILURE() << "no album grid";
+    model->setViewMode(u"Utwory"_s);
+    AppWalk::settle();
+    if (auto *list = walk->find<TrackListView>())
+        readMenu(u"track menu"_s, list->contextMenu(0));
+    else
+        ADD_FAILURE() << "no track list";
+    model->setViewMode(u"Foldery"_s);
+    AppWalk::settle();
+    if (auto *tree = walk->find<FolderTreeView>())
+        readMenu(u"folder menu"_s, tree->contextMenu(tree->outline()->model()->index(0, 0)));
+    else
+        ADD_FAILURE() << "no folder tree";
+    model->setViewMode(u"Albumy"_s);
+    AppWalk::settle();
+
+    // Playing: the mini player with a track, then with a file that is gone.
+    {
+        const Album album = model->albums().constFirst();
+        model->playback()->play(album.tracks.constFirst(), album.tracks);
+        AppWalk::waitUntil([&] { return model->playback()->playing() || model->playback()->error().has_value(); }, 5'000);
+        read(u"playing"_s);
+        picture(u"playing"_s);
+        model->playback()->stop();
+        const QString gone = music + u"/Corpus/gone.mp3"_s;
+        ASSERT_TRUE(QFile::copy(dataDir + u"/corpus/audio/date.mp3"_s, gone));
+        Track missing = album.tracks.constFirst();
+        missing.id = QUuid::createUuid();
+        missing.url = gone;
+        QFile::remove(gone);
+        model->playback()->play(missing, {missing});
+        AppWalk::waitUntil([&] { return model->playback()->error().has_value(); }, 5'000);
+        read(u"playing a missing file"_s);
+        picture(u"playing-error"_s);
+        model->playback()->stop();
+        AppWalk::settle();
+    }
+
+    // Two albums queued and sent: the summary alert.
+    const QList<Album> albums = model->albums();
+    ASSERT_GE(albums.size(), 2);
+    model->toggle(albums.at(0));
+    model->toggle(albums.at(1));
+    AppWalk::settle();
+    read(u"queued"_s);
+    picture(u"queued"_s);
+    walk->trigger(u"Wgraj muzykę"_s);
+    readAlert(u"alert-transfer"_s);
+    ASSERT_TRUE(walk->waitIdle());
+
+    // The album sheet and the cover search sheet.
+    model->setOpenAlbum(albums.at(0));
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return walk->window()->sheet("openAlbum") != nullptr; }));
+    AppWalk::settle();
+    read(u"sheet-album"_s);
+    picture(u"sheet-album"_s, walk->window()->sheet("openAlbum"));
+    walk->window()->sheet("openAlbum")->close();
+    AppWalk::settle();
+    // The catalogue answers with real releases (their titles are its data).
+    {
+        QFile answer(dataDir + u"/corpus/musicbrainz/captured-answers/search-in-times-before-the-light-25-results.json"_s);
+        ASSERT_TRUE(answer.open(QIODevice::ReadOnly));
+        const QByteArray body = answer.readAll();
+        allowJson(QJsonDocument::fromJson(body).object());
+        walk->server().setResponse("/ws/2/release-group/", {200, {{"Content-Type", "application/json"}}, body});
+    }
+    model->setCoverLookup(albums.at(0));
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return walk->window()->sheet("coverLookup") != nullptr; }));
+    // The search asks the loopback service, which knows no such album.
+    ASSERT_TRUE(walk->waitIdle());
+    AppWalk::waitUntil([] { return false; }, 1'500);
+    read(u"sheet-cover-search"_s);
+    picture(u"sheet-cover-search"_s, walk->window()->sheet("coverLookup"));
+    walk->window()->sheet("coverLookup")->close();
+    AppWalk::settle();
+
+    // A playlist, a backup, the themes, the checks.
+    walk->goTo(Section::playlists);
+    model->setPlaylistName(u"Road trip"_s);
+    model->makePlaylist();
+    ASSERT_TRUE(walk->waitIdle());
+    read(u"playlist made"_s);
+    if (model->alert())
+        readAlert(u"alert-playlist"_s);
+
+    walk->goTo(Section::backups);
+    model->backup();
+    ASSERT_TRUE(walk->waitIdle());
+    read(u"backup made"_s);
+    picture(u"backup-made"_s);
+    if (model->alert())
+        readAlert(u"alert-backup"_s);
+
+    walk->goTo(Section::themes);
+    model->installTheme();
+    read(u"theme chooser"_s);
+    ASSERT_TRUE(walk->answerFileDialog(dataDir + u"/corpus/rockbox-themes/sprocket.zip"_s));
+    ASSERT_TRUE(walk->waitIdle());
+    if (model->alert())
+        readAlert(u"alert-theme-installed"_s);
+    // A file that only calls itself a ZIP: the error alert of a failed install.
+    const QString broken = walk->homePath(u"broken.zip"_s);
+    {
+        QFile file(broken);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a zip archive");
+    }
+    model->installTheme();
+    ASSERT_TRUE(walk->answerFileDialog(broken));
+    ASSERT_TRUE(walk->waitIdle());
+    readAlert(u"alert-theme-failed"_s);
+    read(u"themes"_s);
+    picture(u"themes"_s);
+    ASSERT_FALSE(model->themes().isEmpty());
+    model->setOpenTheme(model->themes().constFirst());
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return walk->window()->sheet("openTheme") != nullptr; }));
+    ASSERT_TRUE(walk->waitIdle());
+    read(u"sheet-theme"_s);
+    picture(u"sheet-theme"_s, walk->window()->sheet("openTheme"));
+    walk->window()->sheet("openTheme")->close();
+    AppWalk::settle();
+
+    walk->goTo(Section::quality);
+    model->inspectCollection();
+    ASSERT_TRUE(walk->waitIdle());
+    model->checkDuplicates();
+    ASSERT_TRUE(walk->waitIdle());
+    read(u"quality checked"_s);
+    picture(u"tidy-up-checked"_s);
+    if (model->alert())
+        readAlert(u"alert-duplicates"_s);
+    model->findMissingCovers();
+    ASSERT_TRUE(walk->waitIdle());
+    if (model->alert())
+        readAlert(u"alert-missing-covers"_s);
+    model->repairAvailableCovers();
+    ASSERT_TRUE(walk->waitIdle());
+    if (model->alert())
+        readAlert(u"alert-repair"_s);
+    read(u"quality after covers"_s);
+
+    // Cover Flow in its own window.
+    model->setShowCoverFlow(true);
+    ASSERT_TRUE(AppWalk::waitUntil([] { return CoverFlowWindow::current() && CoverFlowWindow::current()->isVisible(); }));
+    AppWalk::waitUntil([] { return false; }, 500);
+    read(u"cover flow"_s);
+    picture(u"cover-flow"_s, CoverFlowWindow::current());
+    CoverFlowWindow::current()->close();
+    AppWalk::settle();
+
+    // The guide, both of its sub-pages.
+    walk->goTo(Section::guide);
+    if (auto *guide = walk->find<GuideView>()) {
+        QTest::mouseClick(guide->modelsSegment(), Qt::LeftButton);
+        AppWalk::settle();
+        read(u"guide-models"_s);
+        picture(u"guide-models"_s);
+        QTest::mouseClick(guide->guideSegment(), Qt::LeftButton);
+        AppWalk::settle();
+        read(u"guide"_s);
+    } else {
+        ADD_FAILURE() << "no guide";
+    }
+
+    // The device page once more, after everything was written to it.
+    walk->goTo(Section::device);
+    read(u"device at the end"_s);
+
+    // Ejecting where the desktop offers no way to: the error alert.
+    // (Only a mounted volume can be ejected; a test folder is not one.)
+    if (walk->action(u"Wysuń iPoda"_s)->isEnabled()) {
+        walk->trigger(u"Wysuń iPoda"_s);
+        AppWalk::waitUntil([&] { return model->alert().has_value() || !model->device(); }, 20'000);
+        if (model->alert())
+            readAlert(u"alert-eject"_s);
+        read(u"after eject"_s);
+    }
+
+    // A device that tells nothing about itself (no version, no settings), and
+    // a Rockbox player that is not an iPod.
+    const QString bare = walk->homePath(u"BARE"_s);
+    QDir().mkpath(bare + u"/.rockbox"_s);
+    const QString other = walk->homePath(u"EROS"_s);
+    copyTree(dataDir + u"/corpus/rockbox-device/erosqnative-SoraBee"_s, other);
+    for (const QString &root : {bare, other}) {
+        allowPath(root);
+        walk->trigger(u"Wybierz urządzenie…"_s);
+        ASSERT_TRUE(walk->answerFileDialog(root));
+        ASSERT_TRUE(AppWalk::waitUntil([&] { return model->device() && model->device()->root == root; }));
+        ASSERT_TRUE(walk->waitIdle());
+        const QString name = QFileInfo(root).fileName().toLower();
+        for (Section section : {Section::device, Section::music, Section::themes, Section::backups}) {
+            walk->goTo(section);
+            ASSERT_TRUE(walk->waitIdle());
+            read(name + u'-' + slug(section));
+        }
+        walk->goTo(Section::device);
+        picture(name + u"-device"_s);
+    }
+    walk->quit();
+}
+
+INSTANTIATE_TEST_SUITE_P(Palettes, EnglishWalk, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "dark" : "light"; });
+
+} // namespace
