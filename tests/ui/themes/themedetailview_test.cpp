@@ -228,7 +228,9 @@ TEST_F(ThemeDetail, ATheThemeThatIsGoneShowsANotice)
     EXPECT_FALSE(sheet->showsNotice());
 }
 
-TEST_F(ThemeDetail, InEnglishLabelsAreTranslatedAndValuesAreNot)
+// The theme's own values are data and stay as written; our fallbacks for what
+// is missing are interface texts and read in English.
+TEST_F(ThemeDetail, InEnglishLabelsAndFallbacksAreTranslatedAndValuesAreNot)
 {
     setEnglish(true);
     setPreview(ThemePreview{std::nullopt, std::nullopt, u"Zrzut z paczki"_s, std::nullopt, std::nullopt});
@@ -244,7 +246,7 @@ TEST_F(ThemeDetail, InEnglishLabelsAreTranslatedAndValuesAreNot)
         EXPECT_TRUE(labels.contains(expected)) << expected.toStdString();
     EXPECT_EQ(sheet->sourceLabel()->text(), AppLocalizer::translateEnglish(u"Zrzut z paczki"_s));
     EXPECT_EQ(sheet->configurationValues(),
-              (QStringList{unknownAuthor, u"320 × 240"_s, u"Domyślny"_s, u"Domyślny"_s, u"Domyślny"_s}));
+              (QStringList{u"Unknown — check the theme file"_s, u"320 × 240"_s, u"Default"_s, u"Default"_s, u"Default"_s}));
 }
 
 TEST_F(ThemeDetail, TheShellGetsThisSheetForTheOpenTheme)
