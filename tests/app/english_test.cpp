@@ -72,6 +72,11 @@ protected:
         music = walk->homePath(u"Music"_s);
         copyTree(dataDir + u"/corpus/audio"_s, music + u"/Corpus"_s);
         copyTree(dataDir + u"/corpus/flac"_s, music + u"/FLAC test files"_s);
+        // Two discs of one release by different artists: an album the grouping names itself.
+        for (const auto &[disc, file] : {std::pair{u"CD1"_s, u"date.mp3"_s}, std::pair{u"CD2"_s, u"id3v22-test.mp3"_s}}) {
+            QDir().mkpath(music + u"/Split release/"_s + disc);
+            ASSERT_TRUE(QFile::copy(dataDir + u"/corpus/audio/"_s + file, music + u"/Split release/"_s + disc + u'/' + file));
+        }
         deviceRoot = walk->homePath(u"IPOD"_s);
         copyTree(dataDir + u"/corpus/rockbox-device/ipodvideo-budm-rockb0x"_s, deviceRoot);
         for (const QString &path : {walk->home(), music, deviceRoot})
@@ -179,8 +184,11 @@ protected:
 
     void note(const QString &step, const QList<texts::Text> &found)
     {
-        for (const texts::Text &text : found)
+        for (const texts::Text &text : found) {
             everyText.insert(text.text);
+            if (text.where.startsWith(u"painted by"_s))
+                paintedTexts.insert(text.text);
+        }
         for (const QString &line : finder->polishAmong(found)) {
             const QString entry = step + u": "_s + line;
             if (!polish.contains(entry))
@@ -212,7 +220,7 @@ protected:
         QMessageBox *alert = walk->waitForDialog<QMessageBox>();
         ASSERT_TRUE(alert) << qPrintable(step);
         read(step);
-        picture(step, walk->window());
+        picture(step, alert);
         QAbstractButton *ok = alert->buttons().value(0);
         ASSERT_TRUE(ok);
         QTest::mouseClick(ok, Qt::LeftButton);
@@ -262,6 +270,7 @@ protected:
     QString deviceRoot;
     QStringList polish;
     QSet<QString> everyText;
+    QSet<QString> paintedTexts;
 };
 
 TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
@@ -364,7 +373,17 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
     readAlert(u"alert-transfer"_s);
     ASSERT_TRUE(walk->waitIdle());
 
-    // The album sheet and the cover search sheet.
+    // The album sheet (of the album of several artists first) and the cover search sheet.
+    {
+        const QList<Album> all = model->albums();
+        const auto various = std::find_if(all.cbegin(), all.cend(), [](const Album &a) { return a.artist == u"Różni wykonawcy"_s; });
+        ASSERT_NE(various, all.cend());
+        model->setOpenAlbum(*various);
+        ASSERT_TRUE(AppWalk::waitUntil([&] { return walk->window()->sheet("openAlbum") != nullptr; }));
+        read(u"sheet-album-various-artists"_s);
+        walk->window()->sheet("openAlbum")->close();
+        AppWalk::settle();
+    }
     model->setOpenAlbum(albums.at(0));
     ASSERT_TRUE(AppWalk::waitUntil([&] { return walk->window()->sheet("openAlbum") != nullptr; }));
     AppWalk::settle();
@@ -458,6 +477,10 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
     // Cover Flow in its own window.
     model->setShowCoverFlow(true);
     ASSERT_TRUE(AppWalk::waitUntil([] { return CoverFlowWindow::current() && CoverFlowWindow::current()->isVisible(); }));
+    // The iPod's albums, read as the window offers, give the flow its covers and captions.
+    walk->click(u"Read Albums from iPod"_s);
+    ASSERT_TRUE(walk->waitIdle());
+    ASSERT_TRUE(AppWalk::waitUntil([&] { return !model->deviceTracks().isEmpty(); }));
     AppWalk::waitUntil([] { return false; }, 500);
     read(u"cover flow"_s);
     picture(u"cover-flow"_s, CoverFlowWindow::current());
@@ -514,6 +537,14 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
         picture(name + u"-device"_s);
     }
     walk->quit();
+
+    // The reading really reached what is held, painted and answered: a page
+    // title, a card's painted title, a menu item, a result of the cover search.
+    for (const QString &seen : {u"Your iPod"_s, u"Hymns for the Exiled"_s, u"Choose Device…"_s,
+                                u"In Times Before the Light"_s, u"Show in File Manager"_s})
+        EXPECT_TRUE(everyText.contains(seen)) << qPrintable(seen);
+    // Album cards are painted rows: their titles come from the paint.
+    EXPECT_TRUE(paintedTexts.contains(u"Hymns for the Exiled"_s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Palettes, EnglishWalk, ::testing::Values(false, true),

@@ -401,7 +401,7 @@ void AlbumDetailView::showAlbum()
     }
     const Album &album = *m_album;
     m_title->setText(album.title);
-    m_artist->setText(album.artist);
+    m_artist->setText(kit::artistName(album.artist));
     m_info->setText(kit::tr(infoLine(album)));
 
     std::optional<QByteArray> artwork;

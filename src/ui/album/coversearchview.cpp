@@ -254,7 +254,7 @@ CoverSearchView::CoverSearchView(TavoModel *model, const Album &album, std::opti
     header->addWidget(m_close);
     layout->addLayout(header);
 
-    QLabel *albumLine = label(album.artist + u" · "_s + album.title, kit::size::caption, m_content);
+    QLabel *albumLine = label(kit::artistName(album.artist) + u" · "_s + album.title, kit::size::caption, m_content);
     kit::setTextColor(albumLine, kit::secondaryText(pal));
     layout->addWidget(albumLine);
 
@@ -338,7 +338,7 @@ void CoverSearchView::showEvent(QShowEvent *event)
     if (m_shown)
         return;
     m_shown = true;
-    m_artist->setText(m_album.artist);
+    m_artist->setText(kit::artistName(m_album.artist));
     m_title->setText(m_album.title);
     search();
 }

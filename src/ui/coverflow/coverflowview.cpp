@@ -324,9 +324,9 @@ void CoverFlowView::refreshCaption()
     }
     const FlowAlbum &item = m_items[m_index];
     m_title->setText(item.album.title);
-    m_artist->setText(item.album.artist);
+    m_artist->setText(kit::artistName(item.album.artist));
     m_info->setText(kit::tr(flowgeometry::infoLine(m_index, count, int(item.album.tracks.size()), item.discCount)));
-    m_stage->setAccessibleName(item.album.artist + u", "_s + item.album.title);
+    m_stage->setAccessibleName(kit::artistName(item.album.artist) + u", "_s + item.album.title);
 }
 
 void CoverFlowView::refreshFullScreen()

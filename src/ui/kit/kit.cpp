@@ -20,6 +20,12 @@ QString tr(const QString &polish)
     return AppLocalizer::display(polish);
 }
 
+QString artistName(const QString &artist)
+{
+    static const QString variousArtists = u"Różni wykonawcy"_s;
+    return artist == variousArtists ? tr(artist) : artist;
+}
+
 QFont font(double pixels, QFont::Weight weight)
 {
     QFont f = QApplication::font();

@@ -19,6 +19,11 @@ namespace kit {
 // sizes, the model's status line) are put into the text before it comes here.
 QString tr(const QString &polish);
 
+// An album's artist as shown: the name the album grouping gives an album of
+// several artists ("Różni wykonawcy") is our own text and reads in the
+// interface language; any other artist's name is data, shown as written.
+QString artistName(const QString &artist);
+
 // The system font at a size in logical pixels (a point of the original design
 // is one logical pixel).
 QFont font(double pixels, QFont::Weight weight = QFont::Normal);

@@ -93,7 +93,7 @@ QVariant AlbumGridModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         return kit::tr(u"Otwórz album i listę utworów"_s);
     case Qt::AccessibleTextRole:
-        return QString(a.title + u", "_s + a.artist);
+        return QString(a.title + u", "_s + kit::artistName(a.artist));
     default:
         return QVariant();
     }
@@ -201,7 +201,7 @@ void AlbumCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     };
 
     text(l.title, titleFont(), kit::primaryText(palette), album.title);
-    text(l.artist, captionFont(), kit::secondaryText(palette), album.artist);
+    text(l.artist, captionFont(), kit::secondaryText(palette), kit::artistName(album.artist));
 
     // Formats, the Hi-Res badge right after them, the track count at the end.
     const QString count = kit::tr(QString::number(album.tracks.size()));

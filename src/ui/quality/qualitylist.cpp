@@ -38,9 +38,9 @@ QVariant QualityListModel::data(const QModelIndex &index, int role) const
         return {};
     const QualityRow &r = m_rows[size_t(index.row())];
     switch (role) {
-    case Qt::DisplayRole: return r.issue.title;
+    case Qt::DisplayRole: return r.title;
     case Qt::ToolTipRole: return r.detail;
-    case Qt::AccessibleTextRole: return QString(r.badge + u" "_s + r.issue.title);
+    case Qt::AccessibleTextRole: return QString(r.badge + u" "_s + r.title);
     case Qt::AccessibleDescriptionRole: return r.detail;
     default: return {};
     }
@@ -169,7 +169,7 @@ void QualityDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     painter->setPen(kit::primaryText(palette));
     painter->setFont(m_titleFont);
     painter->drawText(l.title, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(m_titleFont).elidedText(row.issue.title, Qt::ElideRight, int(l.title.width())));
+                      QFontMetrics(m_titleFont).elidedText(row.title, Qt::ElideRight, int(l.title.width())));
 
     painter->setPen(kit::secondaryText(palette));
     painter->setFont(m_detailFont);

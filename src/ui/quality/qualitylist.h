@@ -20,8 +20,11 @@ struct QualityRow {
     QualityIssue issue;
     std::optional<Album> album; // of a cover problem, when found
     bool albumHasArtwork = false;
-    // As shown, translated once when the row is made.
+    // As shown, translated once when the row is made. The title of a
+    // duplicate group is our own text around a track's title; any other title
+    // is an album's or a file's and shows as written.
     QString badge;
+    QString title;
     QString detail;
 };
 

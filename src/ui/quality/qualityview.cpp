@@ -262,6 +262,7 @@ void QualityView::rebuildRows()
             row.albumHasArtwork = std::any_of(album->tracks.cbegin(), album->tracks.cend(),
                                               [](const Track &t) { return t.artwork.has_value(); });
         row.badge = display(issue.kind.toUpper());
+        row.title = issue.kind == u"Duplikaty"_s ? kit::tr(issue.title) : issue.title;
         row.detail = display(issue.detail);
         rows.push_back(std::move(row));
     };

@@ -488,8 +488,20 @@ TEST_F(QualityPage, EnglishTranslatesTheTextsButNotTitlesOrPaths)
     const QualityRow &bare = page->listModel()->row(rowOf(u"Okładki"_s, u"Bez okładki"_s));
     EXPECT_EQ(bare.badge, u"COVERS"_s);
     EXPECT_EQ(bare.issue.title, u"Bez okładki"_s);
+    EXPECT_EQ(bare.title, u"Bez okładki"_s); // an album's title shows as written
     EXPECT_FALSE(bare.detail.contains(u"okładki"_s));
     EXPECT_EQ(button(u"checkDuplicates"_s)->text(), u"Check for Exact Duplicates"_s);
+    // A duplicate group's title is our own text around the track's title.
+    model->setDuplicateIssues({QualityIssue{u"Duplikaty"_s, u"2 identyczne pliki · Zażółć"_s,
+                                            u"Zgodne bajt w bajt (SHA-256)."_s, {}}});
+    ASSERT_TRUE(settle());
+    const int group = rowOf(u"Duplikaty"_s, u"2 identyczne pliki · Zażółć"_s);
+    EXPECT_EQ(page->listModel()->row(group).title, u"2 identical files · Zażółć"_s);
+    EXPECT_EQ(page->listModel()->index(group).data(Qt::DisplayRole).toString(), u"2 identical files · Zażółć"_s);
+    EXPECT_EQ(page->listModel()->index(group).data(Qt::AccessibleTextRole).toString(),
+              u"DUPLICATES 2 identical files · Zażółć"_s);
+    model->setDuplicateIssues({});
+    ASSERT_TRUE(settle());
     // Filtering still compares the Polish kinds.
     QTest::mouseClick(segment(u"filterPicker"_s, 1), Qt::LeftButton);
     EXPECT_EQ(page->filter(), u"Okładki"_s);
