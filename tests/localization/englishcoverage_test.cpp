@@ -161,7 +161,7 @@ TEST_F(EnglishCoverage, Covers)
         {"Naprawione albumy: 4. Nie udało się naprawić: 1.\nPoprzednie obrazy z iPoda mają kopię na Macu.\n"
          "Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki.",
          "Albums repaired: 4. Could not repair: 1.\nThe iPod's previous images are backed up on the Mac.\n"
-         "Missing or unreadable images need a new cover to be chosen."},
+         "Choose a new cover for missing or unreadable images."},
         {"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na Macu.",
          "Cover saved on the iPod. The previous images are backed up on the Mac."},
     };

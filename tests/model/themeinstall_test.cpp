@@ -243,11 +243,11 @@ TEST(CollectionCareTexts, ReadInEnglish)
         {u"Naprawione albumy: 2. Nie udało się naprawić: 0.\nOkładki są gotowe do wgrania razem z albumami.\n"
          u"Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki."_s,
          u"Albums repaired: 2. Could not repair: 0.\nThe covers are ready to be sent with the albums.\n"
-         u"Missing or unreadable images need a new cover to be chosen."_s},
+         u"Choose a new cover for missing or unreadable images."_s},
         {u"Naprawione albumy: 0. Nie udało się naprawić: 1.\nPoprzednie obrazy z iPoda mają kopię na Macu.\n"
          u"Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki."_s,
          u"Albums repaired: 0. Could not repair: 1.\nThe iPod's previous images are backed up on the Mac.\n"
-         u"Missing or unreadable images need a new cover to be chosen."_s},
+         u"Choose a new cover for missing or unreadable images."_s},
         {u"Usunięto pliki metadanych macOS: 5. Kopia jest na Macu."_s,
          u"macOS metadata files removed: 5. A copy is on the Mac."_s},
         {u"Zainstalowano motywy: 3"_s, u"Themes installed: 3"_s},
