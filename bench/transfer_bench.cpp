@@ -8,7 +8,13 @@
 //
 // Each iteration runs the transfer and both references on fresh folders; the
 // reported time is the transfer's, and the counters give its time divided by
-// each reference's (below 1 is faster).
+// each reference's (below 1 is faster). Each copy is removed once timed, so
+// the target disk needs room for one copy of the largest shape only.
+//
+// The copies go beside the generated sources unless VONTARO_TRANSFER_TARGET
+// names a folder, such as a FAT32 file system mounted as a desktop mounts an
+// iPod (scripts/fat32-bench.sh runs it so); the sources stay in the temporary
+// folder, as a library stays on the computer.
 
 #include "device/storage.h"
 #include "device/transfer.h"
@@ -22,6 +28,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -61,9 +68,16 @@ Sources &sources(int count, qint64 size)
     return *slot;
 }
 
+// Where the copies go: the folder the environment names, else beside the sources.
+QString targetFolder(const Sources &s)
+{
+    const QString chosen = qEnvironmentVariable("VONTARO_TRANSFER_TARGET");
+    return chosen.isEmpty() ? s.dir.path() : chosen;
+}
+
 QString freshTarget(const Sources &s, const QString &name)
 {
-    const QString target = s.dir.path() + u'/' + name;
+    const QString target = targetFolder(s) + u"/bench-"_s + name;
     QDir(target).removeRecursively();
     return target;
 }
@@ -108,20 +122,44 @@ void BM_TransferAgainstReferences(benchmark::State &state)
     double transfer = 0;
     double cpSync = 0;
     double fsyncCopy = 0;
+    int round = 0;
     for (auto _ : state) {
         const QString root = freshTarget(s, u"device"_s);
         QDir().mkpath(root + u"/.rockbox"_s);
         const QString cp = freshTarget(s, u"cp"_s);
         const QString synced = freshTarget(s, u"synced"_s);
+        // Each copy starts on a quiet disk and is removed, untimed, once timed.
+        const auto settled = [](const QString &done) {
+            QDir(done).removeRecursively();
+            run(u"sync"_s, {});
+        };
         run(u"sync"_s, {});
 
-        const double t = seconds([&] { benchmark::DoNotOptimize(Storage::transfer(jobs, root).copied); });
-        run(u"sync"_s, {});
-        const double c = seconds([&] {
-            run(u"cp"_s, {u"-r"_s, s.folder, cp});
-            run(u"sync"_s, {});
-        });
-        const double f = seconds([&] { copyEachFileSynced(s.files, synced); });
+        double t = 0;
+        double c = 0;
+        double f = 0;
+        const std::function<void()> steps[] = {
+            [&] {
+                t = seconds([&] { benchmark::DoNotOptimize(Storage::transfer(jobs, root).copied); });
+                settled(root);
+            },
+            [&] {
+                c = seconds([&] {
+                    run(u"cp"_s, {u"-r"_s, s.folder, cp});
+                    run(u"sync"_s, {});
+                });
+                settled(cp);
+            },
+            [&] {
+                f = seconds([&] { copyEachFileSynced(s.files, synced); });
+                settled(synced);
+            },
+        };
+        // Each goes first in turn, so none always meets the disk as the one
+        // before left it.
+        for (int k = 0; k < 3; ++k)
+            steps[(round + k) % 3]();
+        ++round;
         state.SetIterationTime(t);
         transfer += t;
         cpSync += c;
@@ -152,6 +190,15 @@ void BM_Sha256sum(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * s.bytes);
 }
 
+// Three rounds unless VONTARO_TRANSFER_ITERATIONS asks for more, as a noisy
+// disk needs.
+int rounds()
+{
+    bool ok = false;
+    const int asked = qEnvironmentVariableIntValue("VONTARO_TRANSFER_ITERATIONS", &ok);
+    return ok && asked > 0 ? asked : 3;
+}
+
 } // namespace
 
 BENCHMARK(BM_TransferAgainstReferences)
@@ -160,7 +207,7 @@ BENCHMARK(BM_TransferAgainstReferences)
     ->Args({200, 5'000'000})
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->Iterations(3);
+    ->Iterations(rounds());
 BENCHMARK(BM_Digest)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_Sha256sum)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

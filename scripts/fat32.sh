@@ -13,13 +13,8 @@ skip() {
   exit 0
 }
 
-uml=$(command -v linux.uml || true)
-modules=$(ls -d /usr/lib/uml/modules/*/kernel 2>/dev/null | head -n 1)
-for tool in mkfs.fat fsck.fat insmod dmsetup; do
-  command -v "$tool" >/dev/null 2>&1 || skip "$tool is missing (scripts/setup.sh installs it)."
-done
-[ -n "$uml" ] && [ -n "$modules" ] && [ -f "$modules/fs/fat/vfat.ko" ] ||
-  skip "no user-mode Linux kernel with vfat (scripts/setup.sh installs user-mode-linux)."
+. scripts/uml.sh
+uml_find || skip "$uml_missing"
 
 # The tests run unsanitised here: the sanitisers' shadow memory does not fit
 # the address space of a user-mode Linux process.
@@ -41,17 +36,9 @@ bin=$(realpath build/fat/tests)
 # names FAT refuses) are left out; the rest must pass on FAT as anywhere.
 filter=$(grep -v -e '^#' -e '^$' scripts/fat32-excluded.txt | paste -sd: -)
 
-cat >"$work/init.sh" <<INIT
-#!/bin/sh
-export PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 HOME=$work/tmp GTEST_COLOR=no
-mount -t proc proc /proc
-mount -t sysfs sys /sys
-mount -t devtmpfs dev $work/dev
-for m in fs/fat/fat.ko fs/fat/vfat.ko fs/nls/nls_cp437.ko fs/nls/nls_iso8859-1.ko fs/nls/nls_utf8.ko \\
-         drivers/md/dm-mod.ko; do
-  [ -f $modules/\$m ] && insmod $modules/\$m 2>/dev/null
-done
-export DM_DEV_DIR=$work/dev
+uml_init_head "$work" >"$work/init.sh"
+cat >>"$work/init.sh" <<INIT
+export GTEST_COLOR=no DM_DEV_DIR=$work/dev
 sectors=\$(cat /sys/block/ubda/size)
 dmsetup create fatdrill --noudevsync --table "0 \$sectors linear $work/dev/ubda 0" || { echo 2 >$work/result; poweroff -f; }
 device=$work/dev/mapper/fatdrill
@@ -81,8 +68,7 @@ INIT
 chmod +x "$work/init.sh"
 
 # Bounded: a kernel that hangs must not hold up the test command.
-timeout 900 "$uml" mem=1536M ubd0="$work/disk.img" root=/dev/root rootfstype=hostfs rootflags=/ rw \
-  init="$work/init.sh" con=null con0=null,fd:1 </dev/null >"$work/console.log" 2>&1
+uml_boot "$work" "$work/disk.img" 1536M 900
 if [ ! -f "$work/result" ]; then
   tail -n 20 "$work/console.log"
   skip "the user-mode Linux kernel could not be started or did not finish here."

@@ -156,9 +156,12 @@ QByteArray encodeManifest(const QList<QPair<QString, QString>> &entries)
     return QJsonDocument(object).toJson(QJsonDocument::Compact).replace("/", "\\/");
 }
 
-int cleanupMacMetadata(const QString &root, const QString &backupRoot, const std::optional<QStringList> &candidates)
+namespace {
+
+// The clean-up of a device inspected or checked a moment ago.
+int cleanupOn(const DeviceCheck &device, const QString &backupRoot, const std::optional<QStringList> &candidates)
 {
-    const DeviceCheck device(root);
+    const QString &root = device.root();
     QStringList partialFolders;
     QStringList companions;
     if (candidates) {
@@ -203,6 +206,19 @@ int cleanupMacMetadata(const QString &root, const QString &backupRoot, const std
         posixfile::unlink(companion);
     }
     return int(companions.size());
+}
+
+} // namespace
+
+int cleanupMacMetadata(const QString &root, const QString &backupRoot, const std::optional<QStringList> &candidates)
+{
+    return cleanupOn(DeviceCheck(root), backupRoot, candidates);
+}
+
+int cleanupMacMetadata(const DeviceCheck &device, const QString &backupRoot, const std::optional<QStringList> &candidates)
+{
+    device.check();
+    return cleanupOn(device, backupRoot, candidates);
 }
 
 } // namespace Storage

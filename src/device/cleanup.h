@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+class DeviceCheck;
+
 namespace Storage {
 
 // AppleDouble companions ("._name" starting with 00 05 16 07, beside an
@@ -21,6 +23,10 @@ QStringList macMetadataCompanions(const QStringList &files, const QString &root)
 // manifest.json, then deletes them from the device. Without candidates the
 // music folders are searched. Returns the number removed; 0 creates nothing.
 int cleanupMacMetadata(const QString &root, const QString &backupRoot,
+                       const std::optional<QStringList> &candidates = std::nullopt);
+// The same as one step of a longer operation on a device it inspected once:
+// only the cheap check runs, at the start and before each removal.
+int cleanupMacMetadata(const DeviceCheck &device, const QString &backupRoot,
                        const std::optional<QStringList> &candidates = std::nullopt);
 
 // A manifest as the backups write it: one compact JSON object, name → path,

@@ -154,11 +154,22 @@ DeviceCheck::DeviceCheck(const QString &root)
 void DeviceCheck::check() const
 {
     notifyObserver();
-    const QString marker = paths::appending(m_device.root, u".rockbox"_s);
+    // Two looks at the disk on the way of every step: the marker without
+    // following it, then the root. A link as marker is followed only to tell
+    // which refusal the inspection would give.
+    const QByteArray marker = paths::encode(paths::appending(m_device.root, u".rockbox"_s));
     struct stat st;
-    if (::stat(paths::encode(marker).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (::lstat(marker.constData(), &st) != 0)
         refuseMissingMarker();
-    if (paths::isSymbolicLink(marker) || paths::isSymbolicLink(withoutTrailingSlashes(m_device.root)))
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target;
+        if (::stat(marker.constData(), &target) != 0 || !S_ISDIR(target.st_mode))
+            refuseMissingMarker();
+        refuseLink();
+    }
+    if (!S_ISDIR(st.st_mode))
+        refuseMissingMarker();
+    if (paths::isSymbolicLink(withoutTrailingSlashes(m_device.root)))
         refuseLink();
     if (st.st_dev != m_dev || st.st_ino != m_ino)
         throw TavoError(u"Urządzenie zostało zamienione na inne."_s);

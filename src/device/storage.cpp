@@ -195,11 +195,11 @@ QString makeFolders(const QString &relativePath, const QString &root)
         if (piece == u"."_s || piece == u".."_s)
             throw TavoError(u"Nieprawidłowa ścieżka."_s);
         current = paths::appending(current, piece);
-        if (isSymbolicLink(current))
-            throw TavoError(u"Ścieżka zawiera dowiązanie: "_s + paths::lastComponent(current));
         struct stat st;
         if (::lstat(paths::encode(current).constData(), &st) != 0) {
             posixfile::makeDirectory(current);
+        } else if (S_ISLNK(st.st_mode)) {
+            throw TavoError(u"Ścieżka zawiera dowiązanie: "_s + paths::lastComponent(current));
         } else if (!S_ISDIR(st.st_mode)) {
             throw TavoError(u"Folder jest zajęty przez plik: "_s + paths::lastComponent(current));
         }

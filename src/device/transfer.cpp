@@ -66,12 +66,18 @@ QString firstName(const QString &sourceName)
     return stem.isEmpty() ? whole : stem + suffix;
 }
 
-qint64 sourceSize(const QString &source)
+// What one lstat of a source says, looked at once before anything is written.
+struct SourceFacts {
+    qint64 size = 0;
+    bool link = false;
+};
+
+SourceFacts sourceFacts(const QString &source)
 {
     struct stat st;
     if (::lstat(paths::encode(source).constData(), &st) != 0)
         PosixError::throwErrno();
-    return qint64(st.st_size);
+    return {qint64(st.st_size), S_ISLNK(st.st_mode)};
 }
 
 // True when the job's first candidate already lies on the device with the
@@ -140,7 +146,7 @@ public:
     bool holds(const QString &candidate) const
     {
         for (const Job &job : m_jobs) {
-            if (job.file.isOpen() && job.candidate.compare(candidate, Qt::CaseInsensitive) == 0)
+            if (job.copy && job.candidate.compare(candidate, Qt::CaseInsensitive) == 0)
                 return true;
         }
         return false;
@@ -149,7 +155,7 @@ public:
     void addSkipped() { m_jobs.push_back(Job{}); }
     void addCopy(posixfile::File file, const QString &partial, const QString &candidate, bool replace, qint64 size)
     {
-        m_jobs.push_back(Job{std::move(file), partial, candidate, replace});
+        m_jobs.push_back(Job{true, std::move(file), partial, candidate, replace});
         ++m_copies;
         m_bytes += size;
     }
@@ -160,7 +166,7 @@ public:
             return;
         posixfile::File *any = nullptr;
         for (Job &job : m_jobs)
-            if (job.file.isOpen())
+            if (job.copy)
                 any = &job.file;
         if (any)
             any->syncFileSystem();
@@ -168,7 +174,7 @@ public:
         try {
             for (; moved < m_jobs.size(); ++moved) {
                 Job &job = m_jobs[moved];
-                if (!job.file.isOpen())
+                if (!job.copy)
                     continue;
                 m_device.check();
                 if (job.replace)
@@ -195,18 +201,24 @@ public:
 
 private:
     struct Job {
-        posixfile::File file; // closed for a skipped job
+        bool copy = false;    // false for a skipped job
+        posixfile::File file; // open until the job is reported
         QString partial;      // empty once moved to its name
         QString candidate;
         bool replace = false;
     };
 
-    // Reports the first `count` jobs and forgets the whole batch.
+    // Reports the first `count` jobs and forgets the whole batch. Their
+    // copies are closed together first: the data and names are already on the
+    // disk, and on a FAT file system mounted with "flush" each close waits.
     void report(std::size_t count)
     {
+        std::vector<posixfile::File *> files;
+        for (std::size_t i = 0; i < count; ++i)
+            files.push_back(&m_jobs[i].file);
+        posixfile::closeTogether(files, &m_closesWait);
         for (std::size_t i = 0; i < count; ++i) {
-            if (m_jobs[i].file.isOpen()) {
-                m_jobs[i].file.close();
+            if (m_jobs[i].copy) {
                 ++m_result.copied;
             } else {
                 ++m_result.skipped;
@@ -223,6 +235,14 @@ private:
         for (Job &job : m_jobs)
             if (!job.partial.isEmpty())
                 posixfile::unlinkQuietly(job.partial);
+        std::vector<posixfile::File *> files;
+        for (Job &job : m_jobs)
+            files.push_back(&job.file);
+        try {
+            posixfile::closeTogether(files, &m_closesWait);
+        } catch (...) {
+            // What is discarded has nothing left to report.
+        }
         m_jobs.clear();
         m_copies = 0;
         m_bytes = 0;
@@ -236,6 +256,7 @@ private:
     int m_copies = 0;
     qint64 m_bytes = 0;
     int m_reported = 0;
+    bool m_closesWait = false; // a close waited: the next batches close together at once
 };
 
 } // namespace
@@ -247,12 +268,13 @@ void setTransferBatchForTesting(int files)
     batchFiles.store(files > 0 ? files : 128);
 }
 
-TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
-                        const std::function<void(int, int)> &progress)
+namespace {
+
+// The transfer onto a device inspected or checked a moment ago.
+TransferResult transferTo(const QList<TransferFile> &jobs, const DeviceCheck &device,
+                          const std::function<void(int, int)> &progress)
 {
-    // The full inspection runs once; every later step checks cheaply that the
-    // same device is still there.
-    const DeviceCheck device(root);
+    const QString &root = device.root();
 
     // Partial files of an earlier transfer that never finished hold space the
     // new one may need.
@@ -262,10 +284,12 @@ TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
     }
 
     qint64 needed = 0;
+    std::vector<SourceFacts> sources;
+    sources.reserve(std::size_t(jobs.size()));
     for (const TransferFile &job : jobs) {
-        const qint64 size = sourceSize(job.source);
-        if (!probablyOnDevice(job, root, size))
-            needed += size;
+        sources.push_back(sourceFacts(job.source));
+        if (!probablyOnDevice(job, root, sources.back().size))
+            needed += sources.back().size;
     }
     device.check();
     if (needed >= DeviceCapacity::of(root).available)
@@ -277,13 +301,13 @@ TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
     for (int position = 0; position < total; ++position) {
         const TransferFile &job = jobs.at(position);
         try {
-            device.check();
-            if (isSymbolicLink(job.source))
+            if (sources[std::size_t(position)].link)
                 throw TavoError(u"Import dowiązań nie jest obsługiwany."_s);
 
+            // The device is checked here, before its folders are made.
             const QString folder = directory(folderFor(job), device);
             const QString sourceName = paths::lastComponent(job.source);
-            const qint64 size = sourceSize(job.source);
+            const qint64 size = sources[std::size_t(position)].size;
             QString candidate = paths::appending(folder, firstName(sourceName));
             int number = 2;
             bool skipped = false;
@@ -352,6 +376,23 @@ TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
     }
     batch.commit();
     return result;
+}
+
+} // namespace
+
+TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
+                        const std::function<void(int, int)> &progress)
+{
+    // The full inspection runs once; every later step checks cheaply that the
+    // same device is still there.
+    return transferTo(jobs, DeviceCheck(root), progress);
+}
+
+TransferResult transfer(const QList<TransferFile> &jobs, const DeviceCheck &device,
+                        const std::function<void(int, int)> &progress)
+{
+    device.check();
+    return transferTo(jobs, device, progress);
 }
 
 } // namespace Storage

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+class DeviceCheck;
+
 // One file to copy onto the device.
 struct TransferFile {
     QString source;                    // the audio file on the computer
@@ -32,6 +34,10 @@ namespace Storage {
 // progress(done, total) runs once for every job, in order, on the caller's
 // thread, after the job's batch was made durable.
 TransferResult transfer(const QList<TransferFile> &jobs, const QString &root,
+                        const std::function<void(int, int)> &progress = {});
+// The same as the first step of a longer operation that inspected the device
+// once: the transfer only checks it cheaply, at its start and before each step.
+TransferResult transfer(const QList<TransferFile> &jobs, const DeviceCheck &device,
                         const std::function<void(int, int)> &progress = {});
 
 // Copies are made durable and reported in batches of at most this many files

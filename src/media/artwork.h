@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <optional>
 
+class DeviceCheck;
+
 struct Track;
 
 namespace Artwork {
@@ -40,5 +42,11 @@ bool externalCoverExists(const Track &track);
 // backupRoot/"Covers-<UUID>" with a manifest, and undoing its changes when a
 // step fails. Throws TavoError, the device inspection's or the file system's error.
 void install(const QByteArray &image, const QStringList &tracks, const QString &root, const QString &backupRoot);
+// The same as one step of a longer operation on a device it inspected once
+// (a transfer, a run over many albums): the device is only checked cheaply, at
+// the start and before each write or removal, and still refused when it went
+// away or another stands in its place.
+void install(const QByteArray &image, const QStringList &tracks, const DeviceCheck &device,
+             const QString &backupRoot);
 
 } // namespace Artwork

@@ -64,11 +64,11 @@ struct PathSet {
     throw TavoError(u"Okładka musi być zapisana w folderze muzyki na wybranym iPodzie."_s);
 }
 
-} // namespace
-
-void install(const QByteArray &image, const QStringList &tracks, const QString &root, const QString &backupRoot)
+// The installation onto a device inspected or checked a moment ago.
+void installOn(const QByteArray &image, const QStringList &tracks, const DeviceCheck &device,
+               const QString &backupRoot)
 {
-    Device::inspect(root);
+    const QString &root = device.root();
     const QString rootPrefix = paths::resolvingLinks(root) + u'/';
 
     // Album folders, in order of first appearance, with their tracks in the given order.
@@ -154,18 +154,18 @@ void install(const QByteArray &image, const QStringList &tracks, const QString &
     QStringList touched;
     try {
         for (const QString &target : targets.order) {
-            Device::inspect(root);
+            device.check();
             Storage::writeBytes(image, target);
             touched.append(target);
         }
         for (const QString &path : removals.order) {
             if (targets.contains(path))
                 continue;
-            Device::inspect(root);
+            device.check();
             posixfile::unlink(path);
             touched.append(path);
         }
-        Storage::cleanupMacMetadata(root, backupRoot, targets.order);
+        Storage::cleanupMacMetadata(device, backupRoot, targets.order);
     } catch (...) {
         for (const QString &path : touched) {
             try {
@@ -180,6 +180,20 @@ void install(const QByteArray &image, const QStringList &tracks, const QString &
         }
         throw;
     }
+}
+
+} // namespace
+
+void install(const QByteArray &image, const QStringList &tracks, const QString &root, const QString &backupRoot)
+{
+    installOn(image, tracks, DeviceCheck(root), backupRoot);
+}
+
+void install(const QByteArray &image, const QStringList &tracks, const DeviceCheck &device,
+             const QString &backupRoot)
+{
+    device.check();
+    installOn(image, tracks, device, backupRoot);
 }
 
 } // namespace Artwork

@@ -411,10 +411,14 @@ private:
 private:
     // Converts the picture, writes it to the device when asked, caches it,
     // remembers it for later imports and shows it on the album's tracks; then
-    // calls done with none, or with the description of what failed.
+    // calls done with none, or with the description of what failed. An
+    // operation over many albums passes one CoverDevice to all of them: the
+    // first cover written inspects the device in full, the later ones only
+    // check that it is still the same device.
     using ArtworkApplied = std::function<void(const std::optional<QString> &error)>;
+    using CoverDevice = std::shared_ptr<std::optional<DeviceCheck>>;
     void applyArtwork(const Album &album, const QByteArray &data, bool onDevice,
-                      const std::optional<QString> &root, ArtworkApplied done);
+                      const std::optional<QString> &root, ArtworkApplied done, CoverDevice device = {});
     void saveCoverSource(const CoverCandidate &candidate, const Album &album);
     // The steps of the choosing operations that follow the user's answer.
     void applyChosenArtwork(const Album &album, const QByteArray &data, std::optional<bool> onDeviceOverride);

@@ -19,6 +19,7 @@ struct TavoModel::CoverFinderRun {
     QList<Album> albums; // fixed when the run starts
     bool onDevice = false;
     std::optional<QString> root;
+    CoverDevice device = std::make_shared<std::optional<DeviceCheck>>();
     qsizetype done = 0;
     int added = 0;
     int manual = 0;      // no result or several results pass the match test
@@ -112,7 +113,8 @@ void TavoModel::findNextCover(const std::shared_ptr<CoverFinderRun> &run)
                                      }
                                      saveCoverSource(chosen, album);
                                      counted(&CoverFinderRun::added);
-                                 });
+                                 },
+                                 run->device);
                 });
         });
 }

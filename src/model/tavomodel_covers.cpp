@@ -42,7 +42,7 @@ std::optional<QByteArray> readFile(const QString &path)
 } // namespace
 
 void TavoModel::applyArtwork(const Album &album, const QByteArray &data, bool onDevice,
-                             const std::optional<QString> &root, ArtworkApplied done)
+                             const std::optional<QString> &root, ArtworkApplied done, CoverDevice device)
 {
     QStringList files;
     files.reserve(album.tracks.size());
@@ -51,12 +51,20 @@ void TavoModel::applyArtwork(const Album &album, const QByteArray &data, bool on
 
     ModelTasks::run(
         this, ModelTasks::filePool(),
-        [data, onDevice, root, files]() -> QByteArray {
+        [data, onDevice, root, files, device]() -> QByteArray {
             const QByteArray jpeg = Artwork::baselineJPEG(data);
             if (onDevice) {
                 if (!root)
                     throw TavoError(u"Podłącz iPoda."_s);
-                Artwork::install(jpeg, files, *root, AppFolders::backups());
+                if (!device) {
+                    Artwork::install(jpeg, files, *root, AppFolders::backups());
+                } else {
+                    // The albums of one operation go one after another, so
+                    // this task is alone with the shared inspection.
+                    if (!device->has_value())
+                        device->emplace(*root);
+                    Artwork::install(jpeg, files, **device, AppFolders::backups());
+                }
             }
             return jpeg;
         },

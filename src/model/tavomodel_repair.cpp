@@ -22,6 +22,7 @@ struct TavoModel::CoverRepairRun {
     QList<Target> targets; // fixed when the run starts
     bool onDevice = false;
     std::optional<QString> root;
+    CoverDevice device = std::make_shared<std::optional<DeviceCheck>>();
     qsizetype done = 0;
     int repaired = 0;
     int failed = 0;
@@ -106,5 +107,6 @@ void TavoModel::repairNextCover(const std::shared_ptr<CoverRepairRun> &run)
                      ++run->done;
                      setProgress(double(run->done) / double(run->targets.size()));
                      repairNextCover(run);
-                 });
+                 },
+                 run->device);
 }

@@ -53,9 +53,11 @@ struct CoverJob {
     QStringList targets; // the device files of the group, in transfer order
 };
 
-// Covers and the clean-up run after every audio file is on the device. Their
-// failures no longer undo that: each is kept as a warning and the rest goes on.
-QStringList finishOnDevice(const QList<CoverJob> &covers, const QString &root)
+// Covers and the clean-up run after every audio file is on the device, which
+// the transfer inspected once: each step only checks that it is still the same
+// device. Their failures no longer undo the copies: each is kept as a warning
+// and the rest goes on.
+QStringList finishOnDevice(const QList<CoverJob> &covers, const DeviceCheck &device)
 {
     QStringList warnings;
     QString backupRoot;
@@ -66,13 +68,13 @@ QStringList finishOnDevice(const QList<CoverJob> &covers, const QString &root)
     }
     for (const CoverJob &job : covers) {
         try {
-            Artwork::install(Artwork::baselineJPEG(job.artwork), job.targets, root, backupRoot);
+            Artwork::install(Artwork::baselineJPEG(job.artwork), job.targets, device, backupRoot);
         } catch (const std::exception &error) {
             warnings.append(u"Nie zapisano okładki albumu „"_s + job.album + u"”:\n"_s + describe(error));
         }
     }
     try {
-        Storage::cleanupMacMetadata(root, backupRoot, std::nullopt);
+        Storage::cleanupMacMetadata(device, backupRoot, std::nullopt);
     } catch (const std::exception &error) {
         warnings.append(u"Nie usunięto plików pomocniczych macOS:\n"_s + describe(error));
     }
@@ -232,7 +234,9 @@ void TavoModel::transfer(const std::optional<QList<Track>> &only)
         [sending, library = m_tracks, root, progress]() -> TransferOutcome {
             const auto [jobs, pending] = planTransfer(sending, library);
             TransferOutcome outcome;
-            outcome.result = Storage::transfer(jobs, root, progress);
+            // One full inspection for the whole operation, copies and covers.
+            const DeviceCheck device(root);
+            outcome.result = Storage::transfer(jobs, device, progress);
             // Destinations pair with the sent tracks by position.
             const QStringList &destinations = outcome.result.destinations;
             QList<CoverJob> covers;
@@ -244,7 +248,7 @@ void TavoModel::transfer(const std::optional<QList<Track>> &only)
                 }
                 covers.append(job);
             }
-            outcome.warnings = finishOnDevice(covers, root);
+            outcome.warnings = finishOnDevice(covers, device);
             return outcome;
         },
         [this, sentIds, root](const ModelTasks::Outcome<TransferOutcome> &outcome) {

@@ -10,8 +10,15 @@
 #include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
+#include <algorithm>
+#include <chrono>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace posixfile {
 namespace {
@@ -89,6 +96,12 @@ void File::syncFileSystem()
         if (errno != EINTR)
             fail();
     }
+    constexpr unsigned long fat = 0x4d44;       // MSDOS_SUPER_MAGIC
+    constexpr unsigned long exfat = 0x2011BAB0; // EXFAT_SUPER_MAGIC
+    struct statfs st;
+    if (::fstatfs(m_fd, &st) == 0 && (static_cast<unsigned long>(st.f_type) == fat
+                                      || static_cast<unsigned long>(st.f_type) == exfat))
+        sync();
 }
 
 bool File::tryLock() noexcept
@@ -112,6 +125,62 @@ void File::close()
     // On Linux the descriptor is gone even when close fails (also on EINTR), so it is never retried.
     if (fd >= 0 && ::close(fd) != 0)
         fail();
+}
+
+void closeTogether(const std::vector<File *> &files, bool *waits)
+{
+    // Enough threads for a whole transfer batch at once; each only waits.
+    constexpr std::size_t most = 128;
+    // A close that takes this long is sleeping (FAT's wait is 100 ms), not
+    // merely slowed down by a busy machine.
+    constexpr auto slowClose = std::chrono::milliseconds(80);
+    std::atomic<std::size_t> next{0};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    const auto closeOne = [&](std::size_t i) {
+        try {
+            files[i]->close();
+        } catch (...) {
+            std::lock_guard lock(failureMutex);
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
+    const auto closeSome = [&] {
+        for (std::size_t i; (i = next++) < files.size();)
+            closeOne(i);
+    };
+    if (!waits || !*waits) {
+        // One after another while closing costs nothing.
+        for (std::size_t i; (i = next++) < files.size();) {
+            if (!files[i]->isOpen())
+                continue;
+            const auto start = std::chrono::steady_clock::now();
+            closeOne(i);
+            if (std::chrono::steady_clock::now() - start >= slowClose) {
+                if (waits)
+                    *waits = true;
+                break;
+            }
+        }
+    }
+    std::size_t open = 0;
+    for (std::size_t i = next.load(); i < files.size(); ++i)
+        open += files[i]->isOpen() ? 1 : 0;
+    std::vector<std::thread> helpers;
+    const std::size_t wanted = std::min(open, most);
+    for (std::size_t k = 1; k < wanted; ++k) {
+        try {
+            helpers.emplace_back(closeSome);
+        } catch (const std::system_error &) {
+            break; // no thread to be had: fewer do the same work
+        }
+    }
+    closeSome();
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 File createExclusive(const QString &path)

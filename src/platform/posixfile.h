@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <sys/types.h>
+#include <vector>
 
 namespace posixfile {
 
@@ -33,7 +34,9 @@ public:
     void writeAll(const char *data, qint64 size);
     void sync();
     // syncfs(2): everything written to the file system holding this file
-    // reaches the disk, data and names alike, with one flush.
+    // reaches the disk, data and names alike. FAT and exFAT write everything
+    // back on syncfs but ask the disk to empty its own write cache only on
+    // fsync, so there this file is synchronised as well.
     void syncFileSystem();
     // Takes an exclusive advisory lock (flock) without waiting; false when
     // another open file holds one.
@@ -47,6 +50,14 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Closes every open file of the list and throws the first failure once all
+// are closed. A FAT file system mounted with "flush" (as desktops mount an
+// iPod) sleeps a tenth of a second in the close of every written file; one
+// after another, those sleeps outweigh the copying of small files. So when a
+// close waits (or `waits` says an earlier one did), the rest are closed
+// together on short-lived threads, and `waits` is set for the next call.
+void closeTogether(const std::vector<File *> &files, bool *waits = nullptr);
 
 // open(O_WRONLY|O_CREAT|O_EXCL|O_NOFOLLOW|O_CLOEXEC, 0644): never reuses or follows anything.
 File createExclusive(const QString &path);

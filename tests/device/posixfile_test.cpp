@@ -179,3 +179,42 @@ TEST(PosixFile, SyncFolderAndLocks)
     first.close();
     EXPECT_TRUE(second.tryLock());
 }
+
+TEST(PosixFile, CloseTogetherClosesEveryFileAndReportsTheFirstFailureAfterwards)
+{
+    DeviceFixture device;
+    for (bool waits : {false, true}) {
+        SCOPED_TRACE(waits);
+        std::vector<posixfile::File> files;
+        for (int i = 0; i < 40; ++i)
+            files.push_back(posixfile::openForReading(device.writeFile(u"f%1-%2"_s.arg(waits).arg(i), "x")));
+        files[3].close(); // already closed: passed over
+        std::vector<int> descriptors;
+        std::vector<posixfile::File *> list;
+        for (posixfile::File &file : files) {
+            descriptors.push_back(file.fd());
+            list.push_back(&file);
+        }
+        bool flag = waits;
+        EXPECT_EQ(posixCode([&] { posixfile::closeTogether(list, &flag); }), 0);
+        // Closing takes no time here, so nothing is learnt; an earlier wait is kept.
+        EXPECT_EQ(flag, waits);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_FALSE(files[i].isOpen());
+            if (descriptors[i] >= 0) {
+                EXPECT_EQ(::fcntl(descriptors[i], F_GETFD), -1) << i;
+            }
+        }
+    }
+
+    // A descriptor someone else closed fails; the others are closed all the same.
+    posixfile::File first = posixfile::openForReading(device.writeFile(u"a"_s, "x"));
+    posixfile::File broken = posixfile::openForReading(device.writeFile(u"b"_s, "x"));
+    posixfile::File last = posixfile::openForReading(device.writeFile(u"c"_s, "x"));
+    const int lastDescriptor = last.fd();
+    ::close(broken.fd());
+    bool flag = true;
+    EXPECT_EQ(posixCode([&] { posixfile::closeTogether({&first, &broken, &last}, &flag); }), EBADF);
+    EXPECT_FALSE(last.isOpen());
+    EXPECT_EQ(::fcntl(lastDescriptor, F_GETFD), -1);
+}

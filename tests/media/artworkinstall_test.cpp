@@ -266,26 +266,85 @@ TEST_F(ArtworkInstallTest, FailingSecondWriteRestoresTheFirstAndStops)
     }
 }
 
-TEST_F(ArtworkInstallTest, DeviceGoneBetweenWritesUndoesAndThrowsTheInspectionError)
+TEST_F(ArtworkInstallTest, DeviceThatVanishesAtAnyCheckStopsTheWritesAndUndoesThem)
 {
-    const QString a = put(u"Music/K/CD1/01.flac"_s);
-    const QString b = put(u"Music/K/CD2/01.flac"_s);
-    put(u"Music/K/CD1/cover.jpeg"_s, "before");
+    // The device is looked at by the inspection, then before each write and
+    // removal, and by the clean-up of companions: at its start, before each
+    // folder's stale partial files and before each companion goes. Wherever it
+    // vanishes, nothing more is written and what was changed is undone; the
+    // backup made before the first change stays.
+    struct Case {
+        int vanishAt;
+        bool changed; // the installation finished before the vanishing
+    };
+    const Case cases[] = {{1, false}, {2, false}, {3, false}, {4, false}, {5, false},
+                          {6, false}, {7, false}, {8, false}, {9, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.vanishAt);
+        root = temp.path() + u"/IPOD-"_s + QString::number(c.vanishAt);
+        backups = temp.path() + u"/Backups-"_s + QString::number(c.vanishAt);
+        QDir().mkpath(root + u"/.rockbox"_s);
+        const QString a = put(u"Music/K/CD1/01.flac"_s);
+        const QString b = put(u"Music/K/CD2/01.flac"_s);
+        const QString cover = put(u"Music/K/CD1/cover.jpeg"_s, "before");
+        const QString repeat = put(u"Music/K/CD1/01.jpeg"_s, "before");
+        const QString companion = put(u"Music/K/CD1/._cover.jpeg"_s, appleDoubleMagic + "meta");
+
+        int seen = 0;
+        DeviceChecks::setObserverForTesting([&] {
+            if (++seen == c.vanishAt)
+                QDir().rename(root + u"/.rockbox"_s, root + u"/.gone"_s);
+        });
+        QString message = u"(no error)"_s;
+        try {
+            Artwork::install(image, {a, b}, root, backups);
+        } catch (const TavoError &error) {
+            message = error.message();
+        }
+        DeviceChecks::setObserverForTesting({});
+
+        EXPECT_EQ(message, c.changed ? u"(no error)"_s : u"Ten folder nie zawiera katalogu .rockbox."_s);
+        EXPECT_EQ(seen, c.changed ? 8 : c.vanishAt);
+        EXPECT_EQ(read(cover), c.changed ? image : QByteArray("before"));
+        EXPECT_EQ(read(at(u"Music/K/CD2/cover.jpeg"_s)), c.changed ? std::optional<QByteArray>(image) : std::nullopt);
+        EXPECT_EQ(read(repeat), c.changed ? std::nullopt : std::optional<QByteArray>("before"));
+        EXPECT_EQ(QFile::exists(companion), !c.changed);
+        if (c.vanishAt == 1)
+            EXPECT_FALSE(QDir(backups).exists());
+        else
+            EXPECT_EQ(coverBackup(), (QMap<QString, QByteArray>{{cover, "before"}, {repeat, "before"}}));
+        for (const QString &folder : {u"Music/K/CD1"_s, u"Music/K/CD2"_s})
+            for (const QString &name : entries(at(folder)))
+                EXPECT_FALSE(name.endsWith(u".partial"_s)) << name.toStdString();
+    }
+}
+
+TEST_F(ArtworkInstallTest, OneInspectionServesEveryAlbumOfAnOperationAndAReplacedDeviceIsRefused)
+{
     int inspections = 0;
-    // First inspection at the start, one before each write: the third fails.
     DeviceCapacity::setProbe([&](const QString &) -> VolumeCapacity {
-        if (++inspections == 3)
-            throw PosixError(ENODEV);
+        ++inspections;
         return {1000, 2000};
     });
+    const QString one = put(u"Music/L/One/01.flac"_s);
+    const QString two = put(u"Music/L/Two/01.flac"_s);
+    const QString three = put(u"Music/L/Three/01.flac"_s);
+    const DeviceCheck device(root);
+    Artwork::install(image, {one}, device, backups);
+    Artwork::install(image, {two}, device, backups);
+    EXPECT_EQ(inspections, 1);
+    EXPECT_EQ(read(at(u"Music/L/One/cover.jpeg"_s)), image);
+    EXPECT_EQ(read(at(u"Music/L/Two/cover.jpeg"_s)), image);
+
+    // Another device now stands where the inspected one was.
+    QDir().rename(root + u"/.rockbox"_s, root + u"/.old"_s);
+    QDir().mkpath(root + u"/.rockbox"_s);
     try {
-        Artwork::install(image, {a, b}, root, backups);
-        ADD_FAILURE() << "the inspection should fail";
-    } catch (const PosixError &error) {
-        EXPECT_EQ(error.code(), ENODEV);
+        Artwork::install(image, {three}, device, backups);
+        ADD_FAILURE() << "the replaced device should be refused";
+    } catch (const TavoError &error) {
+        EXPECT_EQ(error.message(), u"Urządzenie zostało zamienione na inne."_s);
     }
-    EXPECT_EQ(read(at(u"Music/K/CD1/cover.jpeg"_s)), QByteArray("before"));
-    EXPECT_FALSE(QFile::exists(at(u"Music/K/CD2/cover.jpeg"_s)));
-    // The backup made before the first change stays.
-    EXPECT_EQ(coverBackup(), (QMap<QString, QByteArray>{{at(u"Music/K/CD1/cover.jpeg"_s), "before"}}));
+    EXPECT_FALSE(QFile::exists(at(u"Music/L/Three/cover.jpeg"_s)));
+    EXPECT_EQ(inspections, 1);
 }

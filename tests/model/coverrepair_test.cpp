@@ -7,7 +7,9 @@
 #include "support/imagefixtures.h"
 #include "support/qtprinters.h"
 
+#include <QDir>
 #include <QFile>
+#include <atomic>
 
 namespace {
 
@@ -157,6 +159,51 @@ TEST_F(CoverRepair, OnTheDeviceSideCoversAreWrittenBesideTheTracks)
     model->repairAvailableCovers();
     ASSERT_TRUE(waitUntilIdle(*model));
     EXPECT_EQ(model->alert(), std::optional<QString>(nothingToRepair));
+}
+
+TEST_F(CoverRepair, TheRunInspectsTheDeviceOnceAndRefusesItOnceReplaced)
+{
+    connectDevice();
+    QList<Track> tracks;
+    tracks += album(device.path(u"Music/A/First"_s), u"A"_s, u"First"_s, fixtures::jpeg(500, 500, true));
+    tracks += album(device.path(u"Music/B/Second"_s), u"B"_s, u"Second"_s, fixtures::jpeg(500, 500, true));
+    tracks += album(device.path(u"Music/C/Third"_s), u"C"_s, u"Third"_s, fixtures::jpeg(500, 500, true));
+    model->setDeviceTracks(tracks);
+    model->setLibraryOnDevice(true);
+
+    // Full inspections of this device are counted, and another device takes
+    // its place between the second album and the third.
+    std::atomic<int> inspections = 0;
+    DeviceCapacity::setProbe([&](const QString &path) -> VolumeCapacity {
+        if (path == device.root())
+            ++inspections;
+        return {1'000'000'000, 2'000'000'000};
+    });
+    // The second album's clean-up looks at the device twice after its cover
+    // is written (at its start and before its folder's partial files); the
+    // third look is the third album's.
+    std::atomic<bool> replaced = false;
+    int looksAfterSecond = 0;
+    const QString secondCover = device.path(u"Music/B/Second/cover.jpeg"_s);
+    DeviceChecks::setObserverForTesting([&] {
+        if (replaced || !QFile::exists(secondCover) || ++looksAfterSecond < 3)
+            return;
+        replaced = true;
+        QDir().rename(device.path(u".rockbox"_s), device.path(u".old"_s));
+        QDir().mkpath(device.path(u".rockbox"_s));
+    });
+    model->repairAvailableCovers();
+    const bool idle = waitUntilIdle(*model);
+    DeviceChecks::setObserverForTesting({});
+    DeviceCapacity::setProbe({});
+    ASSERT_TRUE(idle);
+
+    EXPECT_EQ(inspections.load(), 1);
+    EXPECT_TRUE(replaced.load());
+    EXPECT_EQ(model->status(), summary(2, 1));
+    EXPECT_TRUE(device.exists(u"Music/A/First/cover.jpeg"_s));
+    EXPECT_TRUE(device.exists(u"Music/B/Second/cover.jpeg"_s));
+    EXPECT_FALSE(device.exists(u"Music/C/Third/cover.jpeg"_s));
 }
 
 TEST_F(CoverRepair, TheDeviceSideWithoutADeviceFailsEveryAlbum)
