@@ -138,6 +138,48 @@ void BM_FirstReadAfterLibraryChange(benchmark::State &state)
 }
 BENCHMARK(BM_FirstReadAfterLibraryChange)->Arg(filteredTracks)->Arg(albums)->Unit(benchmark::kMillisecond);
 
+// The first keystroke in the search field after the library changed: the
+// texts the search looks in are made once per library.
+void BM_FirstSearchAfterLibraryChange(benchmark::State &state)
+{
+    TavoModel &model = *fixture().model;
+    for (auto _ : state) {
+        state.PauseTiming();
+        model.setSearch(QString());
+        QList<Track> changed = model.tracks();
+        changed[0].artwork = QByteArray("x");
+        model.setTracks(changed);
+        read(model, int(state.range(0)));
+        state.ResumeTiming();
+        model.setSearch(u"wykonawca 14"_s);
+        benchmark::DoNotOptimize(read(model, int(state.range(0))));
+    }
+    model.setSearch(QString());
+}
+BENCHMARK(BM_FirstSearchAfterLibraryChange)->Arg(filteredTracks)->Arg(albums)->Unit(benchmark::kMillisecond);
+
+// The first change to another sort order after the library changed: that
+// order is not sorted yet.
+void BM_FirstSortChangeAfterLibraryChange(benchmark::State &state)
+{
+    TavoModel &model = *fixture().model;
+    const QString modes[] = {u"Album"_s, u"Rok"_s, u"Rozmiar"_s};
+    int turn = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        model.setSortMode(u"Wykonawca"_s);
+        QList<Track> changed = model.tracks();
+        changed[0].artwork = QByteArray("x");
+        model.setTracks(changed);
+        read(model, int(state.range(0)));
+        state.ResumeTiming();
+        model.setSortMode(modes[turn++ % 3]);
+        benchmark::DoNotOptimize(read(model, int(state.range(0))));
+    }
+    model.setSortMode(u"Wykonawca"_s);
+}
+BENCHMARK(BM_FirstSortChangeAfterLibraryChange)->Arg(filteredTracks)->Arg(albums)->Unit(benchmark::kMillisecond);
+
 // A view reading the same list again with nothing changed.
 void BM_RepeatedRead(benchmark::State &state)
 {

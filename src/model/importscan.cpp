@@ -24,15 +24,54 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// What one chosen item is, from one lstat (links are never followed, so for
+// anything that is not a link it says what stat would).
+enum class ItemKind : char { skipped, folder, audioFile };
+
+ItemKind itemKind(const QString &url)
+{
+    if (paths::lastComponent(url).startsWith(u'.'))
+        return ItemKind::skipped;
+    struct stat st;
+    if (::lstat(paths::encode(url).constData(), &st) != 0 || S_ISLNK(st.st_mode))
+        return ItemKind::skipped;
+    if (S_ISDIR(st.st_mode))
+        return ItemKind::folder;
+    return S_ISREG(st.st_mode) && hasAudioExtension(url) ? ItemKind::audioFile : ItemKind::skipped;
+}
+
+// Runs `work(i)` for every i below `count`, on several threads when there is
+// enough of it.
+template <typename Work>
+void forEachIndex(qsizetype count, Work work)
+{
+    constexpr qsizetype threshold = 256;
+    if (count < threshold) {
+        for (qsizetype i = 0; i < count; ++i)
+            work(i);
+        return;
+    }
+    std::vector<qsizetype> indices(static_cast<size_t>(count));
+    std::iota(indices.begin(), indices.end(), qsizetype(0));
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    QtConcurrent::blockingMap(&pool, indices, [&](qsizetype i) { work(i); });
+}
+
+} // namespace
+
 QStringList scanAudio(const QStringList &urls)
 {
+    // The items are told apart on several threads (a saved library passes
+    // every one of its files); the folders are then walked in order.
+    std::vector<ItemKind> kinds(size_t(urls.size()));
+    forEachIndex(urls.size(), [&](qsizetype i) { kinds[size_t(i)] = itemKind(urls.at(i)); });
     QStringList found;
-    for (const QString &url : urls) {
-        if (paths::isSymbolicLink(url))
-            continue;
-        if (paths::lastComponent(url).startsWith(u'.'))
-            continue;
-        if (paths::isDirectory(url)) {
+    for (qsizetype i = 0; i < urls.size(); ++i) {
+        const QString &url = urls.at(i);
+        if (kinds[size_t(i)] == ItemKind::folder) {
             paths::walk(url, true, [&](const paths::WalkEntry &entry) {
                 // The walker never descends into a link; a folder named like an
                 // audio file is searched but is no track, and neither is a FIFO.
@@ -40,10 +79,9 @@ QStringList scanAudio(const QStringList &urls)
                     found.append(entry.path);
                 return true;
             });
-            continue;
-        }
-        if (paths::isRegularFile(url) && hasAudioExtension(url))
+        } else if (kinds[size_t(i)] == ItemKind::audioFile) {
             found.append(url);
+        }
     }
     return found;
 }
@@ -298,24 +336,30 @@ std::optional<QByteArray> CoverFiles::image(const QString &path)
 
 std::optional<QByteArray> CoverFiles::imageIn(const QString &folder, const QString &name)
 {
-    std::optional<QSet<QString>> names;
-    bool listed = false;
+    // Whether the folder's listing holds the name, looked up under the lock
+    // (the threads share the listings; copying one out would make them
+    // contend for its reference count).
+    enum class Entry { unknown, missing, listed, unlisted };
+    auto lookUp = [&](const std::optional<QSet<QString>> &names) {
+        return !names ? Entry::unlisted : names->contains(name) ? Entry::listed : Entry::missing;
+    };
+    Entry entry = Entry::unknown;
     {
         QMutexLocker lock(&m_state->mutex);
         const auto known = m_state->folders.constFind(folder);
-        if (known != m_state->folders.constEnd()) {
-            names = *known;
-            listed = true;
-        }
+        if (known != m_state->folders.constEnd())
+            entry = lookUp(*known);
     }
-    if (!listed) {
+    if (entry == Entry::unknown) {
+        std::optional<QSet<QString>> names;
         if (const std::optional<QStringList> entries = paths::list(folder))
             names = QSet<QString>(entries->cbegin(), entries->cend());
+        entry = lookUp(names);
         QMutexLocker lock(&m_state->mutex);
-        m_state->folders.insert(folder, names);
+        m_state->folders.insert(folder, std::move(names));
     }
     // A folder that could not be listed is asked file by file, as before.
-    if (names && !names->contains(name))
+    if (entry == Entry::missing)
         return std::nullopt;
     return image(paths::appending(folder, name));
 }
@@ -337,10 +381,12 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
     // Finder order, from keys made once per path (comparing the paths
     // themselves again and again costs far more on a big library).
     {
+        std::vector<std::optional<QCollatorSortKey>> made(size_t(files.size()));
+        forEachIndex(files.size(), [&](qsizetype i) { made[size_t(i)] = text::finderSortKey(files.at(i)); });
         std::vector<QCollatorSortKey> keys;
         keys.reserve(size_t(files.size()));
-        for (const QString &file : std::as_const(files))
-            keys.push_back(text::finderSortKey(file));
+        for (std::optional<QCollatorSortKey> &key : made)
+            keys.push_back(std::move(*key));
         std::vector<qsizetype> order(size_t(files.size()));
         std::iota(order.begin(), order.end(), qsizetype(0));
         std::stable_sort(order.begin(), order.end(),
@@ -419,6 +465,7 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
     }
 
     if (read) {
+        read->reserve(read->size() + qsizetype(records.size()));
         for (std::optional<LibraryStore::Record> &record : records) {
             if (record)
                 read->insert(record->track.url, std::move(*record));

@@ -9,6 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -17,7 +21,8 @@ namespace LibraryStore {
 namespace {
 
 constexpr char magic[] = "VONTARO-LIBRARY\n";
-constexpr quint32 version = 1;
+constexpr quint32 version = 2;
+constexpr qsizetype chunkSize = 2048; // records per chunk
 constexpr qsizetype digestSize = 32;
 
 void write(QDataStream &out, const Track &t)
@@ -34,6 +39,95 @@ void read(QDataStream &in, Track &t)
     AudioInfo &i = t.info;
     in >> i.codec >> i.sampleRate >> i.bitDepth >> i.duration >> i.bitrate >> i.trackNumber >> i.discNumber >> i.year
         >> i.tags;
+}
+
+// The records of one chunk, each with the index of its picture (-1: none);
+// none when the chunk is not what it says.
+std::optional<QList<std::pair<Record, qint32>>> parseChunk(const QByteArray &chunk, quint32 count, qsizetype pictures)
+{
+    QDataStream in(chunk);
+    in.setVersion(QDataStream::Qt_6_4);
+    QList<std::pair<Record, qint32>> records;
+    records.reserve(qsizetype(count));
+    for (quint32 r = 0; r < count; ++r) {
+        Record record;
+        qint32 picture = -1;
+        in >> record.stamp.size >> record.stamp.modified;
+        read(in, record.track);
+        in >> picture;
+        if (in.status() != QDataStream::Ok || picture < -1 || picture >= pictures)
+            return std::nullopt;
+        records.append({std::move(record), picture});
+    }
+    if (!in.atEnd())
+        return std::nullopt;
+    return records;
+}
+
+std::optional<Records> parse(const QByteArray &payload, QThreadPool &pool)
+{
+    QDataStream in(payload);
+    in.setVersion(QDataStream::Qt_6_4);
+    quint32 storedVersion = 0;
+    quint32 pictureCount = 0;
+    in >> storedVersion;
+    if (storedVersion != version)
+        return std::nullopt;
+    in >> pictureCount;
+    if (in.status() != QDataStream::Ok || pictureCount > quint32(payload.size()))
+        return std::nullopt;
+    QList<QByteArray> pictures;
+    for (quint32 p = 0; p < pictureCount && in.status() == QDataStream::Ok; ++p) {
+        QByteArray picture;
+        in >> picture;
+        pictures.append(picture);
+    }
+    quint32 count = 0;
+    quint32 chunkCount = 0;
+    in >> count >> chunkCount;
+    if (in.status() != QDataStream::Ok || count > quint32(payload.size()) || chunkCount > count)
+        return std::nullopt;
+    struct Chunk {
+        quint32 count = 0;
+        QByteArray bytes;
+    };
+    // Each chunk is a view into the payload, not a copy of it.
+    QList<Chunk> chunks;
+    quint64 total = 0;
+    for (quint32 c = 0; c < chunkCount && in.status() == QDataStream::Ok; ++c) {
+        Chunk chunk;
+        quint32 size = 0;
+        in >> chunk.count >> size;
+        const qint64 at = in.device()->pos();
+        if (in.status() != QDataStream::Ok || size == 0xFFFFFFFFu || size > payload.size() - at)
+            return std::nullopt;
+        chunk.bytes = QByteArray::fromRawData(payload.constData() + at, qsizetype(size));
+        in.skipRawData(int(size));
+        total += chunk.count;
+        chunks.append(std::move(chunk));
+    }
+    if (in.status() != QDataStream::Ok || !in.atEnd() || total != count)
+        return std::nullopt;
+
+    const qsizetype pictureTotal = pictures.size();
+    QList<std::optional<QList<std::pair<Record, qint32>>>> parsed =
+        QtConcurrent::blockingMapped<QList<std::optional<QList<std::pair<Record, qint32>>>>>(
+            &pool, chunks, [pictureTotal](const Chunk &chunk) {
+                return parseChunk(chunk.bytes, chunk.count, pictureTotal);
+            });
+    Records records;
+    records.reserve(qsizetype(count));
+    for (auto &chunk : parsed) {
+        if (!chunk)
+            return std::nullopt;
+        for (auto &[record, picture] : *chunk) {
+            if (picture >= 0)
+                record.embedded = pictures.at(picture);
+            const QString url = record.track.url;
+            records.insert(url, std::move(record));
+        }
+    }
+    return records;
 }
 
 } // namespace
@@ -56,51 +150,33 @@ std::optional<Records> load(const QString &file)
     QFile source(file);
     if (!source.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray bytes = source.readAll();
+    // Mapped rather than read: nothing is copied, and the pages come in
+    // without a fresh buffer to fill.
+    QByteArray bytes;
+    if (uchar *mapped = source.size() > 0 ? source.map(0, source.size()) : nullptr)
+        bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(source.size()));
+    else
+        bytes = source.readAll();
     const qsizetype head = qsizetype(sizeof magic - 1);
     // The magic text, the payload, then the SHA-256 of the payload: anything
-    // cut short, changed or written by someone else fails here.
+    // cut short, changed or written by someone else fails here. The digest is
+    // worked out while the records are read; none is used unless it matches.
     if (bytes.size() < head + digestSize || !bytes.startsWith(magic))
         return std::nullopt;
-    const QByteArray payload = bytes.mid(head, bytes.size() - head - digestSize);
-    if (QCryptographicHash::hash(payload, QCryptographicHash::Sha256) != bytes.right(digestSize))
-        return std::nullopt;
-
-    QDataStream in(payload);
-    in.setVersion(QDataStream::Qt_6_4);
-    quint32 storedVersion = 0;
-    quint32 pictureCount = 0;
-    in >> storedVersion;
-    if (storedVersion != version)
-        return std::nullopt;
-    in >> pictureCount;
-    if (in.status() != QDataStream::Ok || pictureCount > quint32(payload.size()))
-        return std::nullopt;
-    QList<QByteArray> pictures;
-    for (quint32 p = 0; p < pictureCount && in.status() == QDataStream::Ok; ++p) {
-        QByteArray picture;
-        in >> picture;
-        pictures.append(picture);
+    const QByteArray payload = QByteArray::fromRawData(bytes.constData() + head, bytes.size() - head - digestSize);
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    QFuture<bool> intact = QtConcurrent::run(&pool, [&bytes, &payload] {
+        return QCryptographicHash::hash(payload, QCryptographicHash::Sha256) == bytes.right(digestSize);
+    });
+    std::optional<Records> records;
+    try {
+        records = parse(payload, pool);
+    } catch (...) {
+        intact.waitForFinished();
+        throw;
     }
-    quint32 count = 0;
-    in >> count;
-    if (in.status() != QDataStream::Ok || count > quint32(payload.size()))
-        return std::nullopt;
-    Records records;
-    records.reserve(qsizetype(count));
-    for (quint32 r = 0; r < count; ++r) {
-        Record record;
-        qint32 picture = -1;
-        in >> record.stamp.size >> record.stamp.modified;
-        read(in, record.track);
-        in >> picture;
-        if (in.status() != QDataStream::Ok || picture < -1 || picture >= qint32(pictures.size()))
-            return std::nullopt;
-        if (picture >= 0)
-            record.embedded = pictures.at(picture);
-        records.insert(record.track.url, std::move(record));
-    }
-    if (in.status() != QDataStream::Ok || !in.atEnd())
+    if (!intact.result())
         return std::nullopt;
     return records;
 }
@@ -124,11 +200,24 @@ bool save(const QString &file, const Records &records)
         out << quint32(pictures.size());
         for (const QByteArray &picture : std::as_const(pictures))
             out << picture;
+        // The records in chunks of their own, so that they can be read on
+        // several threads.
         out << quint32(records.size());
-        for (const Record &record : records) {
-            out << record.stamp.size << record.stamp.modified;
-            write(out, record.track);
-            out << (record.embedded ? pictureIndex.value(*record.embedded) : qint32(-1));
+        out << quint32((records.size() + chunkSize - 1) / chunkSize);
+        auto record = records.cbegin();
+        for (qsizetype left = records.size(); left > 0; left -= chunkSize) {
+            const qsizetype inChunk = std::min(left, chunkSize);
+            QByteArray chunk;
+            {
+                QDataStream chunkOut(&chunk, QIODevice::WriteOnly);
+                chunkOut.setVersion(QDataStream::Qt_6_4);
+                for (qsizetype r = 0; r < inChunk; ++r, ++record) {
+                    chunkOut << record->stamp.size << record->stamp.modified;
+                    write(chunkOut, record->track);
+                    chunkOut << (record->embedded ? pictureIndex.value(*record->embedded) : qint32(-1));
+                }
+            }
+            out << quint32(inChunk) << chunk;
         }
     }
     QDir().mkpath(paths::parent(file));

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
+#include <memory>
 #include <QtConcurrent/QtConcurrentRun>
 #include <exception>
 #include <functional>
@@ -72,6 +73,15 @@ inline Shutdown &shutdown()
     }();
     (void)watched;
     return state;
+}
+
+// Lets go of `held` on a worker: freeing what the lists or the records of a
+// big library hold would take the main thread several milliseconds.
+template <typename T>
+void release(std::shared_ptr<T> held)
+{
+    if (held)
+        QThreadPool::globalInstance()->start([held = std::move(held)]() mutable { held.reset(); });
 }
 
 // Runs f on the main thread, through the event loop, unless the application is gone.

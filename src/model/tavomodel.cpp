@@ -7,6 +7,9 @@
 #include "model/modeltasks.h"
 
 #include <QDir>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
 
 using namespace Qt::StringLiterals;
 
@@ -57,31 +60,39 @@ void TavoModel::restoreLibrary()
 {
     const QStringList stored = Defaults::stringList(u"libraryPaths"_s).value_or(QStringList());
     // Only absolute paths: an empty or relative one would name the working folder.
-    QStringList candidates;
-    for (const QString &path : stored) {
-        if (QDir::isAbsolutePath(path))
-            candidates.append(path);
-    }
-    if (candidates.isEmpty())
+    // A saved library may hold tens of thousands; they are sorted out on the
+    // worker once one of them qualifies.
+    const auto absolute = std::find_if(stored.cbegin(), stored.cend(),
+                                       [](const QString &path) { return QDir::isAbsolutePath(path); });
+    if (absolute == stored.cend())
         return;
     // Checking the paths can hang on a network or USB mount that does not
     // answer, so it runs on a worker while the window paints; the model counts
     // as busy meanwhile, so no other operation overlaps the restore.
     setBusy(true);
-    ModelTasks::run(this, ModelTasks::filePool(), [candidates] {
-        LibraryPaths split;
-        for (const QString &path : candidates) {
-            if (paths::exists(path))
-                split.present.append(path);
-            else
-                split.missing.append(path);
+    ModelTasks::run(this, ModelTasks::filePool(), [stored] {
+        QStringList candidates;
+        candidates.reserve(stored.size());
+        for (const QString &path : stored) {
+            if (QDir::isAbsolutePath(path))
+                candidates.append(path);
         }
-        // What the last save recorded; a damaged or foreign file gives none,
-        // and every file is then read.
+        // One stat per path, on threads of their own (a library has tens of
+        // thousands), while this one reads what the last save recorded; a
+        // damaged or foreign file gives none, and every file is then read.
+        QThreadPool checks;
+        checks.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+        QFuture<char> present = QtConcurrent::mapped(&checks, candidates, [](const QString &path) {
+            return char(paths::exists(path));
+        });
+        LibraryPaths split;
         try {
             split.records = LibraryStore::load(LibraryStore::defaultFile()).value_or(LibraryStore::Records());
         } catch (...) {
         }
+        const QList<char> exists = present.results();
+        for (qsizetype i = 0; i < candidates.size(); ++i)
+            (exists.at(i) ? split.present : split.missing).append(candidates.at(i));
         return split;
     }, [this](const ModelTasks::Outcome<LibraryPaths> &outcome) {
         LibraryPaths split = outcome.value.value_or(LibraryPaths());

@@ -565,12 +565,20 @@ private:
     // Derived lists (tavomodel_lists.cpp).
     struct DerivedCache;
     DerivedCache &derived() const;
-    // The grouping into albums and the orders of a track list about to be
-    // published, worked out ahead on a worker thread (grouping 20,000 tracks
-    // takes the main thread a tenth of a second). Offered before the list is
-    // published, it is taken by the first read of the derived lists while that
-    // very list is shown; otherwise they are worked out on demand as ever.
-    static std::shared_ptr<PreparedLists> prepareLists(const QList<Track> &tracks, const QString &sortMode);
+    // The filters and the order the lists are made for.
+    struct ListInputs {
+        QString formatFilter;
+        bool hiResOnly = false;
+        QString search;
+        QString sortMode;
+    };
+    // The grouping into albums, every sort order and the search texts of a
+    // track list about to be published, and its lists for the given inputs,
+    // worked out ahead on a worker thread (grouping 20,000 tracks takes the
+    // main thread a tenth of a second). Offered before the list is published,
+    // it is taken by the first read of the derived lists while that very list
+    // is shown; otherwise they are worked out on demand as ever.
+    static std::shared_ptr<PreparedLists> prepareLists(const QList<Track> &tracks, const ListInputs &inputs);
     void offerPreparedLists(std::shared_ptr<PreparedLists> prepared);
     void storeDeviceChoice(const QString &prefix, const QString &value);
     mutable std::shared_ptr<DerivedCache> m_derived;

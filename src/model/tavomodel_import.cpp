@@ -87,9 +87,6 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // The scan works on its own copies of what it needs from the model.
     // The list the found tracks will be appended to, as it is now.
     const QList<Track> base = fromDevice ? m_deviceTracks : m_tracks;
-    QSet<QString> knownPaths;
-    for (const Track &track : base)
-        knownPaths.insert(paths::standardized(track.url));
     const QMap<QString, QString> overrides = Defaults::stringMap(u"artworkOverrides"_s).value_or(QMap<QString, QString>());
 
     // Progress is posted and never awaited; every step is queued before the
@@ -112,7 +109,12 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     auto returned = std::make_shared<QStringList>();
     auto read = std::make_shared<LibraryStore::Records>();
     m_importScan = QtConcurrent::run(QThreadPool::globalInstance(), [urls, missing, returned, read, stored, fromDevice,
-                                                                     knownPaths, overrides, post] {
+                                                                     base, overrides, post] {
+        // The paths the side holds, worked out here: tens of thousands of them.
+        QSet<QString> knownPaths;
+        knownPaths.reserve(base.size());
+        for (const Track &track : base)
+            knownPaths.insert(paths::standardized(track.url));
         QStringList chosen = urls;
         for (const QString &path : missing) {
             if (paths::exists(path)) {
@@ -137,7 +139,8 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
         outcome->missingBefore = m_missingLibraryPaths;
     }
     QPointer<TavoModel> guard(this);
-    m_importScan.then([guard, fromDevice, enqueue, returned, read, outcome, sortMode = m_sortMode](QFuture<QList<Track>> scan) {
+    const ListInputs inputs{m_formatFilter, m_hiResOnly, m_search, m_sortMode};
+    m_importScan.then([guard, fromDevice, enqueue, returned, read, outcome, inputs](QFuture<QList<Track>> scan) {
         // The scan reports no errors; should it ever throw, the import still ends
         // (with what it has: nothing) rather than leaving the model busy for good.
         try {
@@ -147,12 +150,15 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
         outcome->returned = *returned;
         outcome->read = *read;
         outcome->combined = outcome->base + outcome->found;
-        outcome->lists = prepareLists(outcome->combined, sortMode);
+        outcome->lists = prepareLists(outcome->combined, inputs);
         if (!fromDevice)
             outcome->prepareSave();
-        ModelTasks::post([guard, fromDevice, enqueue, outcome] {
+        ModelTasks::post([guard, fromDevice, enqueue, outcome]() mutable {
             if (guard)
                 guard->finishImport(fromDevice, enqueue, *outcome);
+            // What the finish kept shares its data; the rest (the read
+            // records, the records and lists as they were) is freed on a worker.
+            ModelTasks::release(std::move(outcome));
         });
     });
 }

@@ -16,11 +16,15 @@
 #include "model/tavomodel.h"
 
 #include "media/albumgrouping.h"
+#include "model/modeltasks.h"
 #include "platform/defaults.h"
 #include "platform/text.h"
 
 #include <QCollator>
 #include <QHash>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <array>
 #include <numeric>
@@ -161,6 +165,16 @@ std::vector<qsizetype> albumOrder(const QList<Album> &albums, SortKind kind)
     return {};
 }
 
+// Whether two tracks are alike in everything the lists look at: the
+// grouping, the sort orders, the filters and the search.
+bool sameForLists(const Track &a, const Track &b)
+{
+    return a.id == b.id && a.url == b.url && a.title == b.title && a.artist == b.artist && a.album == b.album
+           && a.bytes == b.bytes && a.info.year == b.info.year && a.info.codec == b.info.codec
+           && a.info.bitDepth == b.info.bitDepth && a.info.sampleRate == b.info.sampleRate
+           && a.info.trackNumber == b.info.trackNumber && a.info.discNumber == b.info.discNumber;
+}
+
 // Everything computed from one list of active tracks.
 struct ListCache {
     QList<Track> source; // shares its data with the field it was taken from
@@ -170,6 +184,7 @@ struct ListCache {
     bool grouped = false;
     QList<Album> groups;
     std::vector<std::vector<qsizetype>> groupMembers; // per album: indices into source, -1 when not found
+    bool uniqueIds = false;                           // every track of source has an id of its own
     QHash<QUuid, qsizetype> albumOfTrack;             // track id → the first album holding it
     std::array<std::optional<std::vector<qsizetype>>, sortKindCount> albumOrders;
 
@@ -206,11 +221,7 @@ struct ListCache {
         QString needle;
         if (!search.isEmpty()) {
             needle = foldedForSearch(search);
-            if (searchTexts.empty()) {
-                searchTexts.reserve(size_t(n));
-                for (const Track &t : std::as_const(source))
-                    searchTexts.push_back(foldedForSearch(searchText(t)));
-            }
+            makeSearchTexts();
         }
         matched.assign(size_t(n), 0);
         matchedCount = 0;
@@ -220,6 +231,113 @@ struct ListCache {
                                  && (search.isEmpty() || searchTexts[size_t(i)].contains(needle));
             matchedCount += matched[size_t(i)];
         }
+    }
+
+    void makeSearchTexts()
+    {
+        if (!searchTexts.empty() || source.isEmpty())
+            return;
+        searchTexts.reserve(size_t(source.size()));
+        for (const Track &t : std::as_const(source))
+            searchTexts.push_back(foldedForSearch(searchText(t)));
+    }
+
+    // Everything that depends on the tracks alone, made ahead (on a worker)
+    // so that no first read, search or sort change has to make it.
+    // Whether a track passes the filters this cache was brought up to.
+    bool passes(const Track &track) const
+    {
+        return passesFormat(track, formatFilter) && passesResolution(track, hiResOnly)
+               && (search.isEmpty() || text::containsIgnoringCase(searchText(track), search));
+    }
+
+    // The filtered tracks in the order of `kind`.
+    void makeFiltered(SortKind kind)
+    {
+        if (filteredKind == kind)
+            return;
+        QList<Track> result;
+        result.reserve(matchedCount);
+        for (qsizetype i : orderOfTracks(kind)) {
+            if (matched[size_t(i)])
+                result.append(source.at(i));
+        }
+        filtered = std::move(result);
+        filteredKind = kind;
+    }
+
+    // The albums with a matching track, in the order of `kind`.
+    void makeAlbums(SortKind kind)
+    {
+        if (albumsKind == kind)
+            return;
+        group();
+        QList<Album> result;
+        for (qsizetype g : orderOfAlbums(kind)) {
+            const std::vector<qsizetype> &members = groupMembers[size_t(g)];
+            const Album &album = groups.at(g);
+            bool kept = false;
+            for (size_t k = 0; k < members.size() && !kept; ++k)
+                kept = members[k] >= 0 ? bool(matched[size_t(members[k])]) : passes(album.tracks[qsizetype(k)]);
+            // A kept album keeps every one of its tracks, matching or not.
+            if (kept)
+                result.append(album);
+        }
+        albums = std::move(result);
+        albumsKind = kind;
+    }
+
+    // The parts are independent (each writes its own members and only reads
+    // the source), so they run side by side. The lists themselves are made
+    // for the filters and the order given, those the model has as this runs;
+    // a later change of them is made at the first read, as always.
+    void prepare(const QString &format, bool hiRes, const QString &searchFor, SortKind kind)
+    {
+        QThreadPool pool;
+        pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+        QList<QFuture<void>> parts;
+        parts.append(QtConcurrent::run(&pool, [this] { makeSearchTexts(); }));
+        for (int kind = 0; kind < sortKindCount; ++kind)
+            parts.append(QtConcurrent::run(&pool, [this, kind] { orderOfTracks(SortKind(kind)); }));
+        group();
+        for (int kind = 0; kind < sortKindCount; ++kind)
+            orderOfAlbums(SortKind(kind));
+        for (QFuture<void> &part : parts)
+            part.waitForFinished();
+        useFilters(format, hiRes, searchFor);
+        makeFiltered(kind);
+        makeAlbums(kind);
+    }
+
+    // Takes `active` as the source when it holds the same tracks, in the same
+    // order, alike in everything the lists look at (only a cover changed,
+    // say): what was made stays valid, and the albums take the new copies of
+    // their tracks. False when `active` differs more; nothing changes then.
+    bool rebase(const QList<Track> &active)
+    {
+        if (!hasSource || source.size() != active.size() || (grouped && !uniqueIds))
+            return false;
+        for (qsizetype i = 0; i < active.size(); ++i) {
+            if (!sameForLists(source.at(i), active.at(i)))
+                return false;
+        }
+        source = active;
+        if (grouped) {
+            for (qsizetype g = 0; g < groups.size(); ++g) {
+                const std::vector<qsizetype> &members = groupMembers[size_t(g)];
+                QList<Track> tracks;
+                tracks.reserve(qsizetype(members.size()));
+                for (qsizetype i : members)
+                    tracks.append(source.at(i));
+                groups[g].tracks = std::move(tracks);
+            }
+        }
+        // The results hold copies of the old tracks: they are made again.
+        filteredKind.reset();
+        albumsKind.reset();
+        filtered.clear();
+        albums.clear();
+        return true;
     }
 
     const std::vector<qsizetype> &orderOfTracks(SortKind kind)
@@ -240,6 +358,7 @@ struct ListCache {
         indexOf.reserve(source.size());
         for (qsizetype i = 0; i < source.size(); ++i)
             indexOf.insert(source.at(i).id, i);
+        uniqueIds = indexOf.size() == source.size();
         groupMembers.resize(size_t(groups.size()));
         albumOfTrack.reserve(source.size());
         for (qsizetype g = 0; g < groups.size(); ++g) {
@@ -287,14 +406,17 @@ struct TavoModel::DerivedCache {
     // The list cache brought up to date with the active tracks and the filters.
     ListCache &currentLists(const QList<Track> &active, const QString &format, bool hiRes, const QString &search)
     {
+        // The lists given up are freed on a worker: at 50,000 tracks that
+        // takes the main thread several milliseconds.
         if (!lists.holds(active)) {
             if (prepared && prepared->lists.holds(active)) {
-                lists = std::move(prepared->lists);
-                prepared.reset();
-            } else {
-                lists = ListCache{};
-                lists.source = active;
-                lists.hasSource = true;
+                ModelTasks::release(std::make_shared<ListCache>(std::exchange(lists, std::move(prepared->lists))));
+                ModelTasks::release(std::exchange(prepared, {}));
+            } else if (!lists.rebase(active)) {
+                ListCache fresh;
+                fresh.source = active;
+                fresh.hasSource = true;
+                ModelTasks::release(std::make_shared<ListCache>(std::exchange(lists, std::move(fresh))));
             }
         }
         lists.useFilters(format, hiRes, search);
@@ -302,14 +424,13 @@ struct TavoModel::DerivedCache {
     }
 };
 
-std::shared_ptr<TavoModel::PreparedLists> TavoModel::prepareLists(const QList<Track> &tracks, const QString &sortMode)
+std::shared_ptr<TavoModel::PreparedLists> TavoModel::prepareLists(const QList<Track> &tracks, const ListInputs &inputs)
 {
     auto prepared = std::make_shared<PreparedLists>();
     ListCache &lists = prepared->lists;
     lists.source = tracks;
     lists.hasSource = true;
-    lists.group();
-    lists.orderOfAlbums(sortKind(sortMode));
+    lists.prepare(inputs.formatFilter, inputs.hiResOnly, inputs.search, sortKind(inputs.sortMode));
     return prepared;
 }
 
@@ -345,17 +466,7 @@ bool TavoModel::matches(const Track &track) const
 QList<Track> TavoModel::filteredTracks() const
 {
     ListCache &cache = derived().currentLists(activeTracks(), m_formatFilter, m_hiResOnly, m_search);
-    const SortKind kind = sortKind(m_sortMode);
-    if (cache.filteredKind != kind) {
-        QList<Track> result;
-        result.reserve(cache.matchedCount);
-        for (qsizetype i : cache.orderOfTracks(kind)) {
-            if (cache.matched[size_t(i)])
-                result.append(cache.source.at(i));
-        }
-        cache.filtered = std::move(result);
-        cache.filteredKind = kind;
-    }
+    cache.makeFiltered(sortKind(m_sortMode));
     return cache.filtered;
 }
 
@@ -367,23 +478,7 @@ qsizetype TavoModel::filteredCount() const
 QList<Album> TavoModel::albums() const
 {
     ListCache &cache = derived().currentLists(activeTracks(), m_formatFilter, m_hiResOnly, m_search);
-    const SortKind kind = sortKind(m_sortMode);
-    if (cache.albumsKind != kind) {
-        cache.group();
-        QList<Album> result;
-        for (qsizetype g : cache.orderOfAlbums(kind)) {
-            const std::vector<qsizetype> &members = cache.groupMembers[size_t(g)];
-            const Album &album = cache.groups.at(g);
-            bool kept = false;
-            for (size_t k = 0; k < members.size() && !kept; ++k)
-                kept = members[k] >= 0 ? bool(cache.matched[size_t(members[k])]) : matches(album.tracks[qsizetype(k)]);
-            // A kept album keeps every one of its tracks, matching or not.
-            if (kept)
-                result.append(album);
-        }
-        cache.albums = std::move(result);
-        cache.albumsKind = kind;
-    }
+    cache.makeAlbums(sortKind(m_sortMode));
     return cache.albums;
 }
 

@@ -201,4 +201,38 @@ TEST_F(LibraryStoreTest, RecordsRoundTripWithTheirPicturesOnce)
     EXPECT_LT(QFileInfo(file).size(), 2 * picture.size());
 }
 
+TEST_F(LibraryStoreTest, ManyRecordsRoundTripThroughSeveralChunks)
+{
+    // Records are written in chunks that are read on several threads: every
+    // record comes back whole, whichever chunk held it, the last one short.
+    for (const int count : {0, 1, 2048, 5001}) {
+        SCOPED_TRACE(count);
+        LibraryStore::Records records;
+        for (int i = 0; i < count; ++i) {
+            LibraryStore::Record record;
+            record.stamp = {i, 1'700'000'000'000'000'000LL + i};
+            record.track.url = u"/m/Album %1/%2.mp3"_s.arg(i / 10).arg(i);
+            record.track.title = u"Tytuł %1"_s.arg(i);
+            record.track.info.trackNumber = i % 10 + 1;
+            record.track.info.tags = {{u"TITLE"_s, record.track.title}, {u"N"_s, QString::number(i)}};
+            if (i % 7 == 0)
+                record.embedded = QByteArray(1 + i % 3, char('a' + i % 3));
+            records.insert(record.track.url, record);
+        }
+        const QString file = dir.path() + u"/many.records"_s;
+        ASSERT_TRUE(LibraryStore::save(file, records));
+        const auto loaded = LibraryStore::load(file);
+        ASSERT_TRUE(loaded.has_value());
+        ASSERT_EQ(loaded->size(), records.size());
+        for (const auto &record : records) {
+            const auto back = loaded->constFind(record.track.url);
+            ASSERT_NE(back, loaded->constEnd()) << record.track.url.toStdString();
+            EXPECT_EQ(back->stamp, record.stamp);
+            EXPECT_EQ(back->track.title, record.track.title);
+            EXPECT_EQ(back->track.info, record.track.info);
+            EXPECT_EQ(back->embedded, record.embedded);
+        }
+    }
+}
+
 } // namespace

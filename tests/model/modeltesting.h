@@ -42,6 +42,45 @@ inline bool waitUntilIdle(TavoModel &model)
     return loop.exec() == 0;
 }
 
+// One line per album (its id, artist, title and tracks) and per track of the
+// filtered list, with every field the lists carry: two models whose lists
+// give the same lines show the same thing.
+inline QStringList listLines(const TavoModel &model)
+{
+    auto trackLine = [](const Track &t) -> QString {
+        return t.id.toString() + u'|' + t.url + u'|' + t.title + u'|' + t.artist + u'|' + t.album + u'|'
+               + QString::number(t.bytes) + u'|' + t.info.codec + u'|' + t.info.year + u'|'
+               + QString::number(t.info.trackNumber) + u'|' + QString::number(t.info.discNumber) + u'|'
+               + (t.artwork ? QString::fromLatin1(t.artwork->toHex()) : u"-"_s);
+    };
+    QStringList lines;
+    for (const Album &album : model.albums()) {
+        lines.append(u"album "_s + album.id() + u'|' + album.artist + u'|' + album.title);
+        for (const Track &t : album.tracks)
+            lines.append(u"  "_s + trackLine(t));
+    }
+    for (const Track &t : model.filteredTracks())
+        lines.append(u"track "_s + trackLine(t));
+    return lines;
+}
+
+// listLines() in every sort order, with and without a search.
+inline QStringList listLinesInEveryOrder(TavoModel &model, const QString &search)
+{
+    QStringList lines;
+    for (const QString &mode : {u"Wykonawca"_s, u"Album"_s, u"Rok"_s, u"Rozmiar"_s}) {
+        model.setSortMode(mode);
+        for (const QString &text : {QString(), search}) {
+            model.setSearch(text);
+            lines.append(u"== "_s + mode + u' ' + text);
+            lines += listLines(model);
+        }
+    }
+    model.setSearch(QString());
+    model.setSortMode(u"Wykonawca"_s);
+    return lines;
+}
+
 // Every test starts with empty settings and a Polish interface.
 class ModelTest : public ::testing::Test
 {

@@ -1,0 +1,209 @@
+// The main thread's side of a 50,000-track library, on a warm cache.
+//
+// Start-up: a library of generated files is imported once through the model,
+// which stores its records and paths; every start is then a fresh model on
+// the same settings and data folders (the settings read again from disk, as a
+// new process does). Timed: until the library's tracks are published, and
+// until the pages' first reads of the albums and the track list after that.
+//
+// Import: the same files imported into an empty library.
+//
+// Both record the longest time the main thread went without turning its event
+// loop (a 1 ms timer notes the largest gap between two of its ticks), with a
+// slot on tracksChanged that reads the albums and the track list as the pages
+// do, so the finish and the first reads count as the steps they are.
+//
+//   startup_bench --benchmark_filter=Startup
+//   startup_bench --benchmark_filter=Import
+
+#include "generatedlibrary.h"
+#include "model/librarystore.h"
+#include "model/tavomodel.h"
+#include "platform/defaults.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kTracks = 50'000;
+
+generated::AudioLibrary &library()
+{
+    static const QByteArray cover = generated::noiseJPEG(120, 90);
+    static generated::AudioLibrary lib(kTracks, 10, [](int) { return cover; });
+    return lib;
+}
+
+QList<Device> noDevices()
+{
+    return {};
+}
+
+// What one run of the main thread saw.
+struct MainThreadWatch {
+    qint64 longestStep = 0;  // ns, the largest gap between two ticks
+    qint64 shown = -1;       // ns from the start until the tracks were published
+    qint64 shownAndRead = -1; // ... and the first reads of the lists done
+    qint64 firstReads = 0;    // ns the first reads took
+    qint64 done = 0;          // ns until the model was no longer busy
+    qint64 started = 0;       // ns the start itself took (the settings read, the model made)
+};
+
+// Runs `start` (which makes or uses the model) and the event loop until the
+// model is busy no more with `expected` tracks.
+MainThreadWatch watch(const std::function<TavoModel *()> &start, qsizetype expected, benchmark::State &state)
+{
+    MainThreadWatch seen;
+    QElapsedTimer sinceStart;
+    QElapsedTimer sinceLastTurn;
+    QTimer tick;
+    tick.setInterval(1);
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        seen.longestStep = std::max(seen.longestStep, sinceLastTurn.nsecsElapsed());
+        sinceLastTurn.restart();
+    });
+    QEventLoop loop;
+    sinceStart.start();
+    sinceLastTurn.start();
+    tick.start();
+    TavoModel *model = start();
+    seen.started = sinceStart.nsecsElapsed();
+    QObject::connect(model, &TavoModel::tracksChanged, &loop, [&] {
+        if (model->tracks().size() != expected || seen.shown >= 0)
+            return;
+        seen.shown = sinceStart.nsecsElapsed();
+        QElapsedTimer reads;
+        reads.start();
+        benchmark::DoNotOptimize(model->albums().size());
+        benchmark::DoNotOptimize(model->filteredTracks().size());
+        seen.firstReads = reads.nsecsElapsed();
+        seen.shownAndRead = sinceStart.nsecsElapsed();
+    });
+    auto finished = [&] {
+        if (!model->busy()) {
+            seen.done = sinceStart.nsecsElapsed();
+            loop.quit();
+        }
+    };
+    QObject::connect(model, &TavoModel::busyChanged, &loop, finished);
+    if (model->busy())
+        loop.exec();
+    else
+        finished();
+    tick.stop();
+    // The last gap, until the loop ended.
+    seen.longestStep = std::max(seen.longestStep, sinceLastTurn.nsecsElapsed());
+    if (model->tracks().size() != expected)
+        state.SkipWithError("not every file became a track");
+    return seen;
+}
+
+void report(benchmark::State &state, const MainThreadWatch &seen)
+{
+    state.counters["shown_ms"] = double(seen.shown) / 1e6;
+    state.counters["shown_and_read_ms"] = double(seen.shownAndRead) / 1e6;
+    state.counters["first_reads_ms"] = double(seen.firstReads) / 1e6;
+    state.counters["done_ms"] = double(seen.done) / 1e6;
+    state.counters["start_step_ms"] = double(seen.started) / 1e6;
+    state.counters["longest_main_thread_step_ms"] = double(seen.longestStep) / 1e6;
+}
+
+// Imports the library once, so that its records and paths are stored.
+void saveLibraryOnce()
+{
+    static bool saved = false;
+    if (saved)
+        return;
+    saved = true;
+    Defaults::clear();
+    TavoModel model(noDevices, false);
+    QEventLoop loop;
+    QObject::connect(&model, &TavoModel::busyChanged, &loop, [&] {
+        if (!model.busy())
+            loop.quit();
+    });
+    model.importURLs({library().dir.path()}, false, true);
+    loop.exec();
+    Defaults::flush();
+    // The model's destruction waits for its records to be written.
+}
+
+void BM_StartupFromStoredRecords(benchmark::State &state)
+{
+    library();
+    saveLibraryOnce();
+    for (auto _ : state) {
+        std::unique_ptr<TavoModel> model;
+        const MainThreadWatch seen = watch([&] {
+            // A new process reads the settings from disk first.
+            Defaults::reload();
+            model = std::make_unique<TavoModel>(noDevices, true);
+            return model.get();
+        }, kTracks, state);
+        state.SetIterationTime(double(seen.shownAndRead) / 1e9);
+        report(state, seen);
+        state.PauseTiming();
+        model.reset();
+        Defaults::flush();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartupFromStoredRecords)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
+
+// Reading the stored records alone (on a worker at start-up).
+void BM_LoadStoredRecords(benchmark::State &state)
+{
+    library();
+    saveLibraryOnce();
+    qsizetype count = 0;
+    for (auto _ : state)
+        count = LibraryStore::load(LibraryStore::defaultFile()).value_or(LibraryStore::Records()).size();
+    state.counters["records"] = double(count);
+    state.counters["file_mb"] = double(QFileInfo(LibraryStore::defaultFile()).size()) / 1e6;
+}
+BENCHMARK(BM_LoadStoredRecords)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_ImportMainThreadSteps(benchmark::State &state)
+{
+    library();
+    for (auto _ : state) {
+        Defaults::clear();
+        std::unique_ptr<TavoModel> model;
+        const MainThreadWatch seen = watch([&] {
+            model = std::make_unique<TavoModel>(noDevices, false);
+            model->importURLs({library().dir.path()}, false, true);
+            return model.get();
+        }, kTracks, state);
+        state.SetIterationTime(double(seen.done) / 1e9);
+        report(state, seen);
+        state.PauseTiming();
+        model.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ImportMainThreadSteps)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Keep the user's own settings out of reach; the start-up reads them again
+    // from here.
+    QTemporaryDir home;
+    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()).constData(), 1);
+    setenv("XDG_DATA_HOME", QFile::encodeName(home.path()).constData(), 1);
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
