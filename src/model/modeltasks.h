@@ -104,26 +104,25 @@ void run(QObject *context, QThreadPool *pool, Job job, DoneFn done)
     using Raw = std::invoke_result_t<Job>;
     using Value = std::conditional_t<std::is_void_v<Raw>, Done, Raw>;
     // Errors are caught inside the job, so a platform error of any type arrives
-    // as itself rather than wrapped as an unhandled exception.
-    QFuture<Outcome<Value>> future = QtConcurrent::run(pool, [job = std::move(job)]() mutable -> Outcome<Value> {
+    // as itself rather than wrapped as an unhandled exception. The job posts its
+    // own outcome to the application object: a continuation bound to the
+    // context would, in this Qt, assert when the context is destroyed before the
+    // job ends (a model closed while a gallery request still runs), and
+    // attaching any continuation races with a job that is just ending.
+    QPointer<QObject> guard(context);
+    (void)QtConcurrent::run(pool, [job = std::move(job), guard, done = std::move(done)]() mutable {
+        Outcome<Value> outcome{std::nullopt, nullptr};
         try {
             if constexpr (std::is_void_v<Raw>) {
                 job();
-                return {Done{}, nullptr};
+                outcome = {Done{}, nullptr};
             } else {
-                return {job(), nullptr};
+                outcome = {job(), nullptr};
             }
         } catch (...) {
-            return {std::nullopt, std::current_exception()};
+            outcome = {std::nullopt, std::current_exception()};
         }
-    });
-    // The hand-over runs on the worker and posts to the application object: a
-    // continuation bound to the context itself would, in this Qt, assert when
-    // the context is destroyed before the job ends (a model closed while a
-    // gallery request still runs).
-    QPointer<QObject> guard(context);
-    future.then([guard, done = std::move(done)](const Outcome<Value> &outcome) mutable {
-        post([guard, done = std::move(done), outcome]() mutable {
+        post([guard, done = std::move(done), outcome = std::move(outcome)]() mutable {
             if (guard)
                 done(outcome);
         });

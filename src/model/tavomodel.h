@@ -560,7 +560,7 @@ private:
     FilesChooser m_filesChooser;
     // The running import's background scan; the destructor waits for it so that
     // no progress step is ever posted to a model that is gone.
-    QFuture<QList<Track>> m_importScan;
+    QFuture<void> m_importScan;
 
     // Derived lists (tavomodel_lists.cpp).
     struct DerivedCache;

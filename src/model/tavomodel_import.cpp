@@ -106,32 +106,9 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // worker: a disk that does not answer must not hold up the window); those
     // back now are read with the rest, but never queued.
     const QStringList missing = fromDevice ? QStringList() : m_missingLibraryPaths;
-    auto returned = std::make_shared<QStringList>();
-    auto read = std::make_shared<LibraryStore::Records>();
-    m_importScan = QtConcurrent::run(QThreadPool::globalInstance(), [urls, missing, returned, read, stored, fromDevice,
-                                                                     base, overrides, post] {
-        // The paths the side holds, worked out here: tens of thousands of them.
-        QSet<QString> knownPaths;
-        knownPaths.reserve(base.size());
-        for (const Track &track : base)
-            knownPaths.insert(paths::standardized(track.url));
-        QStringList chosen = urls;
-        for (const QString &path : missing) {
-            if (paths::exists(path)) {
-                returned->append(path);
-                chosen.append(path);
-            }
-        }
-        return ImportScan::run(chosen, knownPaths, overrides, post, stored.get(), fromDevice ? nullptr : read.get());
-    });
-    // The hand-over runs where the scan ends and posts the finish to the main
-    // thread, behind every progress step already queued. A continuation bound
-    // to the model itself is avoided: in this Qt it asserts when the model is
-    // destroyed first, and it runs at once, ahead of the queued steps, when the
-    // scan has already ended as it is attached.
-    // The joined list and its albums are worked out here too, off the main
-    // thread, for the list as it was at the start; the finish uses them when
-    // the list is still that one.
+    // The joined list and its albums are worked out on the worker too, for the
+    // list as it was at the start; the finish uses them when the list is still
+    // that one.
     auto outcome = std::make_shared<ImportOutcome>();
     outcome->base = base;
     if (!fromDevice) {
@@ -140,15 +117,33 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     }
     QPointer<TavoModel> guard(this);
     const ListInputs inputs{m_formatFilter, m_hiResOnly, m_search, m_sortMode};
-    m_importScan.then([guard, fromDevice, enqueue, returned, read, outcome, inputs](QFuture<QList<Track>> scan) {
+    // The job hands its outcome over itself, posting the finish to the main
+    // thread behind every progress step already queued. No continuation is
+    // attached to the future: in this Qt one bound to the model asserts when
+    // the model goes first, one attached as the job ends can run ahead of the
+    // queued steps, and attaching one races with the job's own end.
+    m_importScan = QtConcurrent::run(QThreadPool::globalInstance(),
+                                     [urls, missing, stored, fromDevice, base, overrides, post, guard, enqueue,
+                                      outcome, inputs] {
+        // The paths the side holds, worked out here: tens of thousands of them.
+        QSet<QString> knownPaths;
+        knownPaths.reserve(base.size());
+        for (const Track &track : base)
+            knownPaths.insert(paths::standardized(track.url));
+        QStringList chosen = urls;
+        for (const QString &path : missing) {
+            if (paths::exists(path)) {
+                outcome->returned.append(path);
+                chosen.append(path);
+            }
+        }
         // The scan reports no errors; should it ever throw, the import still ends
         // (with what it has: nothing) rather than leaving the model busy for good.
         try {
-            outcome->found = scan.result();
+            outcome->found = ImportScan::run(chosen, knownPaths, overrides, post, stored.get(),
+                                             fromDevice ? nullptr : &outcome->read);
         } catch (...) {
         }
-        outcome->returned = *returned;
-        outcome->read = *read;
         outcome->combined = outcome->base + outcome->found;
         outcome->lists = prepareLists(outcome->combined, inputs);
         if (!fromDevice)
