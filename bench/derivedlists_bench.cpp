@@ -138,6 +138,24 @@ void BM_FirstReadAfterLibraryChange(benchmark::State &state)
 }
 BENCHMARK(BM_FirstReadAfterLibraryChange)->Arg(filteredTracks)->Arg(albums)->Unit(benchmark::kMillisecond);
 
+// The read after an album was removed from the library (nothing is made
+// ahead for such a change: everything is made again on the first read).
+void BM_FirstReadAfterAlbumRemoved(benchmark::State &state)
+{
+    TavoModel &model = *fixture().model;
+    const QList<Track> whole = model.tracks();
+    const QList<Track> without = whole.mid(12);
+    bool removed = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        model.setTracks((removed = !removed) ? without : whole);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(read(model, int(state.range(0))));
+    }
+    model.setTracks(whole);
+}
+BENCHMARK(BM_FirstReadAfterAlbumRemoved)->Arg(filteredTracks)->Arg(albums)->Unit(benchmark::kMillisecond);
+
 // The first keystroke in the search field after the library changed: the
 // texts the search looks in are made once per library.
 void BM_FirstSearchAfterLibraryChange(benchmark::State &state)
