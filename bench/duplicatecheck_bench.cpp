@@ -8,6 +8,7 @@
 
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
+#include "isolatedmain.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -139,20 +140,13 @@ BENCHMARK(BM_Sha256sumOfFilesSharingASize)->Unit(benchmark::kMillisecond)->UseRe
 
 int main(int argc, char **argv)
 {
-    // Keep the user's own settings out of reach.
-    QTemporaryDir home;
-    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()).constData(), 1);
-    setenv("XDG_DATA_HOME", QFile::encodeName(home.path()).constData(), 1);
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     // Written once and read once, so both contenders start from a warm cache.
-    for (const Track &track : library().tracks) {
-        QFile file(track.url);
-        if (file.open(QIODevice::ReadOnly))
-            while (!file.read(1 << 20).isEmpty()) {
-            }
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runIsolatedBenchmarks(argc, argv, [] {
+        for (const Track &track : library().tracks) {
+            QFile file(track.url);
+            if (file.open(QIODevice::ReadOnly))
+                while (!file.read(1 << 20).isEmpty()) {
+                }
+        }
+    });
 }

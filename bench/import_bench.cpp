@@ -7,6 +7,7 @@
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
 #include "platform/mediaasset.h"
+#include "isolatedmain.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -139,14 +140,5 @@ BENCHMARK(BM_SaveLibraryPaths)->Unit(benchmark::kMillisecond)->UseRealTime()->It
 
 int main(int argc, char **argv)
 {
-    // Keep the user's own settings out of reach.
-    QTemporaryDir home;
-    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()).constData(), 1);
-    setenv("XDG_DATA_HOME", QFile::encodeName(home.path()).constData(), 1);
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    tree(); // warm the cache before timing
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runIsolatedBenchmarks(argc, argv, [] { tree(); }); // warm the cache before timing
 }

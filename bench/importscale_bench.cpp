@@ -14,6 +14,7 @@
 #include "model/importscan.h"
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
+#include "isolatedmain.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -210,13 +211,5 @@ BENCHMARK(BM_MemoryAfterImport)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 
 int main(int argc, char **argv)
 {
-    // Keep the user's own settings out of reach.
-    QTemporaryDir home;
-    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()).constData(), 1);
-    setenv("XDG_DATA_HOME", QFile::encodeName(home.path()).constData(), 1);
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runIsolatedBenchmarks(argc, argv);
 }

@@ -20,6 +20,7 @@
 #include "model/librarystore.h"
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
+#include "isolatedmain.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -196,14 +197,6 @@ BENCHMARK(BM_ImportMainThreadSteps)->Unit(benchmark::kMillisecond)->UseManualTim
 
 int main(int argc, char **argv)
 {
-    // Keep the user's own settings out of reach; the start-up reads them again
-    // from here.
-    QTemporaryDir home;
-    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()).constData(), 1);
-    setenv("XDG_DATA_HOME", QFile::encodeName(home.path()).constData(), 1);
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    // The start-up reads the settings again from the private folder.
+    return runIsolatedBenchmarks(argc, argv);
 }
