@@ -11,6 +11,7 @@
 #include "ui/album/clampedtext.h"
 #include "ui/album/coversearchview.h"
 #include "ui/album/disctracklist.h"
+#include "ui/album/sheetparts.h"
 #include "ui/kit/kit.h"
 #include "ui/shell/pages.h"
 
@@ -28,21 +29,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QLabel *label(const QString &text, double size, QWidget *parent, QFont::Weight weight = QFont::Normal)
-{
-    auto *l = new QLabel(text, parent);
-    l->setFont(kit::font(size, weight));
-    return l;
-}
-
-QPushButton *button(const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    // Return in the sheet never presses a button by itself.
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    return b;
-}
+using sheetparts::button;
+using sheetparts::label;
 
 // The bordered prominent style: the accent colour filled, white text.
 void makeProminent(QPushButton *b)

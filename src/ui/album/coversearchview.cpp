@@ -6,6 +6,7 @@
 #include "platform/scaledimage.h"
 #include "platform/workspace.h"
 #include "ui/album/clampedtext.h"
+#include "ui/album/sheetparts.h"
 #include "ui/kit/kit.h"
 
 #include <QCloseEvent>
@@ -37,21 +38,8 @@ constexpr int columnSpacing = 8;
 constexpr int rowSpacing = 20;
 int thumbnailTimeoutMs = RemoteThumbnail::timeoutMs;
 
-QLabel *label(const QString &text, double size, QWidget *parent, QFont::Weight weight = QFont::Normal)
-{
-    auto *l = new QLabel(text, parent);
-    l->setFont(kit::font(size, weight));
-    return l;
-}
-
-QPushButton *button(const QString &text, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    // Return in a field starts nothing: no button of the sheet is a default one.
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    return b;
-}
+using sheetparts::button;
+using sheetparts::label;
 
 bool isWebAddress(const QUrl &url)
 {
