@@ -172,34 +172,18 @@ TEST_F(CoverRepair, TheRunInspectsTheDeviceOnceAndRefusesItOnceReplaced)
     model->setLibraryOnDevice(true);
 
     // Full inspections of this device are counted, and another device takes
-    // its place between the second album and the third.
-    std::atomic<int> inspections = 0;
-    DeviceCapacity::setProbe([&](const QString &path) -> VolumeCapacity {
-        if (path == device.root())
-            ++inspections;
-        return {1'000'000'000, 2'000'000'000};
-    });
-    // The second album's clean-up looks at the device twice after its cover
-    // is written (at its start and before its folder's partial files); the
-    // third look is the third album's.
-    std::atomic<bool> replaced = false;
-    int looksAfterSecond = 0;
-    const QString secondCover = device.path(u"Music/B/Second/cover.jpeg"_s);
-    DeviceChecks::setObserverForTesting([&] {
-        if (replaced || !QFile::exists(secondCover) || ++looksAfterSecond < 3)
-            return;
-        replaced = true;
-        QDir().rename(device.path(u".rockbox"_s), device.path(u".old"_s));
-        QDir().mkpath(device.path(u".rockbox"_s));
-    });
+    // its place between the second album and the third: the second album's
+    // clean-up looks at the device twice after its cover is written (at its
+    // start and before its folder's partial files); the third look is the
+    // third album's.
+    DeviceSwap swap(device, device.path(u"Music/B/Second/cover.jpeg"_s), 3);
     model->repairAvailableCovers();
     const bool idle = waitUntilIdle(*model);
-    DeviceChecks::setObserverForTesting({});
-    DeviceCapacity::setProbe({});
+    swap.stop();
     ASSERT_TRUE(idle);
 
-    EXPECT_EQ(inspections.load(), 1);
-    EXPECT_TRUE(replaced.load());
+    EXPECT_EQ(swap.capacityReads(), 1);
+    EXPECT_TRUE(swap.replaced());
     EXPECT_EQ(model->status(), summary(2, 1));
     EXPECT_TRUE(device.exists(u"Music/A/First/cover.jpeg"_s));
     EXPECT_TRUE(device.exists(u"Music/B/Second/cover.jpeg"_s));

@@ -20,7 +20,52 @@
 #include <QFileInfo>
 #include <QThreadPool>
 #include <QTimer>
+#include <atomic>
 #include <functional>
+
+// Counts the reads of a device's capacity (one per full inspection, one per
+// space test) and puts another device in its place during an operation: once
+// `watched` exists, at the `look`-th check of the device after it, the
+// device's .rockbox is moved aside and a new one made. stop() removes both
+// seams; so does the destructor.
+class DeviceSwap
+{
+public:
+    DeviceSwap(const DeviceFixture &device, QString watched, int look)
+    {
+        const QString root = device.root();
+        DeviceCapacity::setProbe([this, root](const QString &path) -> VolumeCapacity {
+            if (path == root)
+                ++m_capacityReads;
+            return {1'000'000'000, 2'000'000'000};
+        });
+        const QString rockbox = device.path(QStringLiteral(".rockbox"));
+        const QString aside = device.path(QStringLiteral(".old"));
+        DeviceChecks::setObserverForTesting([this, watched = std::move(watched), look, rockbox, aside] {
+            if (m_replaced || !QFile::exists(watched) || ++m_looksAfter < look)
+                return;
+            m_replaced = true;
+            QDir().rename(rockbox, aside);
+            QDir().mkpath(rockbox);
+        });
+    }
+    ~DeviceSwap() { stop(); }
+    DeviceSwap(const DeviceSwap &) = delete;
+    DeviceSwap &operator=(const DeviceSwap &) = delete;
+
+    void stop()
+    {
+        DeviceChecks::setObserverForTesting({});
+        DeviceCapacity::setProbe({});
+    }
+    int capacityReads() const { return m_capacityReads; }
+    bool replaced() const { return m_replaced; }
+
+private:
+    std::atomic<int> m_capacityReads = 0;
+    std::atomic<int> m_looksAfter = 0;
+    std::atomic<bool> m_replaced = false;
+};
 
 // Runs the event loop until the condition holds; false after 60 s.
 inline bool waitUntil(const std::function<bool()> &condition)

@@ -367,34 +367,17 @@ TEST_F(Transfer, TheOperationInspectsTheDeviceOnceAndRefusesItsCoversOnceReplace
     // Reads of this device's capacity are counted: the inspection and the
     // space test, whatever the number of files and covers. Another device
     // takes its place once the second disc's cover is written, before the
-    // next album's.
-    std::atomic<int> capacityReads = 0;
-    DeviceCapacity::setProbe([&](const QString &path) -> VolumeCapacity {
-        if (path == device.root())
-            ++capacityReads;
-        return {1'000'000'000, 2'000'000'000};
-    });
-    // After that cover is written, its album's clean-up looks twice (at its
-    // start and before the folder's partial files); the third look is the
-    // next album's.
-    std::atomic<bool> replaced = false;
-    int looksAfter = 0;
-    const QString secondDisc = device.path(u"Music/Band/Double/CD 2/cover.jpeg"_s);
-    DeviceChecks::setObserverForTesting([&] {
-        if (replaced || !QFile::exists(secondDisc) || ++looksAfter < 3)
-            return;
-        replaced = true;
-        QDir().rename(device.path(u".rockbox"_s), device.path(u".old"_s));
-        QDir().mkpath(device.path(u".rockbox"_s));
-    });
+    // next album's: after that cover, its album's clean-up looks twice (at
+    // its start and before the folder's partial files); the third look is
+    // the next album's.
+    DeviceSwap swap(device, device.path(u"Music/Band/Double/CD 2/cover.jpeg"_s), 3);
     model->transfer();
     const bool idle = waitUntilIdle(*model);
-    DeviceChecks::setObserverForTesting({});
-    DeviceCapacity::setProbe({});
+    swap.stop();
     ASSERT_TRUE(idle);
 
-    EXPECT_EQ(capacityReads.load(), 2);
-    EXPECT_TRUE(replaced.load());
+    EXPECT_EQ(swap.capacityReads(), 2);
+    EXPECT_TRUE(swap.replaced());
     EXPECT_EQ(model->status(), u"Wgrano: 7. Pominięto identyczne: 0."_s);
     EXPECT_TRUE(model->alert().value_or(QString()).contains(
         u"Nie zapisano okładki albumu „Single”:\nUrządzenie zostało zamienione na inne."_s));
