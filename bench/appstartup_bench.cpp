@@ -12,7 +12,8 @@
 //    main-thread step after the first paint;
 //  - BM_Use: a test device folder chosen, 20 albums queued and transferred,
 //    every section of the sidebar clicked once, the album grid scrolled from
-//    top to bottom, the device's 2,000 albums read and Cover Flow flipped.
+//    top to bottom, five albums forgotten, the device's 2,000 albums read
+//    and Cover Flow flipped.
 //
 // The main thread is watched two ways: every event the application delivers
 // is timed (a "step": one timer, one queued call, one paint…), by the clock
@@ -419,6 +420,18 @@ int usePhase(const Arguments &args)
     figure("grid_frame_ms", longestFrame);
     figure("grid_frames_over16", framesOver16);
     report(u"grid_scroll"_s, app->watch.end());
+
+    // Five albums forgotten one after another, as their cards' menu does;
+    // each time the grid, the transfer bar and the saved library follow.
+    app->watch.begin();
+    for (int i = 0; i < 5; ++i) {
+        inLoop([&a, i] {
+            const QList<Album> shown = a.model->albums();
+            a.model->forget(shown.at(shown.size() / 5 * i));
+        });
+        idle(300);
+    }
+    report(u"forget"_s, app->watch.end());
 
     // The device's own 2,000 albums read, as the page's button does.
     app->watch.begin();

@@ -185,6 +185,12 @@ Description describe(const Track &track)
     return describeWith(track, f, t, keyOf(f, t, lowerKey(track.artist)));
 }
 
+QString neighbourhood(const Track &track)
+{
+    // As folderFactsOf(folderOf(url)).releaseKey, without the disc pattern.
+    return text::nfc(paths::parent(folderOf(track.url).toString()));
+}
+
 QList<Album> albums(const QList<Track> &tracks)
 {
     const qsizetype n = tracks.size();

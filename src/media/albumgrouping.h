@@ -31,8 +31,15 @@ QString strippedTitle(const QString &album);
 
 Description describe(const Track &track);
 
-// Groups tracks into albums (in no particular order); each album's tracks are
-// sorted by disc, track number and file name in Finder order.
+// Groups tracks into albums, in the order of each album's first track in
+// `tracks`; each album's tracks are sorted by disc, track number and file name
+// in Finder order.
 QList<Album> albums(const QList<Track> &tracks);
+
+// The folder above the track's own folder (the release folder that holds disc
+// folders), in NFC. Every album lies within one neighbourhood, and how the
+// tracks of one neighbourhood group never depends on tracks outside it, so a
+// change to a few tracks regroups only the tracks of their neighbourhoods.
+QString neighbourhood(const Track &track);
 
 } // namespace AlbumGrouping

@@ -96,6 +96,16 @@ void post(F f)
         QMetaObject::invokeMethod(app, std::move(f), Qt::QueuedConnection);
 }
 
+// Lets go of `held` on a worker once the main thread is back in its event
+// loop: the views that read new lists right after a change copy tracks that
+// share their texts with what is freed, and doing both at once on two cores
+// makes each wait for the other.
+template <typename T>
+void releaseLater(std::shared_ptr<T> held)
+{
+    post([held = std::move(held)]() mutable { release(std::move(held)); });
+}
+
 // Runs job on pool and hands its outcome to done on context's thread. When
 // context is gone by then, done never runs.
 template <typename Job, typename DoneFn>

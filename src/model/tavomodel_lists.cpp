@@ -22,6 +22,7 @@
 
 #include <QCollator>
 #include <QHash>
+#include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -128,49 +129,108 @@ std::vector<qsizetype> trackOrder(const QList<Track> &tracks, SortKind kind)
     return {};
 }
 
-std::vector<qsizetype> albumOrder(const QList<Album> &albums, SortKind kind)
-{
-    const qsizetype n = albums.size();
-    switch (kind) {
-    case SortKind::album:
-    case SortKind::artist: {
-        const auto keys = finderKeys(n, [&](qsizetype i) {
-            const Album &a = albums[i];
-            return kind == SortKind::album ? a.title : a.artist + a.title;
-        });
-        return sortedIndices(n, [&](qsizetype a, qsizetype b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
-    }
-    case SortKind::year: {
-        // Newest first by the first track's year; albums of one year keep their order.
-        std::vector<QString> years;
-        years.reserve(size_t(n));
-        for (const Album &a : albums)
-            years.push_back(a.tracks.isEmpty() ? QString() : text::nfc(a.tracks.first().info.year));
-        return sortedIndices(n, [&](qsizetype a, qsizetype b) {
-            return text::plainCompare(years[size_t(a)], years[size_t(b)]) > 0;
-        });
-    }
-    case SortKind::size: {
-        std::vector<qint64> sizes;
-        sizes.reserve(size_t(n));
-        for (const Album &a : albums) {
+// What albums are sorted by in one order, one key per album. Kept with the
+// orders, so that albums grouped again take new keys and the rest keep theirs.
+struct AlbumKeys {
+    std::vector<QCollatorSortKey> collation; // artist and album orders
+    std::vector<QString> years;              // year order: the first track's year
+    std::vector<qint64> sizes;               // size order: the album's bytes
+
+    void append(const Album &album, SortKind kind)
+    {
+        switch (kind) {
+        case SortKind::album:
+        case SortKind::artist:
+            collation.push_back(text::finderSortKey(kind == SortKind::album ? album.title : album.artist + album.title));
+            break;
+        case SortKind::year:
+            years.push_back(album.tracks.isEmpty() ? QString() : text::nfc(album.tracks.first().info.year));
+            break;
+        case SortKind::size: {
             qint64 sum = 0;
-            for (const Track &t : a.tracks)
+            for (const Track &t : album.tracks)
                 sum += t.bytes;
             sizes.push_back(sum);
+            break;
         }
-        return sortedIndices(n, [&](qsizetype a, qsizetype b) { return sizes[size_t(b)] < sizes[size_t(a)]; });
+        }
     }
+
+    // Takes the key of album `index` of another set of keys made for `kind`.
+    void appendFrom(const AlbumKeys &other, qsizetype index, SortKind kind)
+    {
+        switch (kind) {
+        case SortKind::album:
+        case SortKind::artist:
+            collation.push_back(other.collation[size_t(index)]);
+            break;
+        case SortKind::year:
+            years.push_back(other.years[size_t(index)]);
+            break;
+        case SortKind::size:
+            sizes.push_back(other.sizes[size_t(index)]);
+            break;
+        }
+    }
+
+    void reserve(qsizetype count, SortKind kind)
+    {
+        switch (kind) {
+        case SortKind::album:
+        case SortKind::artist:
+            collation.reserve(size_t(count));
+            break;
+        case SortKind::year:
+            years.reserve(size_t(count));
+            break;
+        case SortKind::size:
+            sizes.reserve(size_t(count));
+            break;
+        }
+    }
+};
+
+AlbumKeys albumKeys(const QList<Album> &albums, SortKind kind)
+{
+    AlbumKeys keys;
+    keys.reserve(albums.size(), kind);
+    for (const Album &a : albums)
+        keys.append(a, kind);
+    return keys;
+}
+
+std::vector<qsizetype> albumOrder(const AlbumKeys &keys, qsizetype n, SortKind kind)
+{
+    switch (kind) {
+    case SortKind::album:
+    case SortKind::artist:
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) {
+            return keys.collation[size_t(a)].compare(keys.collation[size_t(b)]) < 0;
+        });
+    case SortKind::year:
+        // Newest first by the first track's year; albums of one year keep their order.
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) {
+            return text::plainCompare(keys.years[size_t(a)], keys.years[size_t(b)]) > 0;
+        });
+    case SortKind::size:
+        return sortedIndices(n, [&](qsizetype a, qsizetype b) { return keys.sizes[size_t(b)] < keys.sizes[size_t(a)]; });
     }
     return {};
+}
+
+// Copies of one track share their texts: those need no comparing.
+bool sameText(const QString &a, const QString &b)
+{
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
 }
 
 // Whether two tracks are alike in everything the lists look at: the
 // grouping, the sort orders, the filters and the search.
 bool sameForLists(const Track &a, const Track &b)
 {
-    return a.id == b.id && a.url == b.url && a.title == b.title && a.artist == b.artist && a.album == b.album
-           && a.bytes == b.bytes && a.info.year == b.info.year && a.info.codec == b.info.codec
+    return a.id == b.id && sameText(a.url, b.url) && sameText(a.title, b.title) && sameText(a.artist, b.artist)
+           && sameText(a.album, b.album) && a.bytes == b.bytes && sameText(a.info.year, b.info.year)
+           && sameText(a.info.codec, b.info.codec)
            && a.info.bitDepth == b.info.bitDepth && a.info.sampleRate == b.info.sampleRate
            && a.info.trackNumber == b.info.trackNumber && a.info.discNumber == b.info.discNumber;
 }
@@ -185,7 +245,13 @@ struct ListCache {
     QList<Album> groups;
     std::vector<std::vector<qsizetype>> groupMembers; // per album: indices into source, -1 when not found
     bool uniqueIds = false;                           // every track of source has an id of its own
-    QHash<QUuid, qsizetype> albumOfTrack;             // track id → the first album holding it
+    // Track id → the first album holding it, through a slot that stays the
+    // album's own while albums around it are grouped again or removed.
+    QHash<QUuid, qsizetype> albumOfTrack;
+    std::vector<qsizetype> slotAlbum; // slot → album index, -1 when the album is gone
+    std::vector<qsizetype> albumSlot; // album index → slot
+    std::vector<QString> neighbourhoods;              // per album (AlbumGrouping::neighbourhood)
+    std::array<std::optional<AlbumKeys>, sortKindCount> albumSortKeys;
     std::array<std::optional<std::vector<qsizetype>>, sortKindCount> albumOrders;
 
     // What depends on the filters too.
@@ -300,6 +366,7 @@ struct ListCache {
         for (int kind = 0; kind < sortKindCount; ++kind)
             parts.append(QtConcurrent::run(&pool, [this, kind] { orderOfTracks(SortKind(kind)); }));
         group();
+        makeNeighbourhoods();
         for (int kind = 0; kind < sortKindCount; ++kind)
             orderOfAlbums(SortKind(kind));
         for (QFuture<void> &part : parts)
@@ -360,6 +427,9 @@ struct ListCache {
             indexOf.insert(source.at(i).id, i);
         uniqueIds = indexOf.size() == source.size();
         groupMembers.resize(size_t(groups.size()));
+        slotAlbum.resize(size_t(groups.size()));
+        std::iota(slotAlbum.begin(), slotAlbum.end(), qsizetype(0));
+        albumSlot = slotAlbum;
         albumOfTrack.reserve(source.size());
         for (qsizetype g = 0; g < groups.size(); ++g) {
             for (const Track &t : groups.at(g).tracks) {
@@ -373,9 +443,211 @@ struct ListCache {
     const std::vector<qsizetype> &orderOfAlbums(SortKind kind)
     {
         auto &slot = albumOrders[size_t(kind)];
-        if (!slot)
-            slot = albumOrder(groups, kind);
+        if (!slot) {
+            auto &keys = albumSortKeys[size_t(kind)];
+            if (!keys)
+                keys = albumKeys(groups, kind);
+            slot = albumOrder(*keys, groups.size(), kind);
+        }
         return *slot;
+    }
+
+    // Takes `active` as the source when it is the source with some tracks
+    // left out, the rest in the same order and alike in everything the lists
+    // look at (an album forgotten). The sorted orders and search texts lose
+    // the removed entries, and only the albums of the neighbourhoods that lost
+    // a track are grouped again, so the first read after forgetting an album
+    // costs a few passes over the tracks instead of grouping and sorting them
+    // all. False when `active` differs otherwise; nothing changes then.
+    bool rebaseRemoving(const QList<Track> &active)
+    {
+        const qsizetype oldCount = source.size(), newCount = active.size();
+        if (!hasSource || newCount >= oldCount || (grouped && !uniqueIds))
+            return false;
+        // Where each track of the source went in `active`; -1 when removed.
+        std::vector<qsizetype> moved(size_t(oldCount), -1);
+        qsizetype j = 0;
+        for (qsizetype i = 0; i < newCount; ++i, ++j) {
+            const QUuid &id = active.at(i).id;
+            while (j < oldCount && source.at(j).id != id)
+                ++j;
+            if (j == oldCount || !sameForLists(source.at(j), active.at(i)))
+                return false;
+            moved[size_t(j)] = i;
+        }
+
+        if (!searchTexts.empty()) {
+            std::vector<QString> kept;
+            kept.reserve(size_t(newCount));
+            for (qsizetype k = 0; k < oldCount; ++k) {
+                if (moved[size_t(k)] >= 0)
+                    kept.push_back(std::move(searchTexts[size_t(k)]));
+            }
+            searchTexts = std::move(kept);
+        }
+        // A stable order without some of its items is the stable order of the rest.
+        for (auto &order : trackOrders) {
+            if (!order)
+                continue;
+            std::vector<qsizetype> kept;
+            kept.reserve(size_t(newCount));
+            for (qsizetype k : *order) {
+                if (moved[size_t(k)] >= 0)
+                    kept.push_back(moved[size_t(k)]);
+            }
+            order = std::move(kept);
+        }
+        if (grouped)
+            regroupAfterRemoving(active, moved);
+
+        // What was made from the old list is freed on a worker.
+        letGo(source);
+        source = active;
+        hasFilter = false;
+        matched.clear();
+        filteredKind.reset();
+        albumsKind.reset();
+        letGo(filtered);
+        letGo(albums);
+        return true;
+    }
+
+    template <typename T>
+    static void letGo(T &value)
+    {
+        ModelTasks::releaseLater(std::make_shared<T>(std::exchange(value, T())));
+    }
+
+    void makeNeighbourhoods()
+    {
+        if (neighbourhoods.size() == size_t(groups.size()))
+            return;
+        neighbourhoods.clear();
+        neighbourhoods.reserve(size_t(groups.size()));
+        for (const Album &album : std::as_const(groups))
+            neighbourhoods.push_back(AlbumGrouping::neighbourhood(album.tracks.first()));
+    }
+
+    // Part of rebaseRemoving: `moved` maps the source's indices to active's.
+    void regroupAfterRemoving(const QList<Track> &active, const std::vector<qsizetype> &moved)
+    {
+        const qsizetype oldGroups = groups.size();
+        makeNeighbourhoods();
+        QSet<QString> touched;
+        for (qsizetype k = 0; k < source.size(); ++k) {
+            if (moved[size_t(k)] < 0)
+                touched.insert(AlbumGrouping::neighbourhood(source.at(k)));
+        }
+
+        // Albums of untouched neighbourhoods stay as they are; the remaining
+        // tracks of the touched ones are grouped again, in library order.
+        struct Entry {
+            qsizetype first;     // the album's first track in the new source
+            qsizetype old = -1;  // the album kept, or
+            qsizetype fresh = -1; // the album grouped again
+        };
+        std::vector<Entry> entries;
+        entries.reserve(size_t(oldGroups));
+        std::vector<qsizetype> regrouping;
+        for (qsizetype g = 0; g < oldGroups; ++g) {
+            const std::vector<qsizetype> &members = groupMembers[size_t(g)];
+            if (touched.contains(neighbourhoods[size_t(g)])) {
+                for (qsizetype m : members) {
+                    if (moved[size_t(m)] >= 0)
+                        regrouping.push_back(moved[size_t(m)]);
+                }
+                continue;
+            }
+            qsizetype first = moved[size_t(members.front())];
+            for (qsizetype m : members)
+                first = std::min(first, moved[size_t(m)]);
+            entries.push_back({first, g, -1});
+        }
+        std::sort(regrouping.begin(), regrouping.end());
+        QList<Track> subset;
+        subset.reserve(qsizetype(regrouping.size()));
+        QHash<QUuid, qsizetype> indexOf;
+        indexOf.reserve(qsizetype(regrouping.size()));
+        for (qsizetype i : regrouping) {
+            subset.append(active.at(i));
+            indexOf.insert(active.at(i).id, i);
+        }
+        const QList<Album> regrouped = AlbumGrouping::albums(subset);
+        std::vector<std::vector<qsizetype>> freshMembers(size_t(regrouped.size()));
+        for (qsizetype r = 0; r < regrouped.size(); ++r) {
+            std::vector<qsizetype> &members = freshMembers[size_t(r)];
+            for (const Track &t : regrouped.at(r).tracks)
+                members.push_back(indexOf.value(t.id));
+            entries.push_back({*std::min_element(members.begin(), members.end()), -1, r});
+        }
+        // Albums come in the order of their first track, as the grouping gives them.
+        std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.first < b.first; });
+
+        QList<Album> newGroups;
+        newGroups.reserve(qsizetype(entries.size()));
+        std::vector<std::vector<qsizetype>> newMembers;
+        newMembers.reserve(entries.size());
+        std::vector<QString> newNeighbourhoods;
+        newNeighbourhoods.reserve(entries.size());
+        std::vector<qsizetype> newAlbumSlot;
+        newAlbumSlot.reserve(entries.size());
+        for (qsizetype g = 0; g < oldGroups; ++g)
+            slotAlbum[size_t(albumSlot[size_t(g)])] = -1;
+        std::array<std::optional<AlbumKeys>, sortKindCount> newKeys;
+        for (int kind = 0; kind < sortKindCount; ++kind) {
+            if (albumSortKeys[size_t(kind)]) {
+                newKeys[size_t(kind)].emplace();
+                newKeys[size_t(kind)]->reserve(qsizetype(entries.size()), SortKind(kind));
+            }
+        }
+        for (const Entry &e : entries) {
+            const qsizetype g = newGroups.size();
+            if (e.old >= 0) {
+                const qsizetype slot = albumSlot[size_t(e.old)];
+                slotAlbum[size_t(slot)] = g;
+                newAlbumSlot.push_back(slot);
+                newGroups.append(groups.at(e.old));
+                std::vector<qsizetype> members = std::move(groupMembers[size_t(e.old)]);
+                for (qsizetype &m : members)
+                    m = moved[size_t(m)];
+                newMembers.push_back(std::move(members));
+                newNeighbourhoods.push_back(neighbourhoods[size_t(e.old)]);
+            } else {
+                const Album &album = regrouped.at(e.fresh);
+                const qsizetype slot = qsizetype(slotAlbum.size());
+                slotAlbum.push_back(g);
+                newAlbumSlot.push_back(slot);
+                for (qsizetype m : freshMembers[size_t(e.fresh)])
+                    albumOfTrack.insert(active.at(m).id, slot);
+                newGroups.append(album);
+                newMembers.push_back(std::move(freshMembers[size_t(e.fresh)]));
+                newNeighbourhoods.push_back(AlbumGrouping::neighbourhood(album.tracks.first()));
+            }
+            for (int kind = 0; kind < sortKindCount; ++kind) {
+                if (!newKeys[size_t(kind)])
+                    continue;
+                if (e.old >= 0)
+                    newKeys[size_t(kind)]->appendFrom(*albumSortKeys[size_t(kind)], e.old, SortKind(kind));
+                else
+                    newKeys[size_t(kind)]->append(newGroups.last(), SortKind(kind));
+            }
+        }
+
+        // Each track is in exactly one album (the ids are unique): the kept
+        // ones keep their album's slot, the regrouped ones took a new one.
+        for (qsizetype k = 0; k < source.size(); ++k) {
+            if (moved[size_t(k)] < 0)
+                albumOfTrack.remove(source.at(k).id);
+        }
+
+        letGo(groups);
+        groups = std::move(newGroups);
+        groupMembers = std::move(newMembers);
+        albumSlot = std::move(newAlbumSlot);
+        neighbourhoods = std::move(newNeighbourhoods);
+        albumSortKeys = std::move(newKeys);
+        for (auto &order : albumOrders)
+            order.reset();
     }
 };
 
@@ -412,7 +684,7 @@ struct TavoModel::DerivedCache {
             if (prepared && prepared->lists.holds(active)) {
                 ModelTasks::release(std::make_shared<ListCache>(std::exchange(lists, std::move(prepared->lists))));
                 ModelTasks::release(std::exchange(prepared, {}));
-            } else if (!lists.rebase(active)) {
+            } else if (!lists.rebase(active) && !lists.rebaseRemoving(active)) {
                 ListCache fresh;
                 fresh.source = active;
                 fresh.hasSource = true;
@@ -489,7 +761,7 @@ TavoModel::OptionalAlbum TavoModel::albumContaining(const QUuid &trackId) const
     const auto found = cache.albumOfTrack.constFind(trackId);
     if (found == cache.albumOfTrack.constEnd())
         return std::nullopt;
-    return cache.groups.at(*found);
+    return cache.groups.at(cache.slotAlbum[size_t(*found)]);
 }
 
 void TavoModel::openAlbumContaining(const Track &track)

@@ -1,9 +1,11 @@
 #include "media/albumgrouping.h"
 #include "support/qtprinters.h"
 
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -322,4 +324,74 @@ TEST(AlbumGroupingAlbums, KeepsEveryTrackOnceWithItsData)
         }
     }
     EXPECT_EQ(count, 2);
+}
+
+// How tracks group depends only on the tracks of their neighbourhood, so a
+// change to a few tracks needs only their neighbourhoods grouped again.
+TEST(AlbumGroupingAlbums, EachNeighbourhoodGroupsOnItsOwn)
+{
+    // Every case's tracks under a folder of its own, taken in turn from each
+    // case, so that albums of many neighbourhoods interleave.
+    const std::vector<GroupingCase> cases = groupingCases();
+    QList<Track> tracks;
+    for (size_t round = 0;; ++round) {
+        bool any = false;
+        for (size_t c = 0; c < cases.size(); ++c) {
+            if (round >= cases[c].tracks.size())
+                continue;
+            T t = cases[c].tracks[round];
+            t.path = u"/case"_s + QString::number(c) + t.path;
+            tracks.append(make(t));
+            any = true;
+        }
+        if (!any)
+            break;
+    }
+    QHash<QUuid, qsizetype> position;
+    std::map<QString, QList<Track>> neighbourhoods;
+    for (qsizetype i = 0; i < tracks.size(); ++i) {
+        position.insert(tracks[i].id, i);
+        neighbourhoods[AlbumGrouping::neighbourhood(tracks[i])].append(tracks[i]);
+    }
+    auto firstOf = [&](const Album &album) {
+        qsizetype first = tracks.size();
+        for (const Track &t : album.tracks)
+            first = std::min(first, position.value(t.id));
+        return first;
+    };
+
+    // Each neighbourhood grouped alone, its albums put in the order of their first track.
+    std::vector<std::pair<qsizetype, Album>> pieces;
+    for (const auto &[name, part] : neighbourhoods) {
+        for (const Album &album : AlbumGrouping::albums(part)) {
+            for (const Track &t : album.tracks)
+                EXPECT_EQ(AlbumGrouping::neighbourhood(t), name) << t.url.toStdString();
+            pieces.emplace_back(firstOf(album), album);
+        }
+    }
+    std::sort(pieces.begin(), pieces.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+
+    const QList<Album> whole = AlbumGrouping::albums(tracks);
+    ASSERT_EQ(size_t(whole.size()), pieces.size());
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        const Album &album = whole[i], &piece = pieces[size_t(i)].second;
+        SCOPED_TRACE(album.id().toStdString());
+        EXPECT_EQ(firstOf(album), pieces[size_t(i)].first) << "albums come in the order of their first track";
+        EXPECT_EQ(album.groupID, piece.groupID);
+        EXPECT_EQ(album.title, piece.title);
+        EXPECT_EQ(album.artist, piece.artist);
+        QStringList paths, piecePaths;
+        for (const Track &t : album.tracks)
+            paths.append(t.url);
+        for (const Track &t : piece.tracks)
+            piecePaths.append(t.url);
+        EXPECT_EQ(paths, piecePaths);
+    }
+}
+
+TEST(AlbumGroupingNeighbourhood, IsTheFolderAboveTheTracksFolderInNFC)
+{
+    EXPECT_EQ(AlbumGrouping::neighbourhood(make({u"/m/Artist/Album/01.flac"_s})), u"/m/Artist"_s);
+    EXPECT_EQ(AlbumGrouping::neighbourhood(make({nfd(u"/m/Café/CD1/01.flac"_s)})), u"/m/Café"_s);
+    EXPECT_EQ(AlbumGrouping::neighbourhood(make({u"/m/01.flac"_s})), u"/"_s);
 }

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <gmock/gmock.h>
 
@@ -376,6 +377,164 @@ TEST_F(ListsTest, ListsFollowAChangeOfAnyOneField)
     reference->setTracks(after);
     EXPECT_EQ(linesAfterChange(*model, twins, after), listLinesInEveryOrder(*reference, u"anna"_s));
     EXPECT_EQ(model->albumContaining(twins[1].id)->title, reference->albumContaining(twins[1].id)->title);
+}
+
+// A library whose neighbourhoods group every way: disc folders of one release
+// kept from merging with a loose folder beside them by one track of another
+// artist, sibling folders merged by their disc tags, a
+// compilation over disc folders, two albums of one artist side by side, two
+// artists in one folder, all listed out of album order; two albums share a year.
+QList<Track> removableLibrary()
+{
+    struct Spec {
+        const char16_t *path;
+        const char16_t *artist;
+        const char16_t *album;
+        qint64 disc;
+        qint64 number;
+        const char16_t *codec;
+        const char16_t *year;
+    };
+    const Spec specs[] = {
+        {u"/m/Wydanie/CD1/01.flac", u"Anna", u"Wydanie", 1, 1, u"FLAC", u"1999"},
+        {u"/m/Bartek/Zwykły/01.mp3", u"Bartek", u"Zwykły", 0, 1, u"MP3", u"2005"},
+        {u"/m/Wydanie/CD2/01.flac", u"Anna", u"Wydanie", 2, 1, u"FLAC", u"1999"},
+        {u"/m/Sklejka/Część A/x.m4a", u"Celina", u"Sklejka", 1, 1, u"AAC", u"2010"},
+        {u"/m/Mix/1.mp3", u"Dawid", u"Mix", 0, 1, u"MP3", u"2001"},
+        {u"/m/Sklejka/Część B/y.m4a", u"Celina", u"Sklejka", 2, 1, u"AAC", u"2010"},
+        {u"/m/Mix/2.flac", u"Ewa", u"Mix", 0, 2, u"FLAC", u"2001"},
+        {u"/m/Bartek/Zwykły/02.mp3", u"Bartek", u"Zwykły", 0, 2, u"MP3", u"2005"},
+        {u"/m/Kompilacja/CD1/01.flac", u"Anna", u"Składanka", 1, 1, u"FLAC", u"2015"},
+        {u"/m/Kompilacja/CD1/02.flac", u"Bartek", u"Składanka", 1, 2, u"FLAC", u"2015"},
+        {u"/m/Kompilacja/CD2/01.flac", u"Anna", u"Składanka", 2, 1, u"FLAC", u"2015"},
+        {u"/m/Kompilacja/CD2/02.flac", u"Celina", u"Składanka", 2, 2, u"FLAC", u"2015"},
+        {u"/m/Anna/Inny/01.m4a", u"Anna", u"Inny", 0, 1, u"ALAC", u"1999"},
+        {u"/m/Sklejka/Część B/z.m4a", u"Celina", u"Sklejka", 2, 2, u"AAC", u"2010"},
+        {u"/m/Anna/Drugi/01.flac", u"Anna", u"Drugi", 0, 1, u"FLAC", u"2003"},
+        {u"/m/Wydanie/CD1/02.flac", u"Anna", u"Wydanie", 1, 2, u"FLAC", u"1999"},
+        // Another artist's track keeps the release's disc folders from merging
+        // with the loose folder beside them.
+        {u"/m/Wydanie/CD2/02.flac", u"Bartek", u"Wydanie", 2, 2, u"FLAC", u"1999"},
+        {u"/m/Wydanie/Dodatki/bonus.flac", u"Anna", u"Wydanie", 3, 1, u"FLAC", u"1999"},
+    };
+    QList<Track> tracks;
+    int i = 0;
+    for (const Spec &spec : specs) {
+        Track t;
+        t.id = QUuid::createUuid();
+        t.url = QString::fromUtf16(spec.path);
+        t.title = u"Utwór "_s + QString::number(++i);
+        t.artist = QString::fromUtf16(spec.artist);
+        t.album = QString::fromUtf16(spec.album);
+        t.bytes = 1000 + (i * 7919) % 613;
+        t.info.codec = QString::fromUtf16(spec.codec);
+        t.info.year = QString::fromUtf16(spec.year);
+        t.info.discNumber = spec.disc;
+        t.info.trackNumber = spec.number;
+        tracks.append(t);
+    }
+    return tracks;
+}
+
+// The album each track of `tracks` is found in, or "-" for none.
+QStringList albumsContaining(const TavoModel &model, const QList<Track> &tracks)
+{
+    QStringList out;
+    for (const Track &t : tracks) {
+        const auto album = model.albumContaining(t.id);
+        out.append(album ? album->id() + u'|' + album->title : u"-"_s);
+    }
+    return out;
+}
+
+TEST_F(ListsTest, ListsFollowTheRemovalOfAnyTracks)
+{
+    auto model = settledModel();
+    auto reference = settledModel();
+    struct Case {
+        const char *name;
+        std::vector<qsizetype> removed;
+        std::function<void(QList<Track> &)> alsoChange; // then it is no mere removal
+    };
+    std::vector<qsizetype> allButOne, all;
+    for (qsizetype i = 0; i < removableLibrary().size(); ++i) {
+        all.push_back(i);
+        if (i != 6)
+            allButOne.push_back(i);
+    }
+    const Case cases[] = {
+        {"the first track", {0}, {}},
+        {"the last track", {17}, {}},
+        {"the other artist of a release, which lets the rest merge", {16}, {}},
+        {"an album", {1, 7}, {}},
+        {"one disc folder of a merged release", {2}, {}},
+        {"the sibling folder that made a merge", {5, 13}, {}},
+        {"one artist of a compilation", {9}, {}},
+        {"one of two artists in a folder", {4}, {}},
+        {"tracks of three neighbourhoods", {4, 10, 12}, {}},
+        {"all but one", allButOne, {}},
+        {"every track", all, {}},
+        {"a removal with an artist changed", {3}, [](QList<Track> &t) { t[6].artist = u"Anna"_s; }},
+        {"a removal with two tracks swapped", {3}, [](QList<Track> &t) { t.swapItemsAt(0, 1); }},
+        {"a removal with a new id", {3}, [](QList<Track> &t) { t[8].id = QUuid::createUuid(); }},
+    };
+    const QList<Track> before = removableLibrary();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<Track> after;
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            if (std::find(c.removed.begin(), c.removed.end(), i) == c.removed.end())
+                after.append(before[i]);
+        }
+        if (c.alsoChange)
+            c.alsoChange(after);
+        reference->setTracks({});
+        reference->setTracks(after);
+        EXPECT_EQ(linesAfterChange(*model, before, after), listLinesInEveryOrder(*reference, u"anna"_s));
+        EXPECT_EQ(albumsContaining(*model, before), albumsContaining(*reference, before));
+    }
+}
+
+// Albums forgotten one after another, each time from the lists the last
+// removal left, with a filter on.
+TEST_F(ListsTest, ListsFollowRemovalsOneAfterAnother)
+{
+    auto model = settledModel();
+    auto reference = settledModel();
+    model->setFormatFilter(u"FLAC"_s);
+    reference->setFormatFilter(u"FLAC"_s);
+    QList<Track> tracks = removableLibrary();
+    const QList<Track> whole = tracks;
+    model->setTracks(tracks);
+    listLinesInEveryOrder(*model, u"anna"_s);
+    for (qsizetype pick : {16, 5, 0, 9, 3, 3, 7, 0, 4, 2, 1, 0, 2, 1}) {
+        const QString url = tracks[pick].url;
+        SCOPED_TRACE(url.toStdString());
+        tracks.removeAt(pick);
+        model->setTracks(tracks);
+        reference->setTracks({});
+        reference->setTracks(tracks);
+        EXPECT_EQ(listLinesInEveryOrder(*model, u"anna"_s), listLinesInEveryOrder(*reference, u"anna"_s));
+        EXPECT_EQ(albumsContaining(*model, whole), albumsContaining(*reference, whole));
+    }
+    ASSERT_EQ(tracks.size(), 4);
+
+    // Forgetting an album through the model goes the same way.
+    model->setFormatFilter(u"Wszystko"_s);
+    model->setTracks(whole);
+    const QList<Album> albums = model->albums();
+    const auto compilation = std::find_if(albums.begin(), albums.end(), [](const Album &a) { return a.title == u"Składanka"_s; });
+    ASSERT_NE(compilation, albums.end());
+    model->forget(*compilation);
+    QList<Track> rest;
+    for (const Track &t : whole) {
+        if (!t.url.startsWith(u"/m/Kompilacja/"_s))
+            rest.append(t);
+    }
+    reference->setFormatFilter(u"Wszystko"_s);
+    reference->setTracks({});
+    reference->setTracks(rest);
+    EXPECT_EQ(listLinesInEveryOrder(*model, u"anna"_s), listLinesInEveryOrder(*reference, u"anna"_s));
 }
 
 // --- the transfer queue ---
