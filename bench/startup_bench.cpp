@@ -25,6 +25,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -172,6 +173,22 @@ void BM_LoadStoredRecords(benchmark::State &state)
     state.counters["file_mb"] = double(QFileInfo(LibraryStore::defaultFile()).size()) / 1e6;
 }
 BENCHMARK(BM_LoadStoredRecords)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Writing them (on a thread of its own after every import or forget): the
+// end of an import waits for it when the application closes.
+void BM_SaveStoredRecords(benchmark::State &state)
+{
+    library();
+    saveLibraryOnce();
+    const LibraryStore::Records records = LibraryStore::load(LibraryStore::defaultFile()).value_or(LibraryStore::Records());
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        if (!LibraryStore::save(dir.path() + u"/Library.records"_s, records))
+            state.SkipWithError("the records were not written");
+    }
+    state.counters["records"] = double(records.size());
+}
+BENCHMARK(BM_SaveStoredRecords)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 void BM_ImportMainThreadSteps(benchmark::State &state)
 {

@@ -2,9 +2,9 @@
 
 #include "platform/appfolders.h"
 #include "platform/paths.h"
+#include "platform/sha256.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -167,7 +167,11 @@ std::optional<Records> load(const QString &file)
     QThreadPool pool;
     pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
     QFuture<bool> intact = QtConcurrent::run(&pool, [&bytes, &payload] {
-        return QCryptographicHash::hash(payload, QCryptographicHash::Sha256) == bytes.right(digestSize);
+        try {
+            return sha256::of(payload) == bytes.right(digestSize);
+        } catch (...) {
+            return false; // no digest to check against: not trusted
+        }
     });
     std::optional<Records> records;
     try {
@@ -201,24 +205,34 @@ bool save(const QString &file, const Records &records)
         for (const QByteArray &picture : std::as_const(pictures))
             out << picture;
         // The records in chunks of their own, so that they can be read on
-        // several threads.
-        out << quint32(records.size());
-        out << quint32((records.size() + chunkSize - 1) / chunkSize);
-        auto record = records.cbegin();
-        for (qsizetype left = records.size(); left > 0; left -= chunkSize) {
-            const qsizetype inChunk = std::min(left, chunkSize);
-            QByteArray chunk;
-            {
+        // several threads; each chunk is also written on a thread of its own.
+        std::vector<const Record *> ordered;
+        ordered.reserve(size_t(records.size()));
+        for (const Record &record : records)
+            ordered.push_back(&record);
+        QList<qsizetype> starts;
+        for (qsizetype start = 0; start < records.size(); start += chunkSize)
+            starts.append(start);
+        QThreadPool pool;
+        pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+        const QList<QByteArray> chunks =
+            QtConcurrent::blockingMapped<QList<QByteArray>>(&pool, starts, [&](qsizetype start) {
+                const qsizetype end = std::min(records.size(), start + chunkSize);
+                QByteArray chunk;
                 QDataStream chunkOut(&chunk, QIODevice::WriteOnly);
                 chunkOut.setVersion(QDataStream::Qt_6_4);
-                for (qsizetype r = 0; r < inChunk; ++r, ++record) {
-                    chunkOut << record->stamp.size << record->stamp.modified;
-                    write(chunkOut, record->track);
-                    chunkOut << (record->embedded ? pictureIndex.value(*record->embedded) : qint32(-1));
+                for (qsizetype r = start; r < end; ++r) {
+                    const Record &record = *ordered[size_t(r)];
+                    chunkOut << record.stamp.size << record.stamp.modified;
+                    write(chunkOut, record.track);
+                    chunkOut << (record.embedded ? pictureIndex.value(*record.embedded) : qint32(-1));
                 }
-            }
-            out << quint32(inChunk) << chunk;
-        }
+                return chunk;
+            });
+        out << quint32(records.size());
+        out << quint32(chunks.size());
+        for (qsizetype c = 0; c < chunks.size(); ++c)
+            out << quint32(std::min(chunkSize, records.size() - starts.at(c))) << chunks.at(c);
     }
     QDir().mkpath(paths::parent(file));
     QSaveFile target(file);
@@ -226,7 +240,7 @@ bool save(const QString &file, const Records &records)
         return false;
     target.write(magic, qsizetype(sizeof magic - 1));
     target.write(payload);
-    target.write(QCryptographicHash::hash(payload, QCryptographicHash::Sha256));
+    target.write(sha256::of(payload));
     return target.commit();
 }
 

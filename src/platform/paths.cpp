@@ -156,19 +156,40 @@ namespace {
 // Returns false when the visitor asked to stop.
 bool walkFolder(const QString &folder, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit)
 {
-    const auto names = list(folder);
-    if (!names)
-        return true;
-    for (const QString &name : *names) {
-        if (skipHidden && name.startsWith(u'.'))
-            continue;
+    // The directory's own entry types spare a stat per entry (a library of
+    // 50,000 files otherwise spends most of its walk in lstat); only a file
+    // system that leaves them unknown is asked entry by entry.
+    struct Named {
+        QString name;
+        unsigned char type;
+    };
+    std::vector<Named> entries;
+    {
+        DIR *dir = ::opendir(encode(folder).constData());
+        if (!dir)
+            return true;
+        while (dirent *entry = ::readdir(dir)) {
+            const char *n = entry->d_name;
+            if ((n[0] == '.' && n[1] == 0) || (n[0] == '.' && n[1] == '.' && n[2] == 0) || (skipHidden && n[0] == '.'))
+                continue;
+            entries.push_back({QFile::decodeName(n), entry->d_type});
+        }
+        ::closedir(dir);
+    }
+    for (const Named &named : entries) {
         WalkEntry entry;
-        entry.path = appending(folder, name);
-        struct stat st;
-        if (lstatOk(entry.path, st)) {
-            entry.isLink = S_ISLNK(st.st_mode);
-            entry.isDirectory = S_ISDIR(st.st_mode);
-            entry.isRegular = S_ISREG(st.st_mode);
+        entry.path = appending(folder, named.name);
+        if (named.type == DT_UNKNOWN) {
+            struct stat st;
+            if (lstatOk(entry.path, st)) {
+                entry.isLink = S_ISLNK(st.st_mode);
+                entry.isDirectory = S_ISDIR(st.st_mode);
+                entry.isRegular = S_ISREG(st.st_mode);
+            }
+        } else {
+            entry.isLink = named.type == DT_LNK;
+            entry.isDirectory = named.type == DT_DIR;
+            entry.isRegular = named.type == DT_REG;
         }
         if (!visit(entry))
             return false;

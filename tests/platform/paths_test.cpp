@@ -155,6 +155,7 @@ TEST(PathsWalk, NeverFollowsLinksAndSkipsHidden)
     writeFile(root + u"/sub/deep/.d.flac"_s, "d");
     link(root + u"/sub"_s, root + u"/link"_s);
     link(root, root + u"/sub/loop"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root + u"/sub/pipe.flac"_s).constData(), 0600), 0);
 
     auto walked = [&](bool skipHidden) {
         QMap<QString, paths::WalkEntry> entries;
@@ -168,13 +169,17 @@ TEST(PathsWalk, NeverFollowsLinksAndSkipsHidden)
 
     const auto visible = walked(true);
     EXPECT_EQ(visible.keys(), (QStringList{u"a.flac"_s, u"link"_s, u"sub"_s, u"sub/b.flac"_s, u"sub/deep"_s,
-                                           u"sub/deep/c.flac"_s, u"sub/loop"_s}));
+                                           u"sub/deep/c.flac"_s, u"sub/loop"_s, u"sub/pipe.flac"_s}));
     EXPECT_TRUE(visible[u"link"_s].isLink);
     EXPECT_FALSE(visible[u"link"_s].isDirectory);
     EXPECT_TRUE(visible[u"sub/loop"_s].isLink);
     EXPECT_TRUE(visible[u"sub"_s].isDirectory);
     EXPECT_TRUE(visible[u"sub/deep/c.flac"_s].isRegular);
     EXPECT_FALSE(visible[u"sub/deep/c.flac"_s].isLink);
+    // A FIFO is neither a file nor a folder.
+    EXPECT_FALSE(visible[u"sub/pipe.flac"_s].isRegular);
+    EXPECT_FALSE(visible[u"sub/pipe.flac"_s].isDirectory);
+    EXPECT_FALSE(visible[u"sub/pipe.flac"_s].isLink);
 
     const auto all = walked(false);
     for (const QString &hidden : {u".h.flac"_s, u".hidden"_s, u".hidden/x.flac"_s, u"sub/deep/.d.flac"_s})
