@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
@@ -185,63 +186,111 @@ std::optional<Records> load(const QString &file)
     return records;
 }
 
-bool save(const QString &file, const Records &records)
+namespace {
+
+// The file: the magic text, the payload, then the SHA-256 of the payload. The
+// payload is written piece by piece as its chunks are ready, with the digest
+// worked out along the way, rather than gathered into one buffer first.
+bool writeFile(const QString &file, const std::vector<const Record *> &ordered)
 {
-    QByteArray payload;
-    {
-        QDataStream out(&payload, QIODevice::WriteOnly);
-        out.setVersion(QDataStream::Qt_6_4);
-        out << version;
-        // Equal pictures (the tracks of one album) are stored once.
-        QHash<QByteArray, qint32> pictureIndex;
-        QList<QByteArray> pictures;
-        for (const Record &record : records) {
-            if (record.embedded && !pictureIndex.contains(*record.embedded)) {
-                pictureIndex.insert(*record.embedded, qint32(pictures.size()));
-                pictures.append(*record.embedded);
-            }
+    const qsizetype count = qsizetype(ordered.size());
+    // Equal pictures (the tracks of one album) are stored once.
+    QHash<QByteArray, qint32> pictureIndex;
+    QList<QByteArray> pictures;
+    for (const Record *record : ordered) {
+        if (record->embedded && !pictureIndex.contains(*record->embedded)) {
+            pictureIndex.insert(*record->embedded, qint32(pictures.size()));
+            pictures.append(*record->embedded);
         }
-        out << quint32(pictures.size());
-        for (const QByteArray &picture : std::as_const(pictures))
-            out << picture;
-        // The records in chunks of their own, so that they can be read on
-        // several threads; each chunk is also written on a thread of its own.
-        std::vector<const Record *> ordered;
-        ordered.reserve(size_t(records.size()));
-        for (const Record &record : records)
-            ordered.push_back(&record);
-        QList<qsizetype> starts;
-        for (qsizetype start = 0; start < records.size(); start += chunkSize)
-            starts.append(start);
-        QThreadPool pool;
-        pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
-        const QList<QByteArray> chunks =
-            QtConcurrent::blockingMapped<QList<QByteArray>>(&pool, starts, [&](qsizetype start) {
-                const qsizetype end = std::min(records.size(), start + chunkSize);
-                QByteArray chunk;
-                QDataStream chunkOut(&chunk, QIODevice::WriteOnly);
-                chunkOut.setVersion(QDataStream::Qt_6_4);
-                for (qsizetype r = start; r < end; ++r) {
-                    const Record &record = *ordered[size_t(r)];
-                    chunkOut << record.stamp.size << record.stamp.modified;
-                    write(chunkOut, record.track);
-                    chunkOut << (record.embedded ? pictureIndex.value(*record.embedded) : qint32(-1));
-                }
-                return chunk;
-            });
-        out << quint32(records.size());
-        out << quint32(chunks.size());
-        for (qsizetype c = 0; c < chunks.size(); ++c)
-            out << quint32(std::min(chunkSize, records.size() - starts.at(c))) << chunks.at(c);
     }
+    // The records in chunks of their own, so that they can be read on
+    // several threads; each chunk is also made on a thread of its own.
+    QList<qsizetype> starts;
+    for (qsizetype start = 0; start < count; start += chunkSize)
+        starts.append(start);
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    const QList<QByteArray> chunks = QtConcurrent::blockingMapped<QList<QByteArray>>(&pool, starts, [&](qsizetype start) {
+        const qsizetype end = std::min(count, start + chunkSize);
+        QByteArray chunk;
+        QDataStream chunkOut(&chunk, QIODevice::WriteOnly);
+        chunkOut.setVersion(QDataStream::Qt_6_4);
+        for (qsizetype r = start; r < end; ++r) {
+            const Record &record = *ordered[size_t(r)];
+            chunkOut << record.stamp.size << record.stamp.modified;
+            write(chunkOut, record.track);
+            chunkOut << (record.embedded ? pictureIndex.value(*record.embedded) : qint32(-1));
+        }
+        return chunk;
+    });
+
     QDir().mkpath(paths::parent(file));
     QSaveFile target(file);
     if (!target.open(QIODevice::WriteOnly))
         return false;
-    target.write(magic, qsizetype(sizeof magic - 1));
-    target.write(payload);
-    target.write(sha256::of(payload));
+    sha256::Running digest;
+    auto put = [&](const QByteArray &bytes) {
+        digest.add(bytes);
+        return target.write(bytes) == bytes.size();
+    };
+    auto framed = [](auto write) {
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        write(out);
+        return bytes;
+    };
+    bool written = target.write(magic, qsizetype(sizeof magic - 1)) == qsizetype(sizeof magic - 1);
+    written = written && put(framed([&](QDataStream &out) {
+                  out << version << quint32(pictures.size());
+                  for (const QByteArray &picture : std::as_const(pictures))
+                      out << picture;
+                  out << quint32(count) << quint32(chunks.size());
+              }));
+    for (qsizetype c = 0; written && c < chunks.size(); ++c) {
+        const QByteArray &chunk = chunks.at(c);
+        // As QDataStream writes a byte array: its size, then its bytes.
+        written = put(framed([&](QDataStream &out) {
+                      out << quint32(std::min(chunkSize, count - starts.at(c))) << quint32(chunk.size());
+                  }))
+                  && put(chunk);
+    }
+    if (!written) {
+        target.cancelWriting();
+        return false;
+    }
+    target.write(digest.result());
     return target.commit();
+}
+
+} // namespace
+
+bool save(const QString &file, const Records &records)
+{
+    std::vector<const Record *> ordered;
+    ordered.reserve(size_t(records.size()));
+    for (const Record &record : records)
+        ordered.push_back(&record);
+    return writeFile(file, ordered);
+}
+
+bool save(const QString &file, const Records &records, const QStringList &paths)
+{
+    std::vector<const Record *> ordered;
+    ordered.reserve(size_t(paths.size()));
+    QSet<const Record *> taken;
+    taken.reserve(paths.size());
+    for (const QString &path : paths) {
+        const auto record = records.constFind(path);
+        if (record == records.constEnd())
+            continue;
+        const Record *at = &record.value();
+        if (!taken.contains(at)) {
+            taken.insert(at);
+            ordered.push_back(at);
+        }
+    }
+    return writeFile(file, ordered);
 }
 
 } // namespace LibraryStore

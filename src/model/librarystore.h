@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace LibraryStore {
@@ -38,5 +39,8 @@ std::optional<Records> load(const QString &file);
 // Writes the records to `file` through a temporary file renamed over it.
 // False when that failed (the earlier file then stays as it was).
 bool save(const QString &file, const Records &records);
+// The same for the records of `paths` alone (each once, in that order);
+// paths without a record are passed over.
+bool save(const QString &file, const Records &records, const QStringList &paths);
 
 } // namespace LibraryStore

@@ -139,15 +139,8 @@ void TavoModel::writeLibraryPaths(const QStringList &libraryPaths)
     // The records of exactly these files, written on a thread of their own:
     // one save after another, in order, never holding up the window.
     m_recordsWriter.start([records = m_records, libraryPaths] {
-        LibraryStore::Records kept;
-        kept.reserve(libraryPaths.size());
-        for (const QString &path : libraryPaths) {
-            const auto record = records.constFind(path);
-            if (record != records.constEnd())
-                kept.insert(path, *record);
-        }
         try {
-            LibraryStore::save(LibraryStore::defaultFile(), kept);
+            LibraryStore::save(LibraryStore::defaultFile(), records, libraryPaths);
         } catch (...) {
             // No place for the records: the next start reads every file.
         }

@@ -42,6 +42,23 @@ QByteArray of(const QByteArray &bytes)
     return c.final();
 }
 
+struct Running::Context : sha256::Context {
+};
+
+Running::Running() : m_context(std::make_unique<Context>()) {}
+
+Running::~Running() = default;
+
+void Running::add(const char *data, qsizetype size)
+{
+    m_context->update(data, size_t(size));
+}
+
+QByteArray Running::result()
+{
+    return m_context->final();
+}
+
 QString hex(const QByteArray &bytes)
 {
     return QString::fromLatin1(of(bytes).toHex());

@@ -235,4 +235,34 @@ TEST_F(LibraryStoreTest, ManyRecordsRoundTripThroughSeveralChunks)
     }
 }
 
+// What the model saves: the records of the library's paths alone, each once,
+// whatever else the table holds.
+TEST_F(LibraryStoreTest, SavingByPathKeepsOnlyThoseRecordsOnce)
+{
+    LibraryStore::Records records;
+    for (int i = 0; i < 3000; ++i) {
+        LibraryStore::Record record;
+        record.stamp = {i, i};
+        record.track.url = u"/m/%1.flac"_s.arg(i);
+        record.track.title = u"Tytuł %1"_s.arg(i);
+        records.insert(record.track.url, record);
+    }
+    QStringList paths;
+    for (int i = 2999; i >= 0; i -= 2)
+        paths.append(u"/m/%1.flac"_s.arg(i));
+    paths.append(u"/m/1.flac"_s);       // twice
+    paths.append(u"/m/nie ma.flac"_s); // no record
+    const QString file = dir.path() + u"/paths.records"_s;
+    ASSERT_TRUE(LibraryStore::save(file, records, paths));
+    const auto loaded = LibraryStore::load(file);
+    ASSERT_TRUE(loaded.has_value());
+    ASSERT_EQ(loaded->size(), 1500);
+    for (int i = 1; i < 3000; i += 2) {
+        const auto back = loaded->constFind(u"/m/%1.flac"_s.arg(i));
+        ASSERT_NE(back, loaded->constEnd()) << i;
+        EXPECT_EQ(back->track.title, u"Tytuł %1"_s.arg(i));
+        EXPECT_EQ(back->stamp, (LibraryStore::Stamp{i, i}));
+    }
+}
+
 } // namespace

@@ -43,6 +43,21 @@ TEST(Sha256, KnownDigestsOfBytes)
     }
 }
 
+TEST(Sha256, PiecesGiveTheDigestOfTheWhole)
+{
+    QByteArray bytes(100'000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7 + i / 251);
+    for (qsizetype piece : {qsizetype(1), qsizetype(63), qsizetype(64), qsizetype(4096), bytes.size()}) {
+        sha256::Running digest;
+        for (qsizetype at = 0; at < bytes.size(); at += piece)
+            digest.add(bytes.mid(at, piece));
+        EXPECT_EQ(digest.result(), sha256::of(bytes)) << piece;
+    }
+    sha256::Running empty;
+    EXPECT_EQ(empty.result().toHex(), QByteArray(emptyDigest));
+}
+
 TEST(Sha256, FilesAcrossChunkBoundaries)
 {
     QTemporaryDir dir;
