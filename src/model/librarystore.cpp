@@ -233,11 +233,11 @@ bool writeFile(const QString &file, const std::vector<const Record *> &ordered)
         digest.add(bytes);
         return target.write(bytes) == bytes.size();
     };
-    auto framed = [](auto write) {
+    auto framed = [](auto fill) {
         QByteArray bytes;
         QDataStream out(&bytes, QIODevice::WriteOnly);
         out.setVersion(QDataStream::Qt_6_4);
-        write(out);
+        fill(out);
         return bytes;
     };
     bool written = target.write(magic, qsizetype(sizeof magic - 1)) == qsizetype(sizeof magic - 1);

@@ -156,44 +156,22 @@ struct AlbumKeys {
         }
     }
 
-    // Takes the key of album `index` of another set of keys made for `kind`.
-    void appendFrom(const AlbumKeys &other, qsizetype index, SortKind kind)
+    // Takes the key of album `index` of another set of keys (only one of
+    // whose lists is filled, that of the order it was made for).
+    void appendFrom(const AlbumKeys &other, qsizetype index)
     {
-        switch (kind) {
-        case SortKind::album:
-        case SortKind::artist:
+        if (!other.collation.empty())
             collation.push_back(other.collation[size_t(index)]);
-            break;
-        case SortKind::year:
+        if (!other.years.empty())
             years.push_back(other.years[size_t(index)]);
-            break;
-        case SortKind::size:
+        if (!other.sizes.empty())
             sizes.push_back(other.sizes[size_t(index)]);
-            break;
-        }
-    }
-
-    void reserve(qsizetype count, SortKind kind)
-    {
-        switch (kind) {
-        case SortKind::album:
-        case SortKind::artist:
-            collation.reserve(size_t(count));
-            break;
-        case SortKind::year:
-            years.reserve(size_t(count));
-            break;
-        case SortKind::size:
-            sizes.reserve(size_t(count));
-            break;
-        }
     }
 };
 
 AlbumKeys albumKeys(const QList<Album> &albums, SortKind kind)
 {
     AlbumKeys keys;
-    keys.reserve(albums.size(), kind);
     for (const Album &a : albums)
         keys.append(a, kind);
     return keys;
@@ -595,10 +573,8 @@ struct ListCache {
             slotAlbum[size_t(albumSlot[size_t(g)])] = -1;
         std::array<std::optional<AlbumKeys>, sortKindCount> newKeys;
         for (int kind = 0; kind < sortKindCount; ++kind) {
-            if (albumSortKeys[size_t(kind)]) {
+            if (albumSortKeys[size_t(kind)])
                 newKeys[size_t(kind)].emplace();
-                newKeys[size_t(kind)]->reserve(qsizetype(entries.size()), SortKind(kind));
-            }
         }
         for (const Entry &e : entries) {
             const qsizetype g = newGroups.size();
@@ -627,7 +603,7 @@ struct ListCache {
                 if (!newKeys[size_t(kind)])
                     continue;
                 if (e.old >= 0)
-                    newKeys[size_t(kind)]->appendFrom(*albumSortKeys[size_t(kind)], e.old, SortKind(kind));
+                    newKeys[size_t(kind)]->appendFrom(*albumSortKeys[size_t(kind)], e.old);
                 else
                     newKeys[size_t(kind)]->append(newGroups.last(), SortKind(kind));
             }

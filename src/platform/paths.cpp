@@ -136,19 +136,40 @@ std::optional<qint64> fileSize(const QString &path)
     return qint64(st.st_size);
 }
 
-std::optional<QStringList> list(const QString &folder)
+namespace {
+// A folder's entries without "." and ".." (and hidden ones when asked), each
+// with the type its directory entry gives (DT_UNKNOWN where the file system
+// gives none); none when the folder cannot be read.
+struct Named {
+    QString name;
+    unsigned char type;
+};
+std::optional<std::vector<Named>> entriesOf(const QString &folder, bool skipHidden)
 {
     DIR *dir = ::opendir(encode(folder).constData());
     if (!dir)
         return std::nullopt;
-    QStringList names;
+    std::vector<Named> entries;
     while (dirent *entry = ::readdir(dir)) {
         const char *n = entry->d_name;
-        if ((n[0] == '.' && n[1] == 0) || (n[0] == '.' && n[1] == '.' && n[2] == 0))
+        if ((n[0] == '.' && n[1] == 0) || (n[0] == '.' && n[1] == '.' && n[2] == 0) || (skipHidden && n[0] == '.'))
             continue;
-        names.append(QFile::decodeName(n));
+        entries.push_back({QFile::decodeName(n), entry->d_type});
     }
     ::closedir(dir);
+    return entries;
+}
+} // namespace
+
+std::optional<QStringList> list(const QString &folder)
+{
+    const std::optional<std::vector<Named>> entries = entriesOf(folder, false);
+    if (!entries)
+        return std::nullopt;
+    QStringList names;
+    names.reserve(qsizetype(entries->size()));
+    for (const Named &named : *entries)
+        names.append(named.name);
     return names;
 }
 
@@ -159,24 +180,10 @@ bool walkFolder(const QString &folder, bool skipHidden, const std::function<bool
     // The directory's own entry types spare a stat per entry (a library of
     // 50,000 files otherwise spends most of its walk in lstat); only a file
     // system that leaves them unknown is asked entry by entry.
-    struct Named {
-        QString name;
-        unsigned char type;
-    };
-    std::vector<Named> entries;
-    {
-        DIR *dir = ::opendir(encode(folder).constData());
-        if (!dir)
-            return true;
-        while (dirent *entry = ::readdir(dir)) {
-            const char *n = entry->d_name;
-            if ((n[0] == '.' && n[1] == 0) || (n[0] == '.' && n[1] == '.' && n[2] == 0) || (skipHidden && n[0] == '.'))
-                continue;
-            entries.push_back({QFile::decodeName(n), entry->d_type});
-        }
-        ::closedir(dir);
-    }
-    for (const Named &named : entries) {
+    const std::optional<std::vector<Named>> entries = entriesOf(folder, skipHidden);
+    if (!entries)
+        return true;
+    for (const Named &named : *entries) {
         WalkEntry entry;
         entry.path = appending(folder, named.name);
         if (named.type == DT_UNKNOWN) {
