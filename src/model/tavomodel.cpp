@@ -10,8 +10,19 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
+#include <atomic>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+std::atomic<bool> &followSystemMounts()
+{
+    static std::atomic<bool> follow{true};
+    return follow;
+}
+
+} // namespace
 
 TavoModel::TavoModel(DeviceDiscovery deviceDiscovery, bool restoreLibrary, QObject *parent)
     : QObject(parent)
@@ -41,7 +52,13 @@ TavoModel::TavoModel(DeviceDiscovery deviceDiscovery, bool restoreLibrary, QObje
         this->restoreLibrary();
 
     // Disks being mounted and unmounted start a refresh (tavomodel_devices.cpp).
-    observeMounts(new MountMonitor(this));
+    if (followSystemMounts().load())
+        observeMounts(new MountMonitor(this));
+}
+
+void TavoModel::setFollowSystemMounts(bool follow)
+{
+    followSystemMounts().store(follow);
 }
 
 TavoModel::~TavoModel()

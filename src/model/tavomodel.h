@@ -256,8 +256,12 @@ public:
     static constexpr int defaultWatchdogDelay = 5'000; // ms
     void setWatchdogDelay(int milliseconds) { m_watchdogDelay = milliseconds; }
     // Follows the mounts and unmounts the monitor reports; the constructor
-    // attaches one on the real mount table.
+    // attaches one on the real mount table unless that is turned off.
     void observeMounts(MountMonitor *monitor);
+    // Whether models made from now on follow this computer's mount table. Test
+    // programs turn it off: their devices are folders they feed to the model,
+    // and a disk mounted meanwhile by anything else must not refresh them away.
+    static void setFollowSystemMounts(bool follow);
     // Makes a device current (forgetting what belonged to another one) and reads its content.
     void select(const Device &device);
     // Reads the current device's themes, previews, settings and playlists in the background.

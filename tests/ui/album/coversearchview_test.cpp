@@ -143,13 +143,17 @@ TEST_F(CoverSheet, showingSearchesTheAlbumsNamesAndListsTheCandidatesInThreeColu
     server.setResponse(coverPath(0), picture(fixtures::jpeg(500, 500)));
     server.setResponse(coverPath(1), {404, {}, {}});
     server.setResponse(coverPath(2), picture(fixtures::encode(fixtures::solid(600, 300, Qt::darkGreen), "png")));
-    auto sheet = open();
+    // The search state is read before any event is processed: the loopback
+    // answer may otherwise arrive while the window is being exposed.
+    auto sheet = std::make_unique<CoverSearchView>(model.get(), album, std::nullopt, nullptr, &workspace);
+    sheet->show();
     const QList<QLineEdit *> fields = sheet->findChildren<QLineEdit *>();
     ASSERT_EQ(fields.size(), 2);
     EXPECT_TRUE(sheet->searching());
     EXPECT_EQ(sheet->message(), u"Szukam wydań…"_s);
     EXPECT_FALSE(button(sheet.get(), u"Szukaj"_s)->isEnabled());
     EXPECT_TRUE(sheet->findChild<QProgressBar *>()->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
     ASSERT_TRUE(waitUntil([&] { return settled(*sheet); }));
 
     ASSERT_EQ(searches().size(), 1);
