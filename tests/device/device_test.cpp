@@ -12,6 +12,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -239,6 +240,10 @@ TEST(DeviceInspection, VolumeMeansAMountPointOtherThanRoot)
     EXPECT_FALSE(Device::inspect(device.root()).isVolume); // a plain test folder
 
     // Mount the device folder onto itself: now it is a mounted disk of its own.
+    // Where the process may, the mount is made in a mount table of its own, so
+    // that nothing else on the machine sees a disk come and go.
+    if (::unshare(CLONE_NEWNS) == 0)
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
     const QByteArray root = QFile::encodeName(device.root());
     if (::mount(root.constData(), root.constData(), nullptr, MS_BIND, nullptr) != 0)
         GTEST_SKIP() << "bind mounts are not permitted here (errno " << errno << ")";

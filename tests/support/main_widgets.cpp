@@ -3,6 +3,7 @@
 
 int main(int argc, char **argv)
 {
+    isolateFromOutsideMounts();
     redirectUserFolders();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
