@@ -4,6 +4,9 @@ target_compile_definitions(vontaro_options INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
   QT_NO_FOREACH QT_NO_CAST_FROM_BYTEARRAY QT_USE_QSTRINGBUILDER)
 target_compile_options(vontaro_options INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+if(VONTARO_WERROR AND NOT VONTARO_SANITIZE)
+  target_compile_options(vontaro_options INTERFACE -Werror)
+endif()
 if(VONTARO_SANITIZE)
   # Line tables are all a sanitizer report needs; full debug info made the
   # test build several times larger and slower to link.

@@ -43,7 +43,7 @@ for options in $option_sets; do
   umount $work/mnt
 done
 echo done >$work/result
-poweroff -f
+power_off
 INIT
 chmod +x "$work/init.sh"
 

@@ -40,7 +40,7 @@ uml_init_head "$work" >"$work/init.sh"
 cat >>"$work/init.sh" <<INIT
 export GTEST_COLOR=no DM_DEV_DIR=$work/dev
 sectors=\$(cat /sys/block/ubda/size)
-dmsetup create fatdrill --noudevsync --table "0 \$sectors linear $work/dev/ubda 0" || { echo 2 >$work/result; poweroff -f; }
+dmsetup create fatdrill --noudevsync --table "0 \$sectors linear $work/dev/ubda 0" || { echo 2 >$work/result; power_off; }
 device=$work/dev/mapper/fatdrill
 [ -b \$device ] || device=$work/dev/dm-0
 status=0
@@ -63,23 +63,38 @@ for options in shortname=mixed,utf8=1,flush ""; do
   umount -l $work/mnt
 done
 echo \$status >$work/result
-poweroff -f
+power_off
 INIT
 chmod +x "$work/init.sh"
 
 # Bounded: a kernel that hangs must not hold up the test command.
 uml_boot "$work" "$work/disk.img" 1536M 900
-if [ ! -f "$work/result" ]; then
+booted=$?
+if ! uml_started "$work"; then
   tail -n 20 "$work/console.log"
-  skip "the user-mode Linux kernel could not be started or did not finish here."
+  skip "the user-mode Linux kernel could not be started here."
 fi
-grep -E '^(== |\[  (FAILED|PASSED|SKIPPED) +\]|.*Failure$)' "$work/console.log" || true
+summary() { grep -E '^(== |\[  (FAILED|PASSED|SKIPPED) +\]|.*Failure$)' "$work/console.log" || true; }
+if [ ! -s "$work/result" ]; then
+  summary
+  tail -n 20 "$work/console.log"
+  echo "FAT32 stage: FAILED — the tests' results were not written (the kernel stopped or hung; full output: $work/console.log)"
+  exit 1
+fi
 result=$(cat "$work/result")
 if [ "$result" = 2 ]; then
   skip "device-mapper could not be set up inside the user-mode Linux kernel."
 fi
 if [ "$result" != 0 ]; then
-  echo "FAT32 stage: tests failed on FAT32 (full output: $work/console.log)"
+  summary
+  echo "FAT32 stage: FAILED — tests failed on FAT32 (full output: $work/console.log)"
   exit 1
 fi
-echo "FAT32 stage: every device-writing test passed on FAT32."
+if [ "$booted" != 0 ]; then
+  tail -n 20 "$work/console.log"
+  echo "FAT32 stage: FAILED — the tests passed but the kernel did not power off cleanly (status $booted; full output: $work/console.log)"
+  exit 1
+fi
+# One line per mount setting: how many tests passed there.
+counts=$(awk '/^== FAT32 mounted with options: /{o=$6} /^\[  PASSED  \] [0-9]+ test/{n[o]+=$4} END{for (k in n) printf "%s%s: %d", (c++ ? "; " : ""), k, n[k]}' "$work/console.log")
+echo "FAT32 stage: every device-writing test passed on FAT32 ($counts)."

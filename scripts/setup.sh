@@ -3,12 +3,14 @@
 set -euo pipefail
 # Building, the libraries, the tests (GoogleTest; dbus-daemon for the private
 # test buses), unzip (theme packages are unpacked with it) and the certificates
-# the HTTPS cover search and theme gallery need. The benchmarks need
+# the HTTPS cover search and theme gallery need; Qt's Wayland platform, on which
+# the application starts in a Wayland session without X, and Qt's own
+# translations of its standard dialogs. The benchmarks need
 # libbenchmark-dev as well; it is not installed here.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-image-formats-plugins
-  libqt6svgwidgets6 qt6-qpa-plugins libgl-dev
+  libqt6svgwidgets6 qt6-qpa-plugins qt6-wayland qt6-translations-l10n libgl-dev
   libtag1-dev libssl-dev libtiff-dev libwebp-dev
   libgtest-dev libgmock-dev
   unzip dbus-daemon ca-certificates

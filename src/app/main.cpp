@@ -1,3 +1,5 @@
+#include "localization/applocalizer.h"
+#include "platform/display.h"
 #include "ui/shell/appsession.h"
 #include "ui/shell/mainwindow.h"
 
@@ -21,13 +23,20 @@ bool set(const char *name)
 int main(int argc, char **argv)
 {
     // Without a display Qt aborts with a long message about platform plugins;
-    // one plain line says what is wrong. A platform chosen explicitly
-    // (offscreen, vnc…) is left to Qt.
-    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("QT_QPA_PLATFORM")) {
-        std::fputs("Vontaro needs a graphical display: no DISPLAY or WAYLAND_DISPLAY is set "
-                   "(start it from a desktop session).\n",
+    // one plain line says what is wrong, in the interface's language. A
+    // platform chosen explicitly (offscreen, vnc…) is left to Qt.
+    switch (display::choose(display::Environment::current(), display::socketAnswers)) {
+    case display::Choice::none:
+        std::fputs(qPrintable(AppLocalizer::display(
+                       u"Vontaro potrzebuje ekranu graficznego: nie znaleziono działającego ekranu Wayland ani X11 (uruchom program w sesji pulpitu)."_s) + u'\n'),
                    stderr);
         return 1;
+    case display::Choice::wayland:
+        // X is gone or stale; Qt would try it first in some desktops.
+        qputenv("QT_QPA_PLATFORM", "wayland");
+        break;
+    case display::Choice::asConfigured:
+        break;
     }
     // Tracks play through FFmpeg, which reads every format the library holds.
     if (!set("QT_MEDIA_BACKEND"))

@@ -71,25 +71,10 @@ TavoModel::CollectionInspection inspectTracks(const QList<Track> &tracks, const 
     return result;
 }
 
-// The mount holding `path` (the longest mount point that contains it), by the
-// kernel's name of its file system, shown by the name people know it by.
+// The file system holding `path`, by the name people know it by.
 QString fileSystemOf(const QString &path)
 {
-    const QString real = QFileInfo(path).canonicalFilePath();
-    if (real.isEmpty())
-        return {};
-    QString best;
-    QString type;
-    for (const volumes::MountEntry &entry : volumes::parseMountInfo(volumes::readMountInfo())) {
-        const QString &point = entry.mountPoint;
-        const bool holds = real == point || point == u"/"_s
-                           || (real.startsWith(point) && real.at(point.size()) == u'/');
-        // Later lines mount over earlier ones at the same point.
-        if (holds && point.size() >= best.size()) {
-            best = point;
-            type = entry.fileSystem;
-        }
-    }
+    const QString type = volumes::fileSystemOf(path);
     static const QHash<QString, QString> known{
         {u"vfat"_s, u"FAT32"_s},   {u"msdos"_s, u"FAT"_s},        {u"exfat"_s, u"exFAT"_s},
         {u"hfsplus"_s, u"HFS+"_s}, {u"ntfs"_s, u"NTFS"_s},        {u"ntfs3"_s, u"NTFS"_s},

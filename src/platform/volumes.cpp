@@ -3,10 +3,12 @@
 #include "platform/paths.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -163,6 +165,59 @@ QStringList mountedVolumes()
     for (const MountEntry &entry : userVolumes(readMountInfo()))
         points.append(entry.mountPoint);
     return points;
+}
+
+QString fileSystemOfMagic(unsigned long magic)
+{
+    // The super-block magic numbers of <linux/magic.h> and the drivers that
+    // keep theirs to themselves (exFAT, ntfs3, ZFS).
+    static const QHash<unsigned long, QString> known{
+        {0x4d44UL, u"vfat"_s},           {0x2011bab0UL, u"exfat"_s},     {0xef53UL, u"ext2/3/4"_s},
+        {0x9123683eUL, u"btrfs"_s},      {0x58465342UL, u"xfs"_s},       {0x5346544eUL, u"ntfs"_s},
+        {0x7366746eUL, u"ntfs3"_s},      {0x65735546UL, u"fuseblk"_s},   {0x01021994UL, u"tmpfs"_s},
+        {0x482bUL, u"hfsplus"_s},        {0x4244UL, u"hfs"_s},           {0xf2f52010UL, u"f2fs"_s},
+        {0x2fc12fc1UL, u"zfs"_s},        {0x794c7630UL, u"overlay"_s},   {0x858458f6UL, u"ramfs"_s},
+        {0x9660UL, u"iso9660"_s},        {0x15013346UL, u"udf"_s},       {0x73717368UL, u"squashfs"_s},
+        {0x6969UL, u"nfs"_s},            {0xff534d42UL, u"cifs"_s},      {0xfe534d42UL, u"smb3"_s},
+        {0x01021997UL, u"9p"_s},         {0x52654973UL, u"reiserfs"_s},  {0xca451a4eUL, u"bcachefs"_s},
+    };
+    return known.value(magic);
+}
+
+QString fileSystemOf(const QString &path, const QByteArray &mountInfo)
+{
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (real.isEmpty())
+        return {};
+    QString best;
+    QString type;
+    bool found = false;
+    for (const MountEntry &entry : parseMountInfo(mountInfo)) {
+        const QString &point = entry.mountPoint;
+        const bool holds = point == u"/" || isUnder(real, point);
+        // Later lines mount over earlier ones at the same point.
+        if (holds && (!found || point.size() >= best.size())) {
+            best = point;
+            type = entry.fileSystem;
+            found = true;
+        }
+    }
+    if (found)
+        return type;
+    struct statfs st;
+    int result;
+    do
+        result = ::statfs(paths::encode(real).constData(), &st);
+    while (result != 0 && errno == EINTR);
+    if (result != 0)
+        return {};
+    // The magic numbers are 32 bits wide; where f_type is a signed 32-bit long they come negative.
+    return fileSystemOfMagic(static_cast<unsigned long>(st.f_type) & 0xffffffffUL);
+}
+
+QString fileSystemOf(const QString &path)
+{
+    return fileSystemOf(path, readMountInfo());
 }
 
 bool isVolume(const QString &root, const QByteArray &mountInfo)

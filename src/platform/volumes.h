@@ -45,6 +45,18 @@ std::optional<QByteArray> readMountInfoFrom(int fd);
 // The mount points of the user volumes mounted now.
 QStringList mountedVolumes();
 
+// The kernel's name of the file system a statfs() f_type stands for ("vfat",
+// "exfat", "ext2/3/4" — one number for the three —, "btrfs", "xfs", "ntfs3",
+// "fuseblk", "tmpfs"…); empty for a number not known here.
+QString fileSystemOfMagic(unsigned long magic);
+
+// The kernel's name of the file system holding `path`: the type of the mount
+// table's innermost mount holding it, or, where the table names none (a chroot
+// whose root is not in it, a table that can't be read), the one statfs()
+// reports. Empty when neither tells. Reads the disk: not for the main thread.
+QString fileSystemOf(const QString &path, const QByteArray &mountInfo);
+QString fileSystemOf(const QString &path);
+
 // Whether `root` is the mount point of a user volume other than "/".
 bool isVolume(const QString &root);
 bool isVolume(const QString &root, const QByteArray &mountInfo);

@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <atomic>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -157,24 +160,34 @@ TEST(DeviceInspection, InfoFileThatIsNoRegularFileIsNotRead)
     DeviceFixture fifo;
     const QByteArray info = QFile::encodeName(fifo.path(u".rockbox/rockbox-info.txt"_s));
     ASSERT_EQ(::mkfifo(info.constData(), 0600), 0);
-    std::atomic<bool> done{false};
     // Should the inspection ever block on the FIFO again, this feeds it a version
-    // so the test fails instead of hanging.
+    // so the test fails instead of hanging. Its open waits for a reader: the
+    // inspection's, or the one opened below once the inspection is over.
     std::thread feeder([&] {
-        while (!done) {
-            const int fd = ::open(info.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0) {
-                const char text[] = "Version: blocked\n";
-                [[maybe_unused]] const ssize_t n = ::write(fd, text, sizeof text - 1);
-                ::close(fd);
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // The inspection may close its end before this writes: that is EPIPE
+        // here, not a SIGPIPE that ends the test program.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        int fd;
+        do
+            fd = ::open(info.constData(), O_WRONLY | O_CLOEXEC);
+        while (fd < 0 && errno == EINTR);
+        if (fd < 0)
+            return;
+        const char text[] = "Version: blocked\n";
+        if (::write(fd, text, sizeof text - 1) < 0 && errno == EPIPE) {
+            const timespec none{};
+            ::sigtimedwait(&pipe, nullptr, &none); // the signal raised for this write
         }
+        ::close(fd);
     });
     const QString version = Device::inspect(fifo.root()).version;
-    done = true;
+    const int reader = ::open(info.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     feeder.join();
+    if (reader >= 0)
+        ::close(reader);
     EXPECT_EQ(version, u"wersja nieznana"_s);
 
     // A link to a regular file is read like the file itself.
@@ -227,6 +240,10 @@ TEST(DeviceInspection, VolumeMeansAMountPointOtherThanRoot)
     EXPECT_FALSE(Device::inspect(device.root()).isVolume); // a plain test folder
 
     // Mount the device folder onto itself: now it is a mounted disk of its own.
+    // Where the process may, the mount is made in a mount table of its own, so
+    // that nothing else on the machine sees a disk come and go.
+    if (::unshare(CLONE_NEWNS) == 0)
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
     const QByteArray root = QFile::encodeName(device.root());
     if (::mount(root.constData(), root.constData(), nullptr, MS_BIND, nullptr) != 0)
         GTEST_SKIP() << "bind mounts are not permitted here (errno " << errno << ")";

@@ -2,7 +2,11 @@
 
 #include "support/qtprinters.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/vfs.h>
 
 using namespace Qt::StringLiterals;
 
@@ -180,6 +184,60 @@ TEST(Volumes, ReadsThisSystemsTable)
     }
     EXPECT_FALSE(volumes::isVolume(u"/"_s));
     EXPECT_FALSE(volumes::isVolume(u"/proc"_s));
+}
+
+TEST(Volumes, StatfsMagicNumbersNameTheirFileSystems)
+{
+    const struct {
+        unsigned long magic;
+        const char16_t *name;
+    } cases[] = {
+        {0x4d44, u"vfat"},      {0x2011bab0, u"exfat"},  {0xef53, u"ext2/3/4"}, {0x9123683e, u"btrfs"},
+        {0x58465342, u"xfs"},   {0x5346544e, u"ntfs"},   {0x7366746e, u"ntfs3"}, {0x65735546, u"fuseblk"},
+        {0x01021994, u"tmpfs"}, {0x794c7630, u"overlay"}, {0x482b, u"hfsplus"},   {0x12345678, u""},
+        {0, u""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(volumes::fileSystemOfMagic(c.magic), QString::fromUtf16(c.name)) << std::hex << c.magic;
+}
+
+TEST(Volumes, TheFileSystemOfAPathComesFromTheMountTableOrElseFromStatfs)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = QDir(dir.path()).canonicalPath() + u"/IPOD"_s;
+    ASSERT_TRUE(QDir().mkpath(folder + u"/.rockbox"_s));
+    const QString inside = folder + u"/.rockbox"_s;
+    const QByteArray point = QFile::encodeName(folder).replace(" ", "\\040");
+
+    // The innermost mount holding the path names it; a mount beside it does not.
+    const QByteArray table = "28 1 8:2 / / rw - ext4 /dev/sda2 rw\n"
+                             "60 28 8:17 / " + point + " rw - vfat /dev/sdb1 rw\n"
+                             "61 28 8:18 / " + point + "2 rw - exfat /dev/sdc1 rw\n";
+    EXPECT_EQ(volumes::fileSystemOf(inside, table), u"vfat"_s);
+    EXPECT_EQ(volumes::fileSystemOf(folder, table), u"vfat"_s);
+    EXPECT_EQ(volumes::fileSystemOf(dir.path(), table), u"ext4"_s);
+    // A later mount over the same point is the one seen there.
+    EXPECT_EQ(volumes::fileSystemOf(inside, table + "62 60 8:19 / " + point + " rw - exfat /dev/sdd1 rw\n"),
+              u"exfat"_s);
+
+    // A chroot's table without its root, an empty or unreadable one: the kernel
+    // answers for the path itself.
+    struct statfs st {};
+    ASSERT_EQ(::statfs(QFile::encodeName(inside).constData(), &st), 0);
+    const QString reported = volumes::fileSystemOfMagic(static_cast<unsigned long>(st.f_type) & 0xffffffffUL);
+    const QByteArray chroot = "22 28 0:21 / /sys rw - sysfs sysfs rw\n"
+                              "23 28 0:22 / /proc rw - proc proc rw\n"
+                              "61 28 8:18 / " + point + "2 rw - exfat /dev/sdc1 rw\n";
+    for (const QByteArray &without : {chroot, QByteArray(), QByteArray("not a mount table\n")}) {
+        EXPECT_EQ(volumes::fileSystemOf(inside, without), reported) << without.constData();
+        EXPECT_FALSE(volumes::fileSystemOf(inside, without).isEmpty()) << std::hex << st.f_type;
+    }
+    // The system's own table or statfs, whichever answers, knows this folder.
+    EXPECT_FALSE(volumes::fileSystemOf(inside).isEmpty());
+    // A path that is not there has no file system.
+    EXPECT_EQ(volumes::fileSystemOf(folder + u"/missing"_s, chroot), QString());
+    EXPECT_EQ(volumes::fileSystemOf(folder + u"/missing"_s, table), QString());
 }
 
 } // namespace

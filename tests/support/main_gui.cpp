@@ -3,6 +3,7 @@
 
 int main(int argc, char **argv)
 {
+    isolateFromOutsideMounts();
     redirectUserFolders();
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

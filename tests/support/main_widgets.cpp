@@ -4,6 +4,7 @@
 
 int main(int argc, char **argv)
 {
+    isolateFromOutsideMounts();
     redirectUserFolders();
     // As in the model tests: only the mount tables a test feeds count.
     TavoModel::setFollowSystemMounts(false);

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 
 // Every test process gets its own settings and data folders, set before Qt
 // caches them, so no test ever reads or writes the user's real settings.
@@ -29,4 +31,16 @@ inline void redirectUserFolders()
     QFile::setPermissions(QString::fromUtf8(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     setenv("XDG_RUNTIME_DIR", runtime.constData(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+}
+
+// The model watches the mount table and looks for devices again at every
+// change, which ends what a test had set up with no device chosen. Mounts made
+// elsewhere on the machine meanwhile (another test, a disk plugged in) are no
+// business of a test: where the process may, it gets a mount table of its own
+// that no outside change reaches. Called first, while the process has a single
+// thread; where it is not permitted, the process shares the system's table.
+inline void isolateFromOutsideMounts()
+{
+    if (::unshare(CLONE_NEWNS) == 0)
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
 }

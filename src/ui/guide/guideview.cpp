@@ -41,8 +41,7 @@ GuideBrowser::GuideBrowser(bool english, Workspace *workspace, QWidget *parent)
 
 std::optional<QUrl> GuideBrowser::documentUrl(bool english)
 {
-    const QString name = english ? u"en"_s : u"index"_s;
-    const QString path = u":/Guide/"_s + name + u".html"_s;
+    const QString path = english ? u":/Guide/en.html"_s : u":/Guide/index.html"_s;
     if (!QFile::exists(path))
         return std::nullopt;
     return QUrl(u"qrc"_s + path);
