@@ -4,6 +4,7 @@
 
 int main(int argc, char **argv)
 {
+    isolateFromOutsideMounts();
     redirectUserFolders();
     // A test's devices are folders it feeds to the model; disks mounted by
     // anything else on this computer meanwhile must not refresh them away.
