@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing Vontaro needs on Debian 12. Safe to run again.
 set -euo pipefail
-# Building, the libraries, the tests (GoogleTest; dbus-daemon for the private
-# test buses), unzip (theme packages are unpacked with it) and the certificates
+# Building, the libraries, Qt's own Polish texts (file choosers, text field
+# menus), the tests (GoogleTest; dbus-daemon for the private test buses), unzip (theme packages are unpacked with it) and the certificates
 # the HTTPS cover search and theme gallery need. The benchmarks need
 # libbenchmark-dev as well; it is not installed here.
 packages=(
@@ -11,6 +11,7 @@ packages=(
   libqt6svgwidgets6 qt6-qpa-plugins libgl-dev
   libtag1-dev libssl-dev libtiff-dev libwebp-dev
   libgtest-dev libgmock-dev
+  qt6-translations-l10n
   unzip dbus-daemon ca-certificates
 )
 missing=()
