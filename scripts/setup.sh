@@ -2,9 +2,10 @@
 # Installs what building and testing Vontaro needs on Debian 12. Safe to run again.
 set -euo pipefail
 # Building, the libraries, Qt's own Polish texts (file choosers, text field
-# menus), the tests (GoogleTest; dbus-daemon for the private test buses), unzip (theme packages are unpacked with it) and the certificates
-# the HTTPS cover search and theme gallery need. The benchmarks need
-# libbenchmark-dev as well; it is not installed here.
+# menus), the tests (GoogleTest; dbus-daemon for the private test buses),
+# unzip (theme packages are unpacked with it) and the certificates the HTTPS
+# cover search and theme gallery need. The benchmarks need libbenchmark-dev
+# as well; it is not installed here.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-image-formats-plugins
