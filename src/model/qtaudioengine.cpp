@@ -2,11 +2,12 @@
 
 #include <QAudioDevice>
 #include <QAudioOutput>
+#include <QFile>
 #include <QMediaDevices>
 #include <QMediaPlayer>
 
 QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
-    : AudioPlayer(parent), m_player(new QMediaPlayer(this))
+    : AudioPlayer(parent), m_file(std::make_unique<QFile>(path)), m_player(new QMediaPlayer(this))
 {
     connect(m_player, &QMediaPlayer::durationChanged, this, &AudioPlayer::durationChanged);
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
@@ -36,9 +37,14 @@ QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
         else
             emit failed(text);
     });
+    if (!m_file->open(QIODevice::ReadOnly)) {
+        m_openError = m_file->errorString();
+        return;
+    }
     // Some backends open the file right here, reporting a failure before anyone listens.
+    // The file's URL only tells the format by its extension; the bytes come from the file.
     m_opening = true;
-    m_player->setSource(QUrl::fromLocalFile(path));
+    m_player->setSourceDevice(m_file.get(), QUrl::fromLocalFile(path));
     m_opening = false;
     if (m_openError.isEmpty() && m_player->error() != QMediaPlayer::NoError)
         m_openError = m_player->errorString();
@@ -46,7 +52,9 @@ QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
 
 QtAudioPlayer::~QtAudioPlayer()
 {
+    // The backend reads the file on its own threads until the player is gone.
     m_player->disconnect(this);
+    delete m_player;
 }
 
 bool QtAudioPlayer::hasAudioOutput()

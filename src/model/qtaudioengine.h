@@ -4,12 +4,19 @@
 // (an unreadable file then fails open()) or on its own threads (the length then
 // arrives as durationChanged(), an unreadable file as failed()). Without any audio output prepareToPlay() says no at
 // once, so a machine without sound never waits on a device.
+//
+// The player reads the file through a QFile it keeps open, never through a file
+// URL: Qt 6.4's FFmpeg backend turns the URL back into a path as Latin-1 bytes
+// (QUrl::toEncoded with PreferLocalFile), which loses every letter outside
+// ASCII ("ź" becomes "?", "é" a byte that is no UTF-8), so such a file would
+// fail with "Could not open file".
 
 #include "model/audioengine.h"
 
-#include <QUrl>
+#include <memory>
 
 class QAudioOutput;
+class QFile;
 class QMediaPlayer;
 
 class QtAudioPlayer final : public AudioPlayer
@@ -36,6 +43,7 @@ public:
     static bool hasAudioOutput();
 
 private:
+    std::unique_ptr<QFile> m_file; // read by the backend until the player goes
     QMediaPlayer *m_player;
     QAudioOutput *m_output = nullptr;
     float m_volume = 1;

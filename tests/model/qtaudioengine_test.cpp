@@ -1,10 +1,13 @@
 #include "model/qtaudioengine.h"
 
 #include "model/playback.h"
+#include "support/qtprinters.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTemporaryDir>
@@ -12,6 +15,7 @@
 #include <QtEndian>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -153,6 +157,110 @@ TEST_F(QtAudioEngineTest, AFileThatIsNoAudioFailsWithTheBackendsText)
     EXPECT_EQ(*playback.error(), u"Nie można odtworzyć pliku na Macu: "_s + error);
     EXPECT_FALSE(playback.playing());
     EXPECT_FALSE(playback.loaded());
+}
+
+// Names people give their files: the backend must open each as it is, not as
+// a path made back from its file URL (Latin-1 in Qt 6.4's FFmpeg backend) or
+// read as an encoded URL.
+QStringList awkwardNames()
+{
+    return {
+        u"Źródło.wav"_s,
+        u"Kwiat Jabłoni/Dziś późno pójdę spać.wav"_s,
+        u"夜に駆ける.wav"_s,
+        u"🎵 nuta.wav"_s,
+        u"cafe\u0301 e\u0301.wav"_s, // accents as combining marks
+        u"two  spaces .wav"_s,
+        u"#1 hit.wav"_s,
+        u"100% pure.wav"_s,
+        u"caf%C3%A9%20.wav"_s, // reads like an encoded URL
+        u"why?.wav"_s,
+        u"Żółć gęślą.flac"_s,
+    };
+}
+
+class AwkwardNamesTest : public QtAudioEngineTest
+{
+protected:
+    void SetUp() override
+    {
+        QtAudioEngineTest::SetUp();
+        for (const QString &name : awkwardNames()) {
+            const QString path = dir.filePath(name);
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+            if (name.endsWith(u".flac"_s)) {
+                ASSERT_TRUE(QFile::copy(flacPath, path));
+            } else {
+                QFile file(path);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                file.write(wav(2.0)); // long enough that none ends while the walk looks at it
+            }
+            paths.append(path);
+        }
+    }
+
+    QStringList paths;
+};
+
+TEST_F(AwkwardNamesTest, TheEngineOpensEveryName)
+{
+    for (const QString &path : std::as_const(paths)) {
+        SCOPED_TRACE(path.toStdString());
+        QtAudioEngine engine;
+        QString error;
+        AudioPlayerPtr player = engine.open(path, &error);
+        ASSERT_TRUE(player) << error.toStdString();
+        QSignalSpy failed(player.get(), &AudioPlayer::failed);
+        ASSERT_TRUE(waitFor([&] { return player->duration() > 0 || !failed.isEmpty(); }));
+        EXPECT_TRUE(failed.isEmpty()) << (failed.isEmpty() ? "" : failed.first().first().toString().toStdString());
+        EXPECT_NEAR(player->duration(), path.endsWith(u".flac"_s) ? 1.0 : 2.0, 0.05);
+    }
+}
+
+// Next and previous walk across them as across any ASCII name: each plays where
+// an output exists, and otherwise ends exactly as a plain name does, with the
+// missing output, never with a file that could not be opened.
+TEST_F(AwkwardNamesTest, NextAndPreviousWalkAcrossThem)
+{
+    std::optional<QString> plainEnd;
+    {
+        Playback plain;
+        plain.play(trackAt(wavPath), {});
+        plainEnd = plain.error();
+        plain.stop();
+    }
+    if (QtAudioPlayer::hasAudioOutput())
+        EXPECT_FALSE(plainEnd.has_value());
+    else
+        ASSERT_TRUE(plainEnd.has_value());
+
+    QList<Track> queue;
+    for (const QString &path : std::as_const(paths))
+        queue.append(trackAt(path));
+    Playback playback;
+    auto expectPlays = [&](qsizetype index) {
+        SCOPED_TRACE(queue[index].url.toStdString());
+        ASSERT_TRUE(playback.current());
+        EXPECT_EQ(playback.current()->id, queue[index].id);
+        EXPECT_EQ(playback.index(), index);
+        EXPECT_EQ(playback.error().value_or(u"none"_s), plainEnd.value_or(u"none"_s));
+        if (plainEnd)
+            return;
+        EXPECT_TRUE(playback.playing());
+        EXPECT_TRUE(waitFor([&] { return playback.position() > 0.1 || playback.error(); }));
+        EXPECT_FALSE(playback.error().has_value());
+    };
+    playback.play(queue.first(), queue);
+    expectPlays(0);
+    for (qsizetype i = 1; i < queue.size(); ++i) {
+        playback.next();
+        expectPlays(i);
+    }
+    for (qsizetype i = queue.size() - 2; i >= 0; --i) {
+        playback.previous();
+        expectPlays(i);
+    }
+    playback.stop();
 }
 
 // With an audio output the file plays and reports where it is; without one
