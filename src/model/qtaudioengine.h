@@ -5,11 +5,12 @@
 // arrives as durationChanged(), an unreadable file as failed()). Without any audio output prepareToPlay() says no at
 // once, so a machine without sound never waits on a device.
 //
-// The player reads the file through a QFile it keeps open, never through a file
-// URL: Qt 6.4's FFmpeg backend turns the URL back into a path as Latin-1 bytes
-// (QUrl::toEncoded with PreferLocalFile), which loses every letter outside
-// ASCII ("ź" becomes "?", "é" a byte that is no UTF-8), so such a file would
-// fail with "Could not open file".
+// The player keeps the file open while it plays and never hands the backend a
+// path with letters outside ASCII: Qt 6.4's FFmpeg backend turns the file URL
+// back into a path as Latin-1 bytes (QUrl::toEncoded with PreferLocalFile),
+// which loses every such letter ("ź" becomes "?", "é" a byte that is no UTF-8),
+// so the file would fail with "Could not open file". Such a file is opened
+// through this process's own name of the open file instead.
 
 #include "model/audioengine.h"
 
@@ -43,7 +44,7 @@ public:
     static bool hasAudioOutput();
 
 private:
-    std::unique_ptr<QFile> m_file; // read by the backend until the player goes
+    std::unique_ptr<QFile> m_file; // open, and read by the backend, until the player goes
     QMediaPlayer *m_player;
     QAudioOutput *m_output = nullptr;
     float m_volume = 1;
