@@ -3,11 +3,15 @@
 #include "platform/defaults.h"
 #include "platform/text.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTranslator>
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -330,6 +334,45 @@ QString AppLocalizer::display(const QString &text)
 const QHash<QString, QString> &AppLocalizer::english()
 {
     return englishOf(current());
+}
+
+QStringList AppLocalizer::qtCatalogues()
+{
+    return {u"qtbase"_s, u"qtmultimedia"_s};
+}
+
+QStringList AppLocalizer::applyQtTranslations()
+{
+    // The catalogues in force and the language they were loaded for; used on the main thread only.
+    static std::vector<std::unique_ptr<QTranslator>> installed;
+    static QString applied;
+    static QStringList missing;
+
+    const QString wanted = language() == u"pl" ? u"pl"_s : QString();
+    if (wanted == applied && missing.isEmpty())
+        return {};
+    for (const auto &translator : installed)
+        QCoreApplication::removeTranslator(translator.get());
+    installed.clear();
+    missing.clear();
+    applied = wanted;
+    if (wanted.isEmpty())
+        return missing;
+
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const QString &catalogue : qtCatalogues()) {
+        auto translator = std::make_unique<QTranslator>();
+        const QString name = catalogue + u'_' + wanted;
+        if (!translator->load(name, folder)) {
+            missing.append(QDir(folder).filePath(name + u".qm"_s));
+            continue;
+        }
+        QCoreApplication::installTranslator(translator.get());
+        installed.push_back(std::move(translator));
+    }
+    if (!missing.isEmpty())
+        qWarning("Qt's own texts stay English; not found: %s", qPrintable(missing.join(u", "_s)));
+    return missing;
 }
 
 void AppLocalizer::setPreferredLanguages(PreferredLanguages source)

@@ -30,6 +30,17 @@ public:
     // The one display rule of every view and of the model's texts.
     static QString display(const QString &text);
 
+    // Qt's own texts (file choosers, the menu of every text field, standard
+    // buttons) in the interface language: while language() is "pl" Qt's Polish
+    // catalogues (qtCatalogues(), from Qt's translations folder) are installed
+    // in the application; otherwise none is, and Qt speaks its own English.
+    // Call on the main thread at start and after each change of the setting;
+    // nothing changes when the language is the one already applied. Returns
+    // the files it looked for and did not find.
+    static QStringList applyQtTranslations();
+    // The Qt catalogues the interface uses: "qtbase" and "qtmultimedia".
+    static QStringList qtCatalogues();
+
     // The translation table itself.
     static const QHash<QString, QString> &english();
 

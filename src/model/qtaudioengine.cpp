@@ -2,11 +2,32 @@
 
 #include <QAudioDevice>
 #include <QAudioOutput>
+#include <QFile>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A path to the file that survives the backend's Latin-1 round trip: the path
+// itself when it is ASCII, else this process's own name of the open file
+// (/proc/self/fd/N, which opens the very file the name led to); empty where
+// the system offers no such name.
+QString asciiPath(const QString &path, const QFile &file)
+{
+    if (std::all_of(path.cbegin(), path.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return path;
+    const QString own = u"/proc/self/fd/%1"_s.arg(file.handle());
+    return file.handle() >= 0 && QFileInfo::exists(own) ? own : QString();
+}
+
+} // namespace
 
 QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
-    : AudioPlayer(parent), m_player(new QMediaPlayer(this))
+    : AudioPlayer(parent), m_file(std::make_unique<QFile>(path)), m_player(new QMediaPlayer(this))
 {
     connect(m_player, &QMediaPlayer::durationChanged, this, &AudioPlayer::durationChanged);
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
@@ -36,9 +57,20 @@ QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
         else
             emit failed(text);
     });
+    if (!m_file->open(QIODevice::ReadOnly)) {
+        m_openError = m_file->errorString();
+        return;
+    }
     // Some backends open the file right here, reporting a failure before anyone listens.
     m_opening = true;
-    m_player->setSource(QUrl::fromLocalFile(path));
+    const QString alias = asciiPath(path, *m_file);
+    if (!alias.isEmpty()) {
+        m_player->setSource(QUrl::fromLocalFile(alias));
+    } else {
+        // The backend then reads through the file itself (leaving FFmpeg's small
+        // reading buffer behind in Qt 6.4); the URL only names the format.
+        m_player->setSourceDevice(m_file.get(), QUrl::fromLocalFile(path));
+    }
     m_opening = false;
     if (m_openError.isEmpty() && m_player->error() != QMediaPlayer::NoError)
         m_openError = m_player->errorString();
@@ -46,7 +78,9 @@ QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
 
 QtAudioPlayer::~QtAudioPlayer()
 {
+    // The backend reads the file on its own threads until the player is gone.
     m_player->disconnect(this);
+    delete m_player;
 }
 
 bool QtAudioPlayer::hasAudioOutput()

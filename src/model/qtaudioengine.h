@@ -4,12 +4,20 @@
 // (an unreadable file then fails open()) or on its own threads (the length then
 // arrives as durationChanged(), an unreadable file as failed()). Without any audio output prepareToPlay() says no at
 // once, so a machine without sound never waits on a device.
+//
+// The player keeps the file open while it plays and never hands the backend a
+// path with letters outside ASCII: Qt 6.4's FFmpeg backend turns the file URL
+// back into a path as Latin-1 bytes (QUrl::toEncoded with PreferLocalFile),
+// which loses every such letter ("ź" becomes "?", "é" a byte that is no UTF-8),
+// so the file would fail with "Could not open file". Such a file is opened
+// through this process's own name of the open file instead.
 
 #include "model/audioengine.h"
 
-#include <QUrl>
+#include <memory>
 
 class QAudioOutput;
+class QFile;
 class QMediaPlayer;
 
 class QtAudioPlayer final : public AudioPlayer
@@ -36,6 +44,7 @@ public:
     static bool hasAudioOutput();
 
 private:
+    std::unique_ptr<QFile> m_file; // open, and read by the backend, until the player goes
     QMediaPlayer *m_player;
     QAudioOutput *m_output = nullptr;
     float m_volume = 1;

@@ -6,6 +6,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QDir>
 
 using namespace Qt::StringLiterals;
 
@@ -26,9 +27,29 @@ DesktopWorkspace::DesktopWorkspace(QDBusConnection bus, Opener opener)
 {
 }
 
+QString Workspace::target(const QUrl &url)
+{
+    if (url.isLocalFile())
+        return QDir::toNativeSeparators(url.toLocalFile());
+    return url.toDisplayString();
+}
+
+QString Workspace::target(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return {};
+    QString first = QDir::toNativeSeparators(paths.constFirst());
+    if (paths.size() > 1)
+        first += u" (+%1)"_s.arg(paths.size() - 1);
+    return first;
+}
+
 bool DesktopWorkspace::openUrl(const QUrl &url)
 {
-    return m_opener ? m_opener(url) : false;
+    const bool opened = m_opener && m_opener(url);
+    if (!opened)
+        reportFailure(Failure::open, target(url));
+    return opened;
 }
 
 QList<QUrl> DesktopWorkspace::parentFolders(const QStringList &paths)
@@ -42,10 +63,25 @@ QList<QUrl> DesktopWorkspace::parentFolders(const QStringList &paths)
     return folders;
 }
 
+namespace {
+
+// Opens every parent folder; false when any could not be opened.
+bool openFolders(const DesktopWorkspace::Opener &opener, const QStringList &paths)
+{
+    bool all = true;
+    for (const QUrl &folder : DesktopWorkspace::parentFolders(paths)) {
+        if (!opener || !opener(folder))
+            all = false;
+    }
+    return all;
+}
+
+} // namespace
+
 void DesktopWorkspace::openParents(const QStringList &paths)
 {
-    for (const QUrl &folder : parentFolders(paths))
-        openUrl(folder);
+    if (!openFolders(m_opener, paths))
+        reportFailure(Failure::reveal, target(paths));
 }
 
 void DesktopWorkspace::reveal(const QStringList &paths)
@@ -67,12 +103,12 @@ void DesktopWorkspace::reveal(const QStringList &paths)
     // Asked without waiting: the answer (or its time-out) arrives through the
     // event loop, and only a failure needs anything more.
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, revealTimeout));
+    // The answer may come after this workspace is gone: it keeps what it needs.
     const Opener opener = m_opener;
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, opener, paths] {
-        if (watcher->isError() && opener) {
-            for (const QUrl &folder : parentFolders(paths))
-                opener(folder);
-        }
+    const FailureHandler failed = failureHandler();
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, opener, failed, paths] {
+        if (watcher->isError() && !openFolders(opener, paths) && failed)
+            failed(Failure::reveal, target(paths));
         watcher->deleteLater();
     });
 }

@@ -3,6 +3,7 @@
 #include "localization/applocalizer.h"
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
+#include "platform/workspace.h"
 #include "ui/kit/kit.h"
 #include "ui/shell/inspector.h"
 #include "ui/shell/pages.h"
@@ -14,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -62,6 +64,17 @@ MainWindow::MainWindow(TavoModel *model, Workspace *workspace, QWidget *parent)
     m_refreshTool->setObjectName(u"Odśwież urządzenie"_s);
     connect(m_refreshTool, &QAction::triggered, model, &TavoModel::refresh);
 
+    // Every view opens and reveals through this desktop; when nothing answers
+    // the status line says what could not be opened. A late answer may come
+    // after the model is gone.
+    m_workspace->setFailureHandler([model = QPointer<TavoModel>(model)](Workspace::Failure failure, const QString &target) {
+        if (!model)
+            return;
+        model->setStatus(failure == Workspace::Failure::open
+                             ? u"Nie udało się otworzyć: %1"_s.arg(target)
+                             : u"Nie udało się pokazać w menedżerze plików: %1"_s.arg(target));
+    });
+
     build();
 
     for (auto signal : {&TavoModel::busyChanged, &TavoModel::deviceChanged, &TavoModel::queuedChanged,
@@ -91,11 +104,16 @@ MainWindow::MainWindow(TavoModel *model, Workspace *workspace, QWidget *parent)
     showAlert();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    m_workspace->setFailureHandler({});
+}
 
 void MainWindow::build()
 {
     m_builtLanguage = storedLanguage();
+    // Qt's own texts (file choosers, text field menus) follow the language too.
+    AppLocalizer::applyQtTranslations();
     setWindowTitle(kit::tr(u"Vontaro"_s));
     m_refreshTool->setIcon(kit::symbolIcon(u"arrow.clockwise"_s, kit::primaryText(palette()), 18));
     m_refreshTool->setText(kit::tr(u"Odśwież urządzenie"_s));

@@ -4,6 +4,7 @@
 #include "model/operationstesting.h"
 
 #include "device/ipodillustration.h"
+#include "localization/applocalizer.h"
 #include "support/fakeworkspace.h"
 #include "ui/coverflow/coverflowwindow.h"
 #include "ui/kit/kit.h"
@@ -16,7 +17,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -188,6 +195,122 @@ TEST_F(MainWindowTest, aTransferFromTheWindowThenTheWholeWindowInEnglish)
     window->action(u"Polski"_s)->trigger();
     ASSERT_TRUE(rebuilt.wait(5000));
     EXPECT_EQ(window->sidebar()->button(Section::music)->text(), u"Muzyka"_s);
+}
+
+// What Qt itself writes on a file chooser and in a text field's menu, without
+// the "&" of mnemonics and the shortcut after a tab.
+QStringList qtsOwnTexts()
+{
+    auto clean = [](QString text) { return text.section(u'\t', 0, 0).remove(u'&'); };
+    QStringList texts;
+    QFileDialog chooser;
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.show();
+    QApplication::processEvents();
+    for (QWidget *w : chooser.findChildren<QWidget *>()) {
+        if (auto *label = qobject_cast<QLabel *>(w))
+            texts << clean(label->text());
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            texts << clean(button->text());
+        else if (auto *header = qobject_cast<QHeaderView *>(w); header && header->model())
+            for (int i = 0; i < header->count(); ++i)
+                texts << header->model()->headerData(i, header->orientation()).toString();
+    }
+    QLineEdit field(u"Kwiat Jabłoni"_s);
+    field.selectAll();
+    const std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+    for (QAction *action : menu->actions())
+        texts << clean(action->text());
+    texts.removeAll(QString());
+    return texts;
+}
+
+// Qt's own texts speak the interface language, and follow a switch at once.
+TEST_F(MainWindowTest, qtsOwnTextsFollowTheLanguage)
+{
+    // Setup installs Qt's catalogues (qt6-translations-l10n); without them this fails.
+    for (const QString &catalogue : AppLocalizer::qtCatalogues()) {
+        const QString file = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + u'/' + catalogue + u"_pl.qm"_s;
+        ASSERT_TRUE(QFile::exists(file)) << qPrintable(file) << " is missing: install qt6-translations-l10n";
+    }
+    Defaults::setString(u"appLanguage"_s, u"pl"_s);
+    open();
+    const QStringList polish{u"Anuluj"_s, u"Szukaj w:"_s, u"Nazwa"_s, u"Rozmiar"_s, u"Data modyfikacji"_s,
+                             u"Cofnij"_s, u"Wytnij"_s, u"Skopiuj"_s, u"Wklej"_s, u"Zaznacz wszystko"_s};
+    const QStringList english{u"Cancel"_s, u"Look in:"_s, u"Name"_s, u"Size"_s, u"Date Modified"_s,
+                              u"Undo"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s, u"Select All"_s};
+    auto expectAll = [](const QStringList &shown, const QStringList &wanted, const QStringList &gone) {
+        for (const QString &text : wanted)
+            EXPECT_TRUE(shown.contains(text)) << qPrintable(text) << " not in " << qPrintable(shown.join(u" | "_s));
+        for (const QString &text : gone)
+            EXPECT_FALSE(shown.contains(text)) << qPrintable(text);
+    };
+    expectAll(qtsOwnTexts(), polish, english);
+
+    QSignalSpy rebuilt(window.get(), &MainWindow::rebuilt);
+    window->action(u"English"_s)->trigger();
+    ASSERT_TRUE(rebuilt.wait(5000));
+    expectAll(qtsOwnTexts(), english, polish);
+
+    window->action(u"Polski"_s)->trigger();
+    ASSERT_TRUE(rebuilt.wait(5000));
+    expectAll(qtsOwnTexts(), polish, english);
+}
+
+// A desktop where neither a file manager nor a browser answers.
+class SilentDesktopTest : public MainWindowTest
+{
+protected:
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        desktop.reset();
+        QDBusConnection::disconnectFromBus(u"nobus-window"_s);
+    }
+
+    std::unique_ptr<DesktopWorkspace> desktop = std::make_unique<DesktopWorkspace>(
+        QDBusConnection::connectToBus(u"unix:path=/nonexistent/bus"_s, u"nobus-window"_s),
+        [this](const QUrl &url) {
+            asked.append(url);
+            return false;
+        });
+    QList<QUrl> asked;
+};
+
+// What the desktop could not open is said on the status line, in the interface
+// language, instead of nothing happening.
+TEST_F(SilentDesktopTest, theStatusLineSaysWhatCouldNotBeOpened)
+{
+    connectDevice();
+    window = std::make_unique<MainWindow>(model.get(), desktop.get());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+
+    // The whole text, also when the bar cuts it.
+    auto statusLine = [this] {
+        QLabel *line = window->transferBar()->status();
+        return line->toolTip().isEmpty() ? line->text() : line->toolTip();
+    };
+    QTest::mouseClick(window->inspector()->openButton(), Qt::LeftButton);
+    EXPECT_EQ(asked, QList<QUrl>{QUrl::fromLocalFile(device.root())});
+    EXPECT_EQ(model->status(), u"Nie udało się otworzyć: "_s + QDir::toNativeSeparators(device.root()));
+    EXPECT_EQ(statusLine(), model->status());
+
+    const QString track = device.root() + u"/Music/Kwiat Jabłoni/01 Dziś późno pójdę spać.flac"_s;
+    desktop->reveal({track});
+    EXPECT_EQ(model->status(), u"Nie udało się pokazać w menedżerze plików: "_s + track);
+
+    QSignalSpy rebuilt(window.get(), &MainWindow::rebuilt);
+    window->action(u"English"_s)->trigger();
+    ASSERT_TRUE(rebuilt.wait(5000));
+    EXPECT_EQ(statusLine(), u"Could not show in the file manager: "_s + track);
+    EXPECT_FALSE(desktop->openUrl(QUrl(u"https://www.rockbox.org/"_s)));
+    EXPECT_EQ(statusLine(), u"Could not open: https://www.rockbox.org/"_s);
+
+    // A window that is gone no longer listens.
+    window.reset();
+    EXPECT_FALSE(desktop->failureHandler());
 }
 
 TEST_F(MainWindowTest, darkPalettesInBothLanguages)
