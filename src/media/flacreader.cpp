@@ -119,7 +119,11 @@ std::optional<qint64> firstPieceNumber(const QString &text)
 
 AudioInfo AudioInfo::readFLAC(const QString &path)
 {
-    posixfile::File file = openFollowing(path);
+    return flac::readFrom(openFollowing(path));
+}
+
+AudioInfo flac::readFrom(posixfile::File file)
+{
     char marker[4];
     if (file.read(marker, 4) != 4)
         throw TavoError(badHeader());

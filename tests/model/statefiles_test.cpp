@@ -170,6 +170,8 @@ TEST_F(StateFilesTest, AFullDiskIsToldOnceAndKeepsTheEarlierRecords)
     EXPECT_EQ(model->status(), u"Odczytano utwory: 1"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->alert().has_value(); }));
     EXPECT_EQ(*model->alert(), libraryNotSaved + u"\nNa dysku zabrakło miejsca."_s);
+    EXPECT_EQ(AppLocalizer::translateEnglish(*model->alert()),
+              u"The library could not be saved on this computer. The previous save is kept.\nThe disk is full."_s);
 
     // The same cause again: no second alert.
     model->setAlert(std::nullopt);
