@@ -27,17 +27,11 @@ QString badMetadata()
 }
 
 // Opens a FLAC file for reading. Unlike device reads, a library file may be
-// reached through a link, so the final component is followed.
+// reached through a link, so the final component is followed; a name that
+// turned into a FIFO or device fails at once rather than making the scan wait.
 posixfile::File openFollowing(const QString &path)
 {
-    const QByteArray name = paths::encode(path);
-    int fd;
-    do
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        PosixError::throwErrno();
-    return posixfile::File(fd);
+    return posixfile::openRegular(path);
 }
 
 // Bytes between the current position and the end; none when unknown.
@@ -125,7 +119,11 @@ std::optional<qint64> firstPieceNumber(const QString &text)
 
 AudioInfo AudioInfo::readFLAC(const QString &path)
 {
-    posixfile::File file = openFollowing(path);
+    return flac::readFrom(openFollowing(path));
+}
+
+AudioInfo flac::readFrom(posixfile::File file)
+{
     char marker[4];
     if (file.read(marker, 4) != 4)
         throw TavoError(badHeader());

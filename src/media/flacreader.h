@@ -2,6 +2,9 @@
 
 // Limits of the FLAC metadata reader (AudioInfo::readFLAC).
 
+#include "media/audioinfo.h"
+#include "platform/posixfile.h"
+
 #include <QtGlobal>
 
 namespace flac {
@@ -13,5 +16,10 @@ enum BlockType : quint8 { streamInfo = 0, padding = 1, application = 2, seekTabl
                           cueSheet = 5, picture = 6 };
 
 inline constexpr qint64 streamInfoSize = 34;
+
+// AudioInfo::readFLAC from an open file, read from its current position. Any
+// kind of file is read to its end, also a pipe that hands over a few bytes at
+// a time; by name, only regular files are opened.
+AudioInfo readFrom(posixfile::File file);
 
 } // namespace flac

@@ -62,13 +62,14 @@ void forEachIndex(qsizetype count, Work work)
 
 } // namespace
 
-QStringList scanAudio(const QStringList &urls)
+QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames)
 {
     // The items are told apart on several threads (a saved library passes
     // every one of its files); the folders are then walked in order.
     std::vector<ItemKind> kinds(size_t(urls.size()));
     forEachIndex(urls.size(), [&](qsizetype i) { kinds[size_t(i)] = itemKind(urls.at(i)); });
     QStringList found;
+    std::vector<paths::WalkEntry> unreadable;
     for (qsizetype i = 0; i < urls.size(); ++i) {
         const QString &url = urls.at(i);
         if (kinds[size_t(i)] == ItemKind::folder) {
@@ -78,9 +79,17 @@ QStringList scanAudio(const QStringList &urls)
                 if (entry.isRegular && hasAudioExtension(entry.path))
                     found.append(entry.path);
                 return true;
-            });
+            }, unreadableNames ? &unreadable : nullptr);
         } else if (kinds[size_t(i)] == ItemKind::audioFile) {
             found.append(url);
+        }
+    }
+    // What would have been taken, had its name been readable: an audio file,
+    // or a folder that may hold some.
+    if (unreadableNames) {
+        for (const paths::WalkEntry &entry : unreadable) {
+            if (entry.isDirectory || (entry.isRegular && hasAudioExtension(entry.path)))
+                ++*unreadableNames;
         }
     }
     return found;
@@ -375,9 +384,10 @@ QByteArray CoverFiles::shared(const QByteArray &picture)
 }
 
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
-                 const ProgressPost &post, const LibraryStore::Records *stored, LibraryStore::Records *read)
+                 const ProgressPost &post, const LibraryStore::Records *stored, LibraryStore::Records *read,
+                 qsizetype *unreadableNames)
 {
-    QStringList files = scanAudio(chosen);
+    QStringList files = scanAudio(chosen, unreadableNames);
     // Finder order, from keys made once per path (comparing the paths
     // themselves again and again costs far more on a big library).
     {

@@ -20,8 +20,9 @@
 // in their order, a folder's contents in directory order at its place. Links and
 // hidden items are skipped, links are never followed, and only regular files
 // whose lower-cased extension is an audio one are taken (a folder named like an
-// audio file is searched, not taken). Never fails.
-QStringList scanAudio(const QStringList &urls);
+// audio file is searched, not taken). Entries whose names are not UTF-8 are
+// left out and counted in `unreadableNames` when given. Never fails.
+QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames = nullptr);
 
 namespace ImportScan {
 
@@ -36,10 +37,10 @@ using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 // With `stored`, a file whose size and modification time are those of its
 // record is taken from the record (its cover chosen again, as the folder is
 // now) instead of being read; `read`, when given, receives the record of
-// every track found.
+// every track found; `unreadableNames` the count scanAudio gives.
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
                  const ProgressPost &post, const LibraryStore::Records *stored = nullptr,
-                 LibraryStore::Records *read = nullptr);
+                 LibraryStore::Records *read = nullptr, qsizetype *unreadableNames = nullptr);
 
 // The cover files of one import, shared by the threads that read the tracks:
 // each folder is listed once (so a cover that does not exist costs no failed

@@ -3,17 +3,18 @@
 #include "platform/appfolders.h"
 #include "platform/paths.h"
 #include "platform/sha256.h"
+#include "platform/statefile.h"
 
 #include <QBuffer>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
+#include <functional>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -25,6 +26,8 @@ constexpr char magic[] = "VONTARO-LIBRARY\n";
 constexpr quint32 version = 2;
 constexpr qsizetype chunkSize = 2048; // records per chunk
 constexpr qsizetype digestSize = 32;
+// Far above any real library with its pictures; a file beyond it is not ours.
+constexpr qint64 largestFile = qint64(8) << 30;
 
 void write(QDataStream &out, const Track &t)
 {
@@ -148,8 +151,13 @@ QString defaultFile()
 
 std::optional<Records> load(const QString &file)
 {
-    QFile source(file);
-    if (!source.open(QIODevice::ReadOnly))
+    // Never waits on a FIFO put in its place nor reads an endless device: a
+    // regular file of a sane size, or nothing.
+    std::optional<posixfile::File> opened = statefile::openRegular(file, largestFile);
+    if (!opened)
+        return std::nullopt;
+    QFile source;
+    if (!source.open(opened->fd(), QIODevice::ReadOnly))
         return std::nullopt;
     // Mapped rather than read: nothing is copied, and the pages come in
     // without a fresh buffer to fill.
@@ -191,7 +199,7 @@ namespace {
 // The file: the magic text, the payload, then the SHA-256 of the payload. The
 // payload is written piece by piece as its chunks are ready, with the digest
 // worked out along the way, rather than gathered into one buffer first.
-bool writeFile(const QString &file, const std::vector<const Record *> &ordered)
+void writeFile(const QString &file, const std::vector<const Record *> &ordered)
 {
     const qsizetype count = qsizetype(ordered.size());
     // Equal pictures (the tracks of one album) are stored once.
@@ -225,13 +233,13 @@ bool writeFile(const QString &file, const std::vector<const Record *> &ordered)
     });
 
     QDir().mkpath(paths::parent(file));
-    QSaveFile target(file);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
+    // Checked write by write: a full disk or a refused target throws, and the
+    // earlier file stays as it was.
+    statefile::AtomicFile target(file);
     sha256::Running digest;
     auto put = [&](const QByteArray &bytes) {
         digest.add(bytes);
-        return target.write(bytes) == bytes.size();
+        target.write(bytes);
     };
     auto framed = [](auto fill) {
         QByteArray bytes;
@@ -240,41 +248,36 @@ bool writeFile(const QString &file, const std::vector<const Record *> &ordered)
         fill(out);
         return bytes;
     };
-    bool written = target.write(magic, qsizetype(sizeof magic - 1)) == qsizetype(sizeof magic - 1);
-    written = written && put(framed([&](QDataStream &out) {
-                  out << version << quint32(pictures.size());
-                  for (const QByteArray &picture : std::as_const(pictures))
-                      out << picture;
-                  out << quint32(count) << quint32(chunks.size());
-              }));
-    for (qsizetype c = 0; written && c < chunks.size(); ++c) {
+    target.write(magic, qsizetype(sizeof magic - 1));
+    put(framed([&](QDataStream &out) {
+        out << version << quint32(pictures.size());
+        for (const QByteArray &picture : std::as_const(pictures))
+            out << picture;
+        out << quint32(count) << quint32(chunks.size());
+    }));
+    for (qsizetype c = 0; c < chunks.size(); ++c) {
         const QByteArray &chunk = chunks.at(c);
         // As QDataStream writes a byte array: its size, then its bytes.
-        written = put(framed([&](QDataStream &out) {
-                      out << quint32(std::min(chunkSize, count - starts.at(c))) << quint32(chunk.size());
-                  }))
-                  && put(chunk);
-    }
-    if (!written) {
-        target.cancelWriting();
-        return false;
+        put(framed([&](QDataStream &out) {
+            out << quint32(std::min(chunkSize, count - starts.at(c))) << quint32(chunk.size());
+        }));
+        put(chunk);
     }
     target.write(digest.result());
-    return target.commit();
+    target.commit();
 }
 
-} // namespace
-
-bool save(const QString &file, const Records &records)
+bool saved(const std::function<void()> &write)
 {
-    std::vector<const Record *> ordered;
-    ordered.reserve(size_t(records.size()));
-    for (const Record &record : records)
-        ordered.push_back(&record);
-    return writeFile(file, ordered);
+    try {
+        write();
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
-bool save(const QString &file, const Records &records, const QStringList &paths)
+std::vector<const Record *> inOrder(const Records &records, const QStringList &paths)
 {
     std::vector<const Record *> ordered;
     ordered.reserve(size_t(paths.size()));
@@ -290,7 +293,28 @@ bool save(const QString &file, const Records &records, const QStringList &paths)
             ordered.push_back(at);
         }
     }
-    return writeFile(file, ordered);
+    return ordered;
+}
+
+} // namespace
+
+bool save(const QString &file, const Records &records)
+{
+    std::vector<const Record *> ordered;
+    ordered.reserve(size_t(records.size()));
+    for (const Record &record : records)
+        ordered.push_back(&record);
+    return saved([&] { writeFile(file, ordered); });
+}
+
+bool save(const QString &file, const Records &records, const QStringList &paths)
+{
+    return saved([&] { writeFile(file, inOrder(records, paths)); });
+}
+
+void write(const QString &file, const Records &records, const QStringList &paths)
+{
+    writeFile(file, inOrder(records, paths));
 }
 
 } // namespace LibraryStore

@@ -42,5 +42,8 @@ bool save(const QString &file, const Records &records);
 // The same for the records of `paths` alone (each once, in that order);
 // paths without a record are passed over.
 bool save(const QString &file, const Records &records, const QStringList &paths);
+// The same, throwing what failed (PosixError with its errno, TavoError when the
+// file's place holds a link or special file, which is never replaced).
+void write(const QString &file, const Records &records, const QStringList &paths);
 
 } // namespace LibraryStore

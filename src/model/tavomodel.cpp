@@ -4,12 +4,14 @@
 #include "platform/defaults.h"
 #include "platform/mountmonitor.h"
 #include "platform/paths.h"
+#include "platform/statefile.h"
 #include "model/modeltasks.h"
 
 #include <QDir>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 
 using namespace Qt::StringLiterals;
@@ -34,6 +36,11 @@ TavoModel::TavoModel(DeviceDiscovery deviceDiscovery, bool restoreLibrary, QObje
     , m_contentGeneration(QUuid::createUuid())
 {
     m_recordsWriter.setMaxThreadCount(1);
+    // Failed saves are told on the main thread; this object's end drops any still queued.
+    m_saveListener = statefile::addListener([this](statefile::Kind kind, std::exception_ptr failure) {
+        QMetaObject::invokeMethod(
+            this, [this, kind, failure] { noteSaveResult(int(kind), failure); }, Qt::QueuedConnection);
+    });
     // Taken once: a later change of the interface language keeps the name the user saw.
     const QString defaultName = u"Moja playlista"_s;
     m_playlistName = AppLocalizer::language() == u"en"_s ? AppLocalizer::translateEnglish(defaultName, 0) : defaultName;
@@ -63,6 +70,7 @@ void TavoModel::setFollowSystemMounts(bool follow)
 
 TavoModel::~TavoModel()
 {
+    statefile::removeListener(m_saveListener);
     // The scan posts progress to this object from its worker; it must end first.
     if (m_importScan.isValid())
         m_importScan.waitForFinished();
@@ -75,38 +83,55 @@ const QSet<QString> &TavoModel::audioExtensions()
 
 void TavoModel::restoreLibrary()
 {
-    const QStringList stored = Defaults::stringList(u"libraryPaths"_s).value_or(QStringList());
+    const std::optional<QStringList> saved = Defaults::stringList(u"libraryPaths"_s);
+    const QStringList stored = saved.value_or(QStringList());
     // Only absolute paths: an empty or relative one would name the working folder.
     // A saved library may hold tens of thousands; they are sorted out on the
     // worker once one of them qualifies.
     const auto absolute = std::find_if(stored.cbegin(), stored.cend(),
                                        [](const QString &path) { return QDir::isAbsolutePath(path); });
-    if (absolute == stored.cend())
+    // No saved paths at all (their file lost or damaged) while records are
+    // kept: the records name every file of the library, so it is restored
+    // from them rather than left to be overwritten by the next import.
+    const bool fromRecords = !saved && paths::exists(LibraryStore::defaultFile());
+    if (absolute == stored.cend() && !fromRecords)
         return;
     // Checking the paths can hang on a network or USB mount that does not
     // answer, so it runs on a worker while the window paints; the model counts
     // as busy meanwhile, so no other operation overlaps the restore.
     setBusy(true);
-    ModelTasks::run(this, ModelTasks::filePool(), [stored] {
+    ModelTasks::run(this, ModelTasks::filePool(), [stored, fromRecords] {
+        LibraryPaths split;
+        // What the last save recorded; a damaged or foreign file gives none,
+        // and every file is then read.
+        QFuture<LibraryStore::Records> loading = QtConcurrent::run([] {
+            try {
+                return LibraryStore::load(LibraryStore::defaultFile()).value_or(LibraryStore::Records());
+            } catch (...) {
+                return LibraryStore::Records();
+            }
+        });
         QStringList candidates;
-        candidates.reserve(stored.size());
-        for (const QString &path : stored) {
-            if (QDir::isAbsolutePath(path))
-                candidates.append(path);
+        if (fromRecords) {
+            split.records = loading.result();
+            candidates = split.records.keys();
+            candidates.sort();
+        } else {
+            candidates.reserve(stored.size());
+            for (const QString &path : stored) {
+                if (QDir::isAbsolutePath(path))
+                    candidates.append(path);
+            }
         }
         // One stat per path, on threads of their own (a library has tens of
-        // thousands), while this one reads what the last save recorded; a
-        // damaged or foreign file gives none, and every file is then read.
+        // thousands), while the records are read.
         QThreadPool checks;
         checks.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
         QFuture<char> present = QtConcurrent::mapped(&checks, candidates, [](const QString &path) {
             return char(paths::exists(path));
         });
-        LibraryPaths split;
-        try {
-            split.records = LibraryStore::load(LibraryStore::defaultFile()).value_or(LibraryStore::Records());
-        } catch (...) {
-        }
+        if (!fromRecords)
+            split.records = loading.result();
         const QList<char> exists = present.results();
         for (qsizetype i = 0; i < candidates.size(); ++i)
             (exists.at(i) ? split.present : split.missing).append(candidates.at(i));
@@ -157,9 +182,29 @@ void TavoModel::writeLibraryPaths(const QStringList &libraryPaths)
     // one save after another, in order, never holding up the window.
     m_recordsWriter.start([records = m_records, libraryPaths] {
         try {
-            LibraryStore::save(LibraryStore::defaultFile(), records, libraryPaths);
+            LibraryStore::write(LibraryStore::defaultFile(), records, libraryPaths);
+            statefile::report(statefile::Kind::records, nullptr);
         } catch (...) {
-            // No place for the records: the next start reads every file.
+            // The earlier records stay; the next start reads the files they miss.
+            statefile::report(statefile::Kind::records, std::current_exception());
         }
     });
+}
+
+void TavoModel::noteSaveResult(int kind, std::exception_ptr failure)
+{
+    if (!failure) {
+        m_saveFailures.remove(kind);
+        return;
+    }
+    const QString text = statefile::failureText(statefile::Kind(kind), failure);
+    if (m_saveFailures.value(kind) == text)
+        return; // told already; the cause has not changed
+    // The records and the paths of one library failing alike make one alert.
+    bool told = false;
+    for (auto it = m_saveFailures.cbegin(); it != m_saveFailures.cend(); ++it)
+        told = told || it.value() == text;
+    m_saveFailures.insert(kind, text);
+    if (!told)
+        setAlert(text);
 }

@@ -503,6 +503,11 @@ private:
     static QStringList libraryPathsOf(const QList<Track> &tracks, const QStringList &missing);
     // Writes the given "libraryPaths" and the records of those files.
     void writeLibraryPaths(const QStringList &libraryPaths);
+    // A save of one of the application's own files ended (failure null: it
+    // succeeded). A failure is shown in an alert once per cause, not per save.
+    void noteSaveResult(int kind, std::exception_ptr failure);
+    int m_saveListener = 0;
+    QHash<int, QString> m_saveFailures; // by statefile::Kind: the text shown
     // importURLs without the busy check, for a caller that already holds busy.
     // `stored`: records a file may be taken from while it is unchanged.
     void startImport(const QStringList &urls, bool fromDevice, bool enqueue,

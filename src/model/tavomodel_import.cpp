@@ -57,6 +57,9 @@ struct TavoModel::ImportOutcome {
     LibraryStore::Records records;
     QStringList stillMissing;
     QStringList libraryPaths;
+    // Audio files and folders left out because their names are not UTF-8 (no
+    // path here can name them, so they could be neither opened nor kept).
+    qsizetype unreadableNames = 0;
 
     void prepareSave()
     {
@@ -141,7 +144,7 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
         // (with what it has: nothing) rather than leaving the model busy for good.
         try {
             outcome->found = ImportScan::run(chosen, knownPaths, overrides, post, stored.get(),
-                                             fromDevice ? nullptr : &outcome->read);
+                                             fromDevice ? nullptr : &outcome->read, &outcome->unreadableNames);
         } catch (...) {
         }
         outcome->combined = outcome->base + outcome->found;
@@ -211,6 +214,10 @@ void TavoModel::finishImport(bool fromDevice, bool enqueue, ImportOutcome &outco
     }
     forgetDuplicates();
     setBusy(false);
-    setStatus(found.isEmpty() ? u"Nie znaleziono nowych plików audio"_s
-                              : u"Odczytano utwory: "_s + QString::number(found.size()));
+    QString summary = found.isEmpty() ? u"Nie znaleziono nowych plików audio"_s
+                                      : u"Odczytano utwory: "_s + QString::number(found.size());
+    if (outcome.unreadableNames > 0)
+        summary += u". Pominięto pliki i foldery o nieczytelnych nazwach: "_s
+                   + QString::number(outcome.unreadableNames);
+    setStatus(summary);
 }

@@ -1,5 +1,8 @@
 #include "platform/adts.h"
 
+#include "platform/errors.h"
+#include "platform/posixfile.h"
+
 #include <QFile>
 
 namespace adts {
@@ -78,8 +81,16 @@ std::optional<StreamInfo> parse(const uchar *data, qint64 size)
 
 std::optional<StreamInfo> read(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < headerSize)
+    // Opened without waiting and checked to be a plain file: a FIFO named
+    // like a track never holds up the reader.
+    std::optional<posixfile::File> opened;
+    try {
+        opened = posixfile::openRegular(path);
+    } catch (const PosixError &) {
+        return std::nullopt;
+    }
+    QFile file;
+    if (!file.open(opened->fd(), QIODevice::ReadOnly) || file.size() < headerSize)
         return std::nullopt;
     const qint64 size = file.size();
     if (const uchar *mapped = file.map(0, size)) {

@@ -14,6 +14,7 @@
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mp4atom.h>
@@ -374,11 +375,16 @@ class CachedFileStream : public TagLib::IOStream
 public:
     explicit CachedFileStream(const QByteArray &name) : m_name(name)
     {
+        // Never waits on a name that became a FIFO or device after it was listed.
         do
-            m_fd = ::open(m_name.constData(), O_RDONLY | O_CLOEXEC);
+            m_fd = ::open(m_name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         while (m_fd < 0 && errno == EINTR);
         struct stat st {};
-        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0)
+        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        if (m_fd >= 0)
             m_length = qint64(st.st_size);
     }
     ~CachedFileStream() override
@@ -581,9 +587,10 @@ std::optional<QList<MetadataItem>> MediaAsset::metadata()
     QList<MetadataItem> items;
     if (o.isADTS) {
         // An ADTS stream may start with an ID3v2 tag; TagLib's MPEG reader finds it.
-        if (!paths::isRegularFile(m_path))
+        CachedFileStream stream(QFile::encodeName(m_path));
+        if (!stream.isOpen())
             return std::nullopt;
-        TagLib::MPEG::File file(QFile::encodeName(m_path).constData(), false);
+        TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
         if (!file.isOpen())
             return std::nullopt;
         if (file.hasID3v2Tag())

@@ -143,8 +143,10 @@ namespace {
 struct Named {
     QString name;
     unsigned char type;
+    QByteArray bytes; // the name as stored, kept only when `name` does not give it back
 };
-std::optional<std::vector<Named>> entriesOf(const QString &folder, bool skipHidden)
+std::optional<std::vector<Named>> entriesOf(const QString &folder, bool skipHidden,
+                                            std::vector<Named> *unreadable = nullptr)
 {
     DIR *dir = ::opendir(encode(folder).constData());
     if (!dir)
@@ -154,7 +156,13 @@ std::optional<std::vector<Named>> entriesOf(const QString &folder, bool skipHidd
         const char *n = entry->d_name;
         if ((n[0] == '.' && n[1] == 0) || (n[0] == '.' && n[1] == '.' && n[2] == 0) || (skipHidden && n[0] == '.'))
             continue;
-        entries.push_back({QFile::decodeName(n), entry->d_type});
+        QString name = QFile::decodeName(n);
+        // Bytes that are not UTF-8 decode to U+FFFD; such a name does not come back.
+        if (unreadable && name.contains(QChar::ReplacementCharacter) && encode(name) != n) {
+            unreadable->push_back({std::move(name), entry->d_type, QByteArray(n)});
+            continue;
+        }
+        entries.push_back({std::move(name), entry->d_type, {}});
     }
     ::closedir(dir);
     return entries;
@@ -175,41 +183,56 @@ std::optional<QStringList> list(const QString &folder)
 
 namespace {
 // Returns false when the visitor asked to stop.
-bool walkFolder(const QString &folder, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit)
+// The kind of an entry from its directory type, else from lstat of `name`.
+void classify(WalkEntry &entry, unsigned char type, const QByteArray &name)
+{
+    if (type == DT_UNKNOWN) {
+        struct stat st;
+        if (::lstat(name.constData(), &st) == 0) {
+            entry.isLink = S_ISLNK(st.st_mode);
+            entry.isDirectory = S_ISDIR(st.st_mode);
+            entry.isRegular = S_ISREG(st.st_mode);
+        }
+    } else {
+        entry.isLink = type == DT_LNK;
+        entry.isDirectory = type == DT_DIR;
+        entry.isRegular = type == DT_REG;
+    }
+}
+
+bool walkFolder(const QString &folder, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit,
+                std::vector<WalkEntry> *unreadable)
 {
     // The directory's own entry types spare a stat per entry (a library of
     // 50,000 files otherwise spends most of its walk in lstat); only a file
     // system that leaves them unknown is asked entry by entry.
-    const std::optional<std::vector<Named>> entries = entriesOf(folder, skipHidden);
+    std::vector<Named> unnamed;
+    const std::optional<std::vector<Named>> entries = entriesOf(folder, skipHidden, unreadable ? &unnamed : nullptr);
     if (!entries)
         return true;
+    for (const Named &named : unnamed) {
+        WalkEntry entry;
+        entry.path = appending(folder, named.name);
+        classify(entry, named.type, encode(folder) + '/' + named.bytes);
+        unreadable->push_back(std::move(entry));
+    }
     for (const Named &named : *entries) {
         WalkEntry entry;
         entry.path = appending(folder, named.name);
-        if (named.type == DT_UNKNOWN) {
-            struct stat st;
-            if (lstatOk(entry.path, st)) {
-                entry.isLink = S_ISLNK(st.st_mode);
-                entry.isDirectory = S_ISDIR(st.st_mode);
-                entry.isRegular = S_ISREG(st.st_mode);
-            }
-        } else {
-            entry.isLink = named.type == DT_LNK;
-            entry.isDirectory = named.type == DT_DIR;
-            entry.isRegular = named.type == DT_REG;
-        }
+        classify(entry, named.type, named.type == DT_UNKNOWN ? encode(entry.path) : QByteArray());
         if (!visit(entry))
             return false;
-        if (entry.isDirectory && !walkFolder(entry.path, skipHidden, visit))
+        if (entry.isDirectory && !walkFolder(entry.path, skipHidden, visit, unreadable))
             return false;
     }
     return true;
 }
 } // namespace
 
-void walk(const QString &root, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit)
+void walk(const QString &root, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit,
+          std::vector<WalkEntry> *unreadable)
 {
-    walkFolder(root, skipHidden, visit);
+    walkFolder(root, skipHidden, visit, unreadable);
 }
 
 } // namespace paths

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace paths {
 
@@ -41,8 +42,13 @@ struct WalkEntry {
     bool isDirectory = false;
     bool isRegular = false;
 };
-// The visitor returns false to stop the walk.
-void walk(const QString &root, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit);
+// The visitor returns false to stop the walk. An entry whose name is not
+// valid UTF-8 has no QString path that names it (decoding would merge distinct
+// names into one that does not exist), so it is never visited; with
+// `unreadable` it is appended there instead, its path shown with U+FFFD in
+// place of the bytes (for counting and telling, never for opening).
+void walk(const QString &root, bool skipHidden, const std::function<bool(const WalkEntry &)> &visit,
+          std::vector<WalkEntry> *unreadable = nullptr);
 
 QByteArray encode(const QString &path); // for POSIX calls
 

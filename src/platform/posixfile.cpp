@@ -207,18 +207,32 @@ File openForReading(const QString &path)
     }
 }
 
-std::optional<QByteArray> readRegular(const QString &path)
+File openRegular(const QString &path)
 {
     int fd;
     do
         fd = ::open(paths::encode(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return std::nullopt;
+        fail();
     File file(fd);
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(fd, &st) != 0)
+        fail();
+    if (!S_ISREG(st.st_mode))
+        throw PosixError(EINVAL);
+    return file;
+}
+
+std::optional<QByteArray> readRegular(const QString &path, qint64 limit)
+{
+    std::optional<File> opened;
+    try {
+        opened = openRegular(path);
+    } catch (const PosixError &) {
         return std::nullopt;
+    }
+    File &file = *opened;
     QByteArray bytes;
     try {
         constexpr qint64 chunk = 64 * 1024;
@@ -227,6 +241,8 @@ std::optional<QByteArray> readRegular(const QString &path)
             bytes.resize(at + chunk);
             const qint64 n = file.read(bytes.data() + at, chunk);
             bytes.resize(at + n);
+            if (bytes.size() > limit)
+                return std::nullopt;
             if (n < chunk)
                 break;
         }

@@ -64,10 +64,15 @@ File createExclusive(const QString &path);
 // open(O_RDONLY|O_NOFOLLOW|O_CLOEXEC): a final symbolic link fails with ELOOP.
 File openForReading(const QString &path);
 
-// The bytes of a regular file (a link to one is followed); none when it can't
-// be opened or read or is anything else. A FIFO or device node is never read,
-// and opening one never waits.
-std::optional<QByteArray> readRegular(const QString &path);
+// open(O_RDONLY|O_NONBLOCK|O_CLOEXEC), a final link followed, then fstat:
+// anything but a regular file fails with EINVAL. A name that turned into a
+// FIFO or a device since it was listed never makes the caller wait.
+File openRegular(const QString &path);
+
+// The bytes of a regular file (a link to one is followed) of at most `limit`
+// bytes; none when it can't be opened or read, is larger or is anything else.
+// A FIFO or device node is never read, and opening one never waits.
+std::optional<QByteArray> readRegular(const QString &path, qint64 limit = qint64(16) << 20);
 
 // Copies the rest of `input` to the end of `output` inside the kernel where the
 // file systems allow it (sendfile), else through a buffer, in steps of at most

@@ -74,6 +74,12 @@ QStringList filesBelow(const QString &folder)
 QVariant stored(const AppWalk &walk, const QString &key)
 {
     Defaults::flush();
+    // The library's paths are kept in a file of their own beside the settings.
+    if (key == u"libraryPaths"_s) {
+        Defaults::reload();
+        const std::optional<QStringList> paths = Defaults::stringList(key);
+        return paths ? QVariant(*paths) : QVariant();
+    }
     QSettings file(walk.settingsFile(), QSettings::IniFormat);
     return file.value(QString::fromLatin1(QUrl::toPercentEncoding(key, QByteArray(), "/\\")));
 }
@@ -222,7 +228,7 @@ TEST_P(Road, fromAnEmptyHomeThroughEveryPageToARestart)
     ASSERT_TRUE(walk.waitIdle());
     const int flacCount = audioFilesIn(u"Music/flac"_s);
     ASSERT_EQ(walk.model()->tracks().size(), audioCount + flacCount);
-    // Every file is kept in the settings and waits in the queue.
+    // Every file is kept in the saved library and waits in the queue.
     QStringList saved = stored(walk, u"libraryPaths"_s).toStringList();
     saved.sort();
     QStringList imported;

@@ -1,8 +1,17 @@
 #include "platform/defaults.h"
+#include "platform/statefile.h"
 #include "support/qtprinters.h"
+#include "support/specialfiles.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <limits>
+#include <mutex>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -177,4 +186,219 @@ TEST_F(DefaultsTest, RapidAssignmentsReachTheFileInOrder)
     EXPECT_EQ(Defaults::number(u"tileSize"_s), 599.0);
     EXPECT_EQ(Defaults::string(u"sortMode"_s), u"499"_s);
     EXPECT_FALSE(Defaults::contains(u"viewMode"_s));
+}
+
+namespace {
+
+QString configFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/Vontaro"_s;
+}
+
+QString settingsFile()
+{
+    return configFolder() + u"/Vontaro.conf"_s;
+}
+
+QString pathsFile()
+{
+    return configFolder() + u"/Library.paths"_s;
+}
+
+QStringList manyPaths(int count, const QString &prefix = u"/home/ja/Muzyka/"_s)
+{
+    QStringList paths;
+    paths.reserve(count);
+    for (int i = 0; i < count; ++i)
+        paths.append(prefix + u"Wykonawca %1/Album/%2 Utwór.flac"_s.arg(i / 12).arg(i % 12));
+    return paths;
+}
+
+// The outcome of every save, as the model hears them.
+class SaveReports
+{
+public:
+    SaveReports()
+    {
+        m_id = statefile::addListener([this](statefile::Kind kind, std::exception_ptr failure) {
+            std::lock_guard lock(m_mutex);
+            m_reports.push_back({kind, failure ? statefile::failureCause(failure) : QString()});
+        });
+    }
+    ~SaveReports() { statefile::removeListener(m_id); }
+    // The causes of the failures of one kind, in order (an empty string: a success).
+    QStringList of(statefile::Kind kind)
+    {
+        std::lock_guard lock(m_mutex);
+        QStringList causes;
+        for (const auto &[k, cause] : m_reports) {
+            if (k == kind)
+                causes.append(cause);
+        }
+        return causes;
+    }
+
+private:
+    int m_id = 0;
+    std::mutex m_mutex;
+    std::vector<std::pair<statefile::Kind, QString>> m_reports;
+};
+
+const QString refused = u"W miejscu pliku jest łącze lub plik specjalny, więc nie został zastąpiony."_s;
+
+class DefaultsFilesTest : public DefaultsTest
+{
+protected:
+    void TearDown() override
+    {
+        // Whatever stood in the settings file's place goes before the wipe.
+        Defaults::flush();
+        QFile::remove(settingsFile());
+        QFile::remove(pathsFile());
+        Defaults::reload();
+        DefaultsTest::TearDown();
+    }
+};
+
+} // namespace
+
+// A FIFO or an endless device in the settings file's place reads as no
+// settings, at once; saves are refused and told, and the FIFO stays a FIFO.
+TEST_F(DefaultsFilesTest, ASettingsFileThatIsNoFileReadsAsEmptyAndIsNeverReplaced)
+{
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "link to /dev/zero");
+        Defaults::setString(u"viewMode"_s, u"Utwory"_s);
+        Defaults::flush();
+        ASSERT_TRUE(QFile::remove(settingsFile()));
+        ASSERT_TRUE(fifo ? special::makeFifo(settingsFile()) : special::makeEndless(settingsFile()));
+        Defaults::reload();
+        EXPECT_FALSE(Defaults::string(u"viewMode"_s).has_value());
+
+        SaveReports reports;
+        Defaults::setString(u"sortMode"_s, u"Rok"_s);
+        Defaults::flush();
+        EXPECT_EQ(Defaults::string(u"sortMode"_s), u"Rok"_s) << "kept in memory";
+        EXPECT_EQ(reports.of(statefile::Kind::settings), QStringList{refused});
+        EXPECT_TRUE(fifo ? special::isFifo(settingsFile()) : QFileInfo(settingsFile()).isSymLink());
+        QFile::remove(settingsFile());
+        Defaults::reload();
+    }
+}
+
+// The settings file linked to a device node (a common way to stop a program
+// saving): the save is refused and the node stays a device.
+TEST_F(DefaultsFilesTest, ASettingsFileLinkedToADeviceIsNeverReplaced)
+{
+    QTemporaryDir dir;
+    const QString node = dir.filePath(u"null"_s);
+    if (!special::makeNullDevice(node))
+        GTEST_SKIP() << "device nodes need root";
+    Defaults::flush();
+    QDir().mkpath(configFolder());
+    QFile::remove(settingsFile());
+    ASSERT_TRUE(QFile::link(node, settingsFile()));
+    Defaults::reload();
+    SaveReports reports;
+    Defaults::setNumber(u"tileSize"_s, 200);
+    Defaults::flush();
+    EXPECT_EQ(reports.of(statefile::Kind::settings), QStringList{refused});
+    EXPECT_TRUE(special::isCharDevice(node));
+    EXPECT_TRUE(QFileInfo(settingsFile()).isSymLink());
+}
+
+// The library's paths live in a file of their own: a change of a small
+// setting leaves them alone, the settings file stays small, and a damaged
+// settings file does not shorten the library.
+TEST_F(DefaultsFilesTest, LibraryPathsSurviveADamagedSettingsFile)
+{
+    const QStringList paths = manyPaths(20'000);
+    Defaults::setStringList(u"libraryPaths"_s, paths);
+    Defaults::setNumber(u"tileSize"_s, 200);
+    Defaults::setString(u"sortMode"_s, u"Rok"_s);
+    Defaults::flush();
+    QFile file(settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    EXPECT_LT(bytes.size(), 4096);
+    EXPECT_FALSE(bytes.contains("Muzyka"));
+    EXPECT_TRUE(QFileInfo(pathsFile()).isFile());
+
+    const QByteArray damages[] = {QByteArray(), QByteArray("\xff\xfe[[[=\n", 8) + "garbage", bytes.left(bytes.size() / 2)};
+    for (const QByteArray &damage : damages) {
+        SCOPED_TRACE(damage.toStdString());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(damage);
+        file.close();
+        Defaults::reload();
+        EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), paths);
+    }
+    // A damaged paths file is not taken for a shorter library.
+    QFile own(pathsFile());
+    ASSERT_TRUE(own.open(QIODevice::ReadWrite));
+    own.resize(own.size() / 2);
+    own.close();
+    Defaults::reload();
+    EXPECT_FALSE(Defaults::stringList(u"libraryPaths"_s).has_value());
+}
+
+// A library kept in the settings file by an earlier version is read from there
+// once, moved to its own file, and the settings file then holds small settings only.
+TEST_F(DefaultsFilesTest, PathsInTheSettingsFileAreMovedToTheirOwn)
+{
+    const QStringList paths = manyPaths(3000);
+    Defaults::flush();
+    QFile::remove(pathsFile());
+    QFile::remove(settingsFile());
+    {
+        QSettings old(settingsFile(), QSettings::IniFormat);
+        old.setValue(u"libraryPaths"_s, paths);
+        old.setValue(u"viewMode"_s, u"Foldery"_s);
+    }
+    Defaults::reload();
+    EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), paths);
+    EXPECT_EQ(Defaults::string(u"viewMode"_s), u"Foldery"_s);
+    Defaults::flush();
+    EXPECT_TRUE(QFileInfo(pathsFile()).isFile());
+    {
+        QSettings now(settingsFile(), QSettings::IniFormat);
+        EXPECT_FALSE(now.contains(u"libraryPaths"_s));
+        EXPECT_EQ(now.value(u"viewMode"_s).toString(), u"Foldery"_s);
+    }
+    Defaults::reload();
+    EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), paths);
+}
+
+// A full disk: the save is told as such, and the files keep what they held.
+TEST_F(DefaultsFilesTest, AFullDiskKeepsTheEarlierPathsAndSettings)
+{
+    special::SmallDisk disk(512 * 1024);
+    if (!disk.available())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    Defaults::flush();
+    const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.path()));
+    Defaults::reload();
+    const QStringList before = manyPaths(1000);
+    Defaults::setStringList(u"libraryPaths"_s, before);
+    Defaults::setString(u"sortMode"_s, u"Rok"_s);
+    Defaults::flush();
+    disk.fill();
+
+    SaveReports reports;
+    Defaults::setStringList(u"libraryPaths"_s, manyPaths(4000));
+    Defaults::setString(u"sortMode"_s, QString(200'000, u'x'));
+    Defaults::flush();
+    EXPECT_EQ(reports.of(statefile::Kind::libraryPaths), QStringList{u"Na dysku zabrakło miejsca."_s});
+    EXPECT_EQ(reports.of(statefile::Kind::settings), QStringList{u"Na dysku zabrakło miejsca."_s});
+    Defaults::reload();
+    EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), before);
+    EXPECT_EQ(Defaults::string(u"sortMode"_s), u"Rok"_s);
+
+    QFile::remove(disk.path() + u"/filler"_s);
+    QFile::remove(pathsFile());
+    QFile::remove(settingsFile());
+    qputenv("XDG_CONFIG_HOME", home);
+    Defaults::reload();
 }
