@@ -248,7 +248,15 @@ Track readTags(const QString &path, std::optional<QByteArray> &embedded)
         values = applyMetadataItems(asset.metadata(tagFrames()).value_or(QList<MetadataItem>()), info);
 
     const QString folder = paths::parent(path);
-    const bool discFolder = AlbumGrouping::folderDisc(paths::lastComponent(folder)).has_value();
+    // The tracks of a folder mostly come one after another on one thread:
+    // its name is matched against the disc pattern once for them.
+    thread_local QString lastFolder;
+    thread_local bool lastFolderIsDisc = false;
+    if (folder != lastFolder) {
+        lastFolderIsDisc = AlbumGrouping::folderDisc(paths::lastComponent(folder)).has_value();
+        lastFolder = folder;
+    }
+    const bool discFolder = lastFolderIsDisc;
     const QString albumFolder = discFolder ? paths::parent(folder) : folder;
     const QString artistFolderName = paths::lastComponent(paths::parent(albumFolder));
 
