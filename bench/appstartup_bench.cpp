@@ -21,7 +21,9 @@
 // (<name>_step_cpu_ms, which leaves out waiting for a processor on a busy
 // machine), and a 4 ms heartbeat timer measures how late the event loop came
 // back to it (<name>_gap_ms). The receiver of each span's longest step is
-// written to stderr. Counters are in milliseconds; over the iterations each
+// written to stderr, with that step's own processor time and how often the
+// main thread gave up its processor during it: waiting (for a lock, another
+// thread or the disk) or taken off it by the scheduler on a busy machine. Counters are in milliseconds; over the iterations each
 // figure's worst value is reported, and its best as <name>_min.
 //
 //   QT_QPA_PLATFORM=offscreen appstartup_bench
@@ -53,6 +55,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -74,6 +77,15 @@ qint64 monotonicNs()
 
 // The main thread's own processor time: a step's work without the time it
 // waited for a processor on a busy machine.
+// How often the main thread so far waited (voluntary switches) and was
+// preempted (involuntary ones).
+std::pair<long, long> threadSwitches()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
+}
+
 qint64 threadCpuNs()
 {
     timespec now{};
@@ -96,6 +108,9 @@ public:
     struct Span {
         double longestStep = 0; // ms
         QString longestWhat;
+        double longestStepCpu = 0; // ms of processor time of the longest step
+        long longestStepWaits = 0;
+        long longestStepPreempted = 0;
         double longestCpu = 0; // ms of processor time of the step that used most
         QString longestCpuWhat;
         double longestGap = 0; // ms beyond the heartbeat's interval
@@ -110,7 +125,7 @@ public:
     }
     Span end() const { return m_span; }
 
-    void step(qint64 took, qint64 cpu, const QString &what)
+    void step(qint64 took, qint64 cpu, const QString &what, std::pair<long, long> switches = {})
     {
         if (ms(cpu) > m_span.longestCpu) {
             m_span.longestCpu = ms(cpu);
@@ -124,6 +139,9 @@ public:
         if (t > m_span.longestStep) {
             m_span.longestStep = t;
             m_span.longestWhat = what;
+            m_span.longestStepCpu = ms(cpu);
+            m_span.longestStepWaits = switches.first;
+            m_span.longestStepPreempted = switches.second;
         }
     }
 
@@ -172,13 +190,16 @@ public:
         const QString name = receiver->objectName();
         const qint64 start = monotonicNs();
         const qint64 cpuStart = threadCpuNs();
+        const std::pair<long, long> switchesStart = threadSwitches();
         ++m_depth;
         const bool result = QApplication::notify(receiver, event);
         --m_depth;
         const qint64 end = monotonicNs();
+        const std::pair<long, long> switchesEnd = threadSwitches();
         watch.step(end - start, threadCpuNs() - cpuStart,
                    QString::fromLatin1(className) + (name.isEmpty() ? QString() : u" \""_s + name + u'"') + u" event "_s
-                       + QString::number(int(type)));
+                       + QString::number(int(type)),
+                   {switchesEnd.first - switchesStart.first, switchesEnd.second - switchesStart.second});
         if (m_paintedWindow) {
             m_paintedWindow = false;
             if (!firstPaintEnd)
@@ -222,8 +243,13 @@ void report(const QString &prefix, const Watch::Span &span)
     figure(prefix + u"_step_cpu_ms"_s, span.longestCpu);
     figure(prefix + u"_gap_ms"_s, span.longestGap);
     figure(prefix + u"_steps_over16"_s, span.stepsOver16);
-    std::fprintf(stderr, "%s: longest step %.1f ms: %s; most processor time %.1f ms: %s\n", qPrintable(prefix),
-                 span.longestStep, qPrintable(span.longestWhat), span.longestCpu, qPrintable(span.longestCpuWhat));
+    figure(prefix + u"_longest_step_cpu_ms"_s, span.longestStepCpu);
+    std::fprintf(stderr,
+                 "%s: longest step %.1f ms (its processor time %.1f ms, waited %ld times, preempted %ld times): %s; "
+                 "most processor time %.1f ms: %s\n",
+                 qPrintable(prefix), span.longestStep, span.longestStepCpu, span.longestStepWaits,
+                 span.longestStepPreempted, qPrintable(span.longestWhat), span.longestCpu,
+                 qPrintable(span.longestCpuWhat));
 }
 
 // Runs the event loop (the application's own way of waiting) until `done`

@@ -5,6 +5,12 @@
 // field of tag()) in the same run. Warm: the files are in the page cache.
 // Cold: each file's cached pages are dropped first (posix_fadvise), and as
 // root every cached page, folder and inode, for both.
+// Beside the times, each benchmark reports the processor time of the whole
+// process (every thread) per file, "cpu_us_per_file", and the machine's load
+// average when it started, "load1"; the model's import also reports its wall
+// time and its processor time as ratios to plain TagLib's of the same size in
+// the same run ("time_ratio", "cpu_ratio"). On a shared machine the processor
+// time ratio is the figure that load does not move much.
 // A last benchmark measures the resident memory an import of 20,000 tracks in
 // 2,000 folders with a 400 KB cover each adds.
 //
@@ -34,6 +40,7 @@
 #include <map>
 #include <memory>
 #include <tag.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -60,6 +67,85 @@ Library &library(int count)
         slot = std::make_unique<Library>(count, 10, jpeg(120, 90));
     return *slot;
 }
+
+// Processor time of the whole process so far (user and system, all threads).
+double processSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double loadAverage()
+{
+    QFile file(u"/proc/loadavg"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return file.readAll().split(' ').value(0).toDouble();
+}
+
+// Wall and processor seconds per file of the timed part of a benchmark.
+struct Cost {
+    double wall = 0;
+    double cpu = 0;
+};
+
+// Plain TagLib's cost per file, by benchmark kind ("warm", "cold") and size,
+// for the ratios of the model's import run after it.
+std::map<std::pair<std::string, int>, Cost> &tagLibCosts()
+{
+    static std::map<std::pair<std::string, int>, Cost> costs;
+    return costs;
+}
+
+// Times the timed part of each iteration by the clock and by processor time,
+// and reports both per file with the load average.
+class Meter
+{
+public:
+    explicit Meter(benchmark::State &state) : m_state(state), m_load(loadAverage()) {}
+
+    void start()
+    {
+        m_clock.start();
+        m_cpuStart = processSeconds();
+    }
+    void stop()
+    {
+        m_wall += double(m_clock.nsecsElapsed()) / 1e9;
+        m_cpu += processSeconds() - m_cpuStart;
+    }
+
+    Cost finish(qsizetype files)
+    {
+        const double n = double(std::max<qint64>(1, m_state.iterations() * files));
+        const Cost cost{m_wall / n, m_cpu / n};
+        m_state.counters["cpu_us_per_file"] = cost.cpu * 1e6;
+        m_state.counters["wall_us_per_file"] = cost.wall * 1e6;
+        m_state.counters["load1"] = m_load;
+        m_state.counters["cores_busy"] = m_wall > 0 ? m_cpu / m_wall : 0;
+        return cost;
+    }
+
+    // Ratios to plain TagLib's cost of the same kind and size, when it ran.
+    void compare(const Cost &cost, const std::string &kind, int size)
+    {
+        const auto known = tagLibCosts().find({kind, size});
+        if (known == tagLibCosts().end() || known->second.wall <= 0 || known->second.cpu <= 0)
+            return;
+        m_state.counters["time_ratio"] = cost.wall / known->second.wall;
+        m_state.counters["cpu_ratio"] = cost.cpu / known->second.cpu;
+    }
+
+private:
+    benchmark::State &m_state;
+    double m_load = 0;
+    QElapsedTimer m_clock;
+    double m_cpuStart = 0;
+    double m_wall = 0;
+    double m_cpu = 0;
+};
 
 void dropCache(const QStringList &files)
 {
@@ -125,58 +211,79 @@ void BM_WarmModelImport(benchmark::State &state)
 {
     Library &lib = library(int(state.range(0)));
     double shown = 0;
+    Meter meter(state);
     for (auto _ : state) {
+        meter.start();
         if (importThroughModel(lib.dir.path(), &shown) != lib.files.size())
             state.SkipWithError("not every file became a track");
+        meter.stop();
     }
     state.counters["shown_ms_worst"] = shown;
     state.SetItemsProcessed(state.iterations() * lib.files.size());
+    meter.compare(meter.finish(lib.files.size()), "warm", int(state.range(0)));
 }
 
 // The reading part alone, without the model's finish on the main thread.
 void BM_WarmScanOnly(benchmark::State &state)
 {
     Library &lib = library(int(state.range(0)));
+    Meter meter(state);
     for (auto _ : state) {
+        meter.start();
         if (ImportScan::run({lib.dir.path()}, {}, {}, {}).size() != lib.files.size())
             state.SkipWithError("not every file became a track");
+        meter.stop();
     }
     state.SetItemsProcessed(state.iterations() * lib.files.size());
+    meter.compare(meter.finish(lib.files.size()), "warm", int(state.range(0)));
 }
 
 void BM_WarmPlainTagLib(benchmark::State &state)
 {
     Library &lib = library(int(state.range(0)));
-    for (auto _ : state)
+    Meter meter(state);
+    for (auto _ : state) {
+        meter.start();
         plainTagLib(lib.files);
+        meter.stop();
+    }
     state.SetItemsProcessed(state.iterations() * lib.files.size());
+    tagLibCosts()[{"warm", int(state.range(0))}] = meter.finish(lib.files.size());
 }
 
 void BM_ColdModelImport(benchmark::State &state)
 {
     Library &lib = library(int(state.range(0)));
     double shown = 0;
+    Meter meter(state);
     for (auto _ : state) {
         state.PauseTiming();
         dropCache(lib.files);
         state.ResumeTiming();
+        meter.start();
         if (importThroughModel(lib.dir.path(), &shown) != lib.files.size())
             state.SkipWithError("not every file became a track");
+        meter.stop();
     }
     state.counters["shown_ms_worst"] = shown;
     state.SetItemsProcessed(state.iterations() * lib.files.size());
+    meter.compare(meter.finish(lib.files.size()), "cold", int(state.range(0)));
 }
 
 void BM_ColdPlainTagLib(benchmark::State &state)
 {
     Library &lib = library(int(state.range(0)));
+    Meter meter(state);
     for (auto _ : state) {
         state.PauseTiming();
         dropCache(lib.files);
         state.ResumeTiming();
+        meter.start();
         plainTagLib(lib.files);
+        meter.stop();
     }
     state.SetItemsProcessed(state.iterations() * lib.files.size());
+    tagLibCosts()[{"cold", int(state.range(0))}] = meter.finish(lib.files.size());
 }
 
 // Each pair runs side by side, so the machine's state is the same for both.

@@ -122,7 +122,7 @@ AudioInfo AudioInfo::read(const QString &path, MediaAsset &asset)
     }
 
     if (info.duration > 0)
-        if (const std::optional<qint64> size = paths::fileSize(path))
+        if (const std::optional<qint64> size = asset.openedSize() ? asset.openedSize() : paths::fileSize(path))
             info.bitrate = truncatedOrZero(double(*size) * 8.0 / info.duration / 1000.0);
     return info;
 }

@@ -163,6 +163,32 @@ struct ItemValues {
     std::optional<QByteArray> artwork;
 };
 
+ItemValues applyMetadataItems(const QList<MetadataItem> &items, AudioInfo &info);
+
+} // namespace
+
+const QList<QLatin1StringView> &tagFrames()
+{
+    // Every frame applyMetadataItems() looks at: the common keys' frames, the
+    // numbers, the dates and the album artist.
+    static const QList<QLatin1StringView> frames = {"TIT2"_L1, "TPE1"_L1, "TALB"_L1, "APIC"_L1, "TDRC"_L1,
+                                                    "TYER"_L1, "TPOS"_L1, "TRCK"_L1, "TPE2"_L1};
+    return frames;
+}
+
+TagValues tagValues(const QList<MetadataItem> &items)
+{
+    TagValues result;
+    const ItemValues values = applyMetadataItems(items, result.info);
+    result.title = values.title;
+    result.artist = values.artist;
+    result.album = values.album;
+    result.artwork = values.artwork;
+    return result;
+}
+
+namespace {
+
 ItemValues applyMetadataItems(const QList<MetadataItem> &items, AudioInfo &info)
 {
     ItemValues values;
@@ -224,13 +250,22 @@ Track readTags(const QString &path, std::optional<QByteArray> &embedded)
     MediaAsset asset(path);
     AudioInfo info = AudioInfo::read(path, asset);
 
-    // FLAC tags come from our own reader only.
+    // FLAC tags come from our own reader only; the other files are asked for
+    // the few frames used here, not for every item they hold.
     ItemValues values;
     if (paths::extension(path).toLower() != u"flac"_s)
-        values = applyMetadataItems(asset.metadata().value_or(QList<MetadataItem>()), info);
+        values = applyMetadataItems(asset.metadata(tagFrames()).value_or(QList<MetadataItem>()), info);
 
     const QString folder = paths::parent(path);
-    const bool discFolder = AlbumGrouping::folderDisc(paths::lastComponent(folder)).has_value();
+    // The tracks of a folder mostly come one after another on one thread:
+    // its name is matched against the disc pattern once for them.
+    thread_local QString lastFolder;
+    thread_local bool lastFolderIsDisc = false;
+    if (folder != lastFolder) {
+        lastFolderIsDisc = AlbumGrouping::folderDisc(paths::lastComponent(folder)).has_value();
+        lastFolder = folder;
+    }
+    const bool discFolder = lastFolderIsDisc;
     const QString albumFolder = discFolder ? paths::parent(folder) : folder;
     const QString artistFolderName = paths::lastComponent(paths::parent(albumFolder));
 
@@ -257,7 +292,9 @@ Track readTags(const QString &path, std::optional<QByteArray> &embedded)
     track.title = title.value_or(paths::deletingExtension(fileName));
     track.artist = artist.value_or(artistFolderName);
     track.album = album.value_or(paths::lastComponent(folder));
-    track.bytes = paths::fileSize(path).value_or(0);
+    // The size the open file gave, when it was opened for its tags.
+    const std::optional<qint64> opened = asset.openedSize();
+    track.bytes = opened ? *opened : paths::fileSize(path).value_or(0);
 
     embedded = info.picture ? info.picture : values.artwork;
     track.hasEmbeddedArt = embedded.has_value();

@@ -7,6 +7,7 @@
 
 #include "media/records.h"
 #include "model/librarystore.h"
+#include "platform/mediaasset.h"
 
 #include <QMap>
 #include <QSet>
@@ -66,6 +67,22 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// The frames of a file's metadata items that the import reads (tags of FLAC
+// files come from the FLAC reader instead); the others are never converted.
+const QList<QLatin1StringView> &tagFrames();
+
+// What a file's metadata items give its track: the numbers, the year and the
+// album artist in `info`, and the last title, artist, album and artwork item.
+struct TagValues {
+    AudioInfo info;
+    std::optional<QString> title;
+    std::optional<QString> artist;
+    std::optional<QString> album;
+    std::optional<QByteArray> artwork;
+    bool operator==(const TagValues &) const = default;
+};
+TagValues tagValues(const QList<MetadataItem> &items);
 
 // One file into a Track; `overrides` maps artist NUL album NUL folder to a cover file.
 Track readFile(const QString &path, const QMap<QString, QString> &overrides);

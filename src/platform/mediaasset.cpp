@@ -63,7 +63,7 @@ QByteArray bytes(const TagLib::ByteVector &v)
     return QByteArray(v.data(), qsizetype(v.size()));
 }
 
-MetadataCommonKey commonKeyOf(QStringView frame)
+MetadataCommonKey commonKeyOf(QLatin1StringView frame)
 {
     if (frame == u"TIT2")
         return MetadataCommonKey::title;
@@ -78,9 +78,23 @@ MetadataCommonKey commonKeyOf(QStringView frame)
     return MetadataCommonKey::none;
 }
 
-MetadataItem textItem(const QString &frame, QString value)
+// "id3/" + the frame's name; the names met most often share one text each.
+QString identifierOf(QLatin1StringView frame)
 {
-    return {u"id3/"_s + frame, commonKeyOf(frame), std::move(value), std::nullopt};
+    static const QLatin1StringView known[] = {"TIT2"_L1, "TPE1"_L1, "TALB"_L1, "TPE2"_L1, "TRCK"_L1,
+                                              "TPOS"_L1, "TDRC"_L1, "TYER"_L1, "TCON"_L1, "COMM"_L1};
+    static const QString identifiers[] = {u"id3/TIT2"_s, u"id3/TPE1"_s, u"id3/TALB"_s, u"id3/TPE2"_s,
+                                          u"id3/TRCK"_s, u"id3/TPOS"_s, u"id3/TDRC"_s, u"id3/TYER"_s,
+                                          u"id3/TCON"_s, u"id3/COMM"_s};
+    for (size_t i = 0; i < std::size(known); ++i)
+        if (frame == known[i])
+            return identifiers[i];
+    return u"id3/"_s + frame;
+}
+
+MetadataItem textItem(QLatin1StringView frame, std::optional<QString> value)
+{
+    return {identifierOf(frame), commonKeyOf(frame), std::move(value), std::nullopt};
 }
 
 MetadataItem artworkItem(QByteArray data)
@@ -89,7 +103,7 @@ MetadataItem artworkItem(QByteArray data)
 }
 
 // Field names of Vorbis comments, APE tags and similar key=value formats.
-QString frameForField(const QString &name)
+QLatin1StringView frameForField(const QString &name)
 {
     struct Row {
         QLatin1StringView field;
@@ -113,8 +127,21 @@ QString frameForField(const QString &name)
     for (const Row &row : rows)
         if (name == row.field)
             return row.frame;
-    return u"TXXX"_s;
+    return "TXXX"_L1;
 }
+
+// The frames one reading lists: every one, or only those the caller names.
+// A frame left out costs no conversion of its value.
+class Wanted
+{
+public:
+    Wanted() = default;
+    explicit Wanted(const QList<QLatin1StringView> &frames) : m_frames(&frames) {}
+    bool operator()(QLatin1StringView frame) const { return !m_frames || m_frames->contains(frame); }
+
+private:
+    const QList<QLatin1StringView> *m_frames = nullptr;
+};
 
 // Appends pictures so that at most one artwork item survives: the last front
 // cover, or without one the first picture, at the position it is stored.
@@ -137,28 +164,34 @@ private:
 
 // ---- ID3 ----------------------------------------------------------------------------
 
-void appendID3v2(const TagLib::ID3v2::Tag &tag, QList<MetadataItem> &items)
+void appendID3v2(const TagLib::ID3v2::Tag &tag, QList<MetadataItem> &items, const Wanted &wanted)
 {
+    const bool wantsArtwork = wanted("APIC"_L1);
     // The one artwork item: the first front cover, else the first picture.
     const TagLib::ID3v2::Frame *chosen = nullptr;
-    for (const TagLib::ID3v2::Frame *frame : tag.frameList()) {
-        const auto *picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame);
-        if (!picture)
-            continue;
-        if (picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover) {
-            chosen = picture;
-            break;
+    if (wantsArtwork) {
+        for (const TagLib::ID3v2::Frame *frame : tag.frameList()) {
+            const auto *picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame);
+            if (!picture)
+                continue;
+            if (picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover) {
+                chosen = picture;
+                break;
+            }
+            if (!chosen)
+                chosen = picture;
         }
-        if (!chosen)
-            chosen = picture;
     }
     for (const TagLib::ID3v2::Frame *frame : tag.frameList()) {
-        const QString id = QString::fromLatin1(frame->frameID().data(), qsizetype(frame->frameID().size()));
+        const TagLib::ByteVector &frameID = frame->frameID();
+        const QLatin1StringView id(frameID.data(), qsizetype(frameID.size()));
         if (const auto *picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame)) {
             if (picture == chosen)
                 items.append(artworkItem(bytes(picture->picture())));
             continue;
         }
+        if (!wanted(id))
+            continue;
         std::optional<QString> value;
         if (const auto *user = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame *>(frame)) {
             TagLib::StringList fields = user->fieldList();
@@ -174,32 +207,38 @@ void appendID3v2(const TagLib::ID3v2::Tag &tag, QList<MetadataItem> &items)
         } else if (const auto *link = dynamic_cast<const TagLib::ID3v2::UrlLinkFrame *>(frame)) {
             value = qt(link->url());
         }
-        items.append({u"id3/"_s + id, commonKeyOf(id), std::move(value), std::nullopt});
+        items.append(textItem(id, std::move(value)));
     }
 }
 
-void appendID3v1(TagLib::ID3v1::Tag &tag, QList<MetadataItem> &items)
+void appendID3v1(TagLib::ID3v1::Tag &tag, QList<MetadataItem> &items, const Wanted &wanted)
 {
-    auto add = [&](const char16_t *frame, const QString &value) {
-        if (!value.isEmpty())
-            items.append(textItem(QString::fromUtf16(frame), value));
+    auto add = [&](QLatin1StringView frame, const auto &value) {
+        if (!wanted(frame))
+            return;
+        QString text = value();
+        if (!text.isEmpty())
+            items.append(textItem(frame, std::move(text)));
     };
-    add(u"TIT2", qt(tag.title()));
-    add(u"TPE1", qt(tag.artist()));
-    add(u"TALB", qt(tag.album()));
+    add("TIT2"_L1, [&] { return qt(tag.title()); });
+    add("TPE1"_L1, [&] { return qt(tag.artist()); });
+    add("TALB"_L1, [&] { return qt(tag.album()); });
     if (tag.year() > 0)
-        add(u"TDRC", QString::number(tag.year()));
-    add(u"COMM", qt(tag.comment()));
+        add("TDRC"_L1, [&] { return QString::number(tag.year()); });
+    add("COMM"_L1, [&] { return qt(tag.comment()); });
     if (tag.track() > 0)
-        add(u"TRCK", QString::number(tag.track()));
-    add(u"TCON", qt(tag.genre()));
+        add("TRCK"_L1, [&] { return QString::number(tag.track()); });
+    add("TCON"_L1, [&] { return qt(tag.genre()); });
 }
 
 // ---- Vorbis comments -------------------------------------------------------------------
 
-void appendComment(const QString &name, const QString &value, QList<MetadataItem> &items, PictureChoice &pictures)
+void appendComment(const QString &name, const QString &value, QList<MetadataItem> &items, PictureChoice &pictures,
+                   const Wanted &wanted)
 {
     if (name == u"METADATA_BLOCK_PICTURE") {
+        if (!wanted("APIC"_L1))
+            return;
         const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(value.toLatin1());
         if (decoded)
             if (const std::optional<xiph::Picture> picture = xiph::picture(*decoded))
@@ -207,17 +246,22 @@ void appendComment(const QString &name, const QString &value, QList<MetadataItem
         return;
     }
     if (name == u"COVERART") {
+        if (!wanted("APIC"_L1))
+            return;
         const QByteArray::FromBase64Result decoded = QByteArray::fromBase64Encoding(value.toLatin1());
         if (decoded && !decoded.decoded.isEmpty())
             pictures.offer(items, 0, decoded.decoded);
         return;
     }
-    items.append(textItem(frameForField(name), value));
+    const QLatin1StringView frame = frameForField(name);
+    if (wanted(frame))
+        items.append(textItem(frame, value));
 }
 
 // TagLib keeps Vorbis comments in a map sorted by name; the raw comment packet
 // gives the stored order.
-bool appendOggComments(TagLib::Ogg::File &file, QByteArrayView prefix, QList<MetadataItem> &items)
+bool appendOggComments(TagLib::Ogg::File &file, QByteArrayView prefix, QList<MetadataItem> &items,
+                       const Wanted &wanted)
 {
     const TagLib::ByteVector packet = file.packet(1);
     const QByteArrayView view(packet.data(), qsizetype(packet.size()));
@@ -225,22 +269,25 @@ bool appendOggComments(TagLib::Ogg::File &file, QByteArrayView prefix, QList<Met
         return false;
     PictureChoice pictures;
     for (const xiph::Comment &comment : xiph::comments(view.sliced(prefix.size())))
-        appendComment(comment.name, comment.value, items, pictures);
+        appendComment(comment.name, comment.value, items, pictures, wanted);
     return true;
 }
 
-void appendXiphComment(TagLib::Ogg::XiphComment &tag, QList<MetadataItem> &items, PictureChoice &pictures)
+void appendXiphComment(TagLib::Ogg::XiphComment &tag, QList<MetadataItem> &items, PictureChoice &pictures,
+                       const Wanted &wanted)
 {
     for (const auto &[name, values] : tag.fieldListMap())
         for (const TagLib::String &value : values)
-            appendComment(qt(name).toUpper(), qt(value), items, pictures);
-    for (const TagLib::FLAC::Picture *picture : tag.pictureList())
-        pictures.offer(items, quint32(picture->type()), bytes(picture->data()));
+            appendComment(qt(name).toUpper(), qt(value), items, pictures, wanted);
+    if (wanted("APIC"_L1))
+        for (const TagLib::FLAC::Picture *picture : tag.pictureList())
+            pictures.offer(items, quint32(picture->type()), bytes(picture->data()));
 }
 
 // ---- MP4 --------------------------------------------------------------------------------
 
-void appendMP4Item(const QString &atom, const TagLib::MP4::Item &item, QList<MetadataItem> &items)
+void appendMP4Item(const QString &atom, const TagLib::MP4::Item &item, QList<MetadataItem> &items,
+                   const Wanted &wanted)
 {
     enum Kind { text, pair, integer, boolean };
     struct Row {
@@ -260,6 +307,8 @@ void appendMP4Item(const QString &atom, const TagLib::MP4::Item &item, QList<Met
     for (const Row &row : rows) {
         if (atom != row.atom)
             continue;
+        if (!wanted(row.frame))
+            return;
         QString value;
         switch (row.kind) {
         case text: value = joined(item.toStringList()); break;
@@ -275,11 +324,11 @@ void appendMP4Item(const QString &atom, const TagLib::MP4::Item &item, QList<Met
         items.append(textItem(row.frame, value));
         return;
     }
-    if (atom == u"gnre") // a numeric ID3v1 genre
-        items.append(textItem(u"TCON"_s, QString::number(item.toInt())));
+    if (atom == u"gnre" && wanted("TCON"_L1)) // a numeric ID3v1 genre
+        items.append(textItem("TCON"_L1, QString::number(item.toInt())));
 }
 
-void appendMP4(TagLib::MP4::File &file, QList<MetadataItem> &items)
+void appendMP4(TagLib::MP4::File &file, QList<MetadataItem> &items, const Wanted &wanted)
 {
     TagLib::MP4::Tag *tag = file.tag();
     if (!tag)
@@ -299,12 +348,12 @@ void appendMP4(TagLib::MP4::File &file, QList<MetadataItem> &items)
         if (atom == u"----") {
             // Free-form items: TagLib names them "----:mean:name"; they are
             // listed together where the first of them is stored.
-            if (freeformDone)
+            if (freeformDone || !wanted("TXXX"_L1))
                 continue;
             freeformDone = true;
             for (const auto &[key, item] : tag->itemMap())
                 if (qt(key).startsWith(u"----:"_s))
-                    items.append(textItem(u"TXXX"_s, joined(item.toStringList())));
+                    items.append(textItem("TXXX"_L1, joined(item.toStringList())));
             continue;
         }
         const TagLib::String key(atom.toLatin1().constData(), TagLib::String::Latin1);
@@ -312,24 +361,26 @@ void appendMP4(TagLib::MP4::File &file, QList<MetadataItem> &items)
             continue;
         const TagLib::MP4::Item item = tag->item(key);
         if (atom == u"covr") {
+            if (!wanted("APIC"_L1))
+                continue;
             const TagLib::MP4::CoverArtList covers = item.toCoverArtList();
             if (!covers.isEmpty()) // MP4 covers carry no picture type: the first one
                 items.append(artworkItem(bytes(covers.front().data())));
             continue;
         }
-        appendMP4Item(atom, item, items);
+        appendMP4Item(atom, item, items, wanted);
     }
 }
 
 // ---- APE and RIFF INFO ------------------------------------------------------------------
 
-void appendAPE(const TagLib::APE::Tag &tag, QList<MetadataItem> &items)
+void appendAPE(const TagLib::APE::Tag &tag, QList<MetadataItem> &items, const Wanted &wanted)
 {
     PictureChoice pictures;
     for (const auto &[key, item] : tag.itemListMap()) {
         const QString name = qt(key).toUpper();
         if (item.type() == TagLib::APE::Item::Binary) {
-            if (!name.startsWith(u"COVER ART"_s))
+            if (!name.startsWith(u"COVER ART"_s) || !wanted("APIC"_L1))
                 continue;
             QByteArray data = bytes(item.binaryData());
             data = data.mid(data.indexOf('\0') + 1); // after the file name
@@ -337,26 +388,30 @@ void appendAPE(const TagLib::APE::Tag &tag, QList<MetadataItem> &items)
                 pictures.offer(items, name == u"COVER ART (FRONT)" ? 3 : 0, std::move(data));
             continue;
         }
-        if (item.type() == TagLib::APE::Item::Text)
-            items.append(textItem(frameForField(name), joined(item.values())));
+        if (item.type() == TagLib::APE::Item::Text) {
+            const QLatin1StringView frame = frameForField(name);
+            if (wanted(frame))
+                items.append(textItem(frame, joined(item.values())));
+        }
     }
 }
 
-void appendInfo(const TagLib::RIFF::Info::Tag &tag, QList<MetadataItem> &items)
+void appendInfo(const TagLib::RIFF::Info::Tag &tag, QList<MetadataItem> &items, const Wanted &wanted)
 {
     struct Row {
         const char *chunk;
-        const char16_t *frame;
+        QLatin1StringView frame;
     };
-    static const Row rows[] = {{"INAM", u"TIT2"}, {"IART", u"TPE1"}, {"IPRD", u"TALB"}, {"ICRD", u"TDRC"},
-                               {"IPRT", u"TRCK"}, {"ITRK", u"TRCK"}, {"IGNR", u"TCON"}, {"ICMT", u"COMM"},
-                               {"ICOP", u"TCOP"}, {"ISFT", u"TSSE"}, {"IENG", u"TENC"}};
+    static const Row rows[] = {{"INAM", "TIT2"_L1}, {"IART", "TPE1"_L1}, {"IPRD", "TALB"_L1}, {"ICRD", "TDRC"_L1},
+                               {"IPRT", "TRCK"_L1}, {"ITRK", "TRCK"_L1}, {"IGNR", "TCON"_L1}, {"ICMT", "COMM"_L1},
+                               {"ICOP", "TCOP"_L1}, {"ISFT", "TSSE"_L1}, {"IENG", "TENC"_L1}};
     for (const auto &[chunk, value] : tag.fieldListMap()) {
-        QString frame = u"TXXX"_s;
+        QLatin1StringView frame = "TXXX"_L1;
         for (const Row &row : rows)
             if (chunk == TagLib::ByteVector(row.chunk, 4))
-                frame = QString::fromUtf16(row.frame);
-        items.append(textItem(frame, qt(value)));
+                frame = row.frame;
+        if (wanted(frame))
+            items.append(textItem(frame, qt(value)));
     }
 }
 
@@ -373,6 +428,9 @@ namespace {
 class CachedFileStream : public TagLib::IOStream
 {
 public:
+    // Only a regular file is kept open: the descriptor's own stat says what
+    // it is (a FIFO named like audio is opened without waiting for a writer
+    // and then closed), so no stat of the path is needed beforehand.
     explicit CachedFileStream(const QByteArray &name) : m_name(name)
     {
         // Never waits on a name that became a FIFO or device after it was listed.
@@ -380,12 +438,12 @@ public:
             m_fd = ::open(m_name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         while (m_fd < 0 && errno == EINTR);
         struct stat st {};
-        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            m_length = qint64(st.st_size);
+        } else if (m_fd >= 0) {
             ::close(m_fd);
             m_fd = -1;
         }
-        if (m_fd >= 0)
-            m_length = qint64(st.st_size);
     }
     ~CachedFileStream() override
     {
@@ -446,10 +504,12 @@ private:
         // A file read from end to end keeps at most 4 MB of it.
         if (m_blocks.size() >= 64)
             m_blocks.clear();
-        QByteArray bytes(blockSize, Qt::Uninitialized);
+        // A short file, or a file's last block, takes only what it holds.
+        const qint64 wanted = std::clamp<qint64>(m_length - index * blockSize, 1, blockSize);
+        QByteArray bytes(wanted, Qt::Uninitialized);
         qint64 got = 0;
-        while (got < blockSize) {
-            const ssize_t n = ::pread(m_fd, bytes.data() + got, size_t(blockSize - got), off_t(index * blockSize + got));
+        while (got < wanted) {
+            const ssize_t n = ::pread(m_fd, bytes.data() + got, size_t(wanted - got), off_t(index * blockSize + got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -495,12 +555,19 @@ MediaAsset::Opened &MediaAsset::opened()
         // TagLib reads no ADTS stream: our own reader gives the technical data.
         m_opened->isADTS = true;
         m_opened->adtsInfo = adts::read(m_path);
-    } else if (paths::isRegularFile(m_path)) {
+    } else {
         m_opened->stream = std::make_unique<CachedFileStream>(name);
         if (m_opened->stream->isOpen())
             m_opened->ref = TagLib::FileRef(m_opened->stream.get(), true, TagLib::AudioProperties::Accurate);
     }
     return *m_opened;
+}
+
+std::optional<qint64> MediaAsset::openedSize() const
+{
+    if (!m_opened || !m_opened->stream || !m_opened->stream->isOpen())
+        return std::nullopt;
+    return qint64(m_opened->stream->length());
 }
 
 std::optional<double> MediaAsset::duration()
@@ -584,6 +651,29 @@ std::optional<QList<MetadataItem>> MediaAsset::metadata()
     if (o.itemsRead)
         return o.items;
     o.itemsRead = true;
+    o.items = readItems(nullptr);
+    return o.items;
+}
+
+std::optional<QList<MetadataItem>> MediaAsset::metadata(const QList<QLatin1StringView> &frames)
+{
+    Opened &o = opened();
+    if (o.itemsRead) {
+        if (!o.items)
+            return std::nullopt;
+        QList<MetadataItem> kept;
+        for (const MetadataItem &item : *o.items)
+            if (frames.contains(QStringView(item.identifier).sliced(4)))
+                kept.append(item);
+        return kept;
+    }
+    return readItems(&frames);
+}
+
+std::optional<QList<MetadataItem>> MediaAsset::readItems(const QList<QLatin1StringView> *frames)
+{
+    const Wanted wanted = frames ? Wanted(*frames) : Wanted();
+    Opened &o = opened();
     QList<MetadataItem> items;
     if (o.isADTS) {
         // An ADTS stream may start with an ID3v2 tag; TagLib's MPEG reader finds it.
@@ -594,70 +684,69 @@ std::optional<QList<MetadataItem>> MediaAsset::metadata()
         if (!file.isOpen())
             return std::nullopt;
         if (file.hasID3v2Tag())
-            appendID3v2(*file.ID3v2Tag(), items);
+            appendID3v2(*file.ID3v2Tag(), items, wanted);
         else if (file.hasID3v1Tag())
-            appendID3v1(*file.ID3v1Tag(), items);
-        o.items = items;
-        return o.items;
+            appendID3v1(*file.ID3v1Tag(), items, wanted);
+        return items;
     }
     if (o.ref.isNull())
         return std::nullopt;
     TagLib::File *file = o.ref.file();
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
         if (mpeg->hasID3v2Tag())
-            appendID3v2(*mpeg->ID3v2Tag(), items);
+            appendID3v2(*mpeg->ID3v2Tag(), items, wanted);
         else if (mpeg->hasID3v1Tag())
-            appendID3v1(*mpeg->ID3v1Tag(), items);
+            appendID3v1(*mpeg->ID3v1Tag(), items, wanted);
     } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
-        appendMP4(*mp4, items);
+        appendMP4(*mp4, items, wanted);
     } else if (auto *vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File *>(file)) {
-        if (!appendOggComments(*vorbis, "\x03vorbis", items) && vorbis->tag()) {
+        if (!appendOggComments(*vorbis, "\x03vorbis", items, wanted) && vorbis->tag()) {
             PictureChoice pictures;
-            appendXiphComment(*vorbis->tag(), items, pictures);
+            appendXiphComment(*vorbis->tag(), items, pictures, wanted);
         }
     } else if (auto *opus = dynamic_cast<TagLib::Ogg::Opus::File *>(file)) {
-        if (!appendOggComments(*opus, "OpusTags", items) && opus->tag()) {
+        if (!appendOggComments(*opus, "OpusTags", items, wanted) && opus->tag()) {
             PictureChoice pictures;
-            appendXiphComment(*opus->tag(), items, pictures);
+            appendXiphComment(*opus->tag(), items, pictures, wanted);
         }
     } else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file)) {
         PictureChoice pictures;
         if (flac->hasXiphComment())
             for (const auto &[name, values] : flac->xiphComment()->fieldListMap())
                 for (const TagLib::String &value : values)
-                    appendComment(qt(name).toUpper(), qt(value), items, pictures);
+                    appendComment(qt(name).toUpper(), qt(value), items, pictures, wanted);
         else if (flac->hasID3v2Tag())
-            appendID3v2(*flac->ID3v2Tag(), items);
-        for (const TagLib::FLAC::Picture *picture : flac->pictureList())
-            pictures.offer(items, quint32(picture->type()), bytes(picture->data()));
+            appendID3v2(*flac->ID3v2Tag(), items, wanted);
+        if (wanted("APIC"_L1))
+            for (const TagLib::FLAC::Picture *picture : flac->pictureList())
+                pictures.offer(items, quint32(picture->type()), bytes(picture->data()));
     } else if (auto *oggFlac = dynamic_cast<TagLib::Ogg::FLAC::File *>(file)) {
         PictureChoice pictures;
         if (oggFlac->tag())
-            appendXiphComment(*oggFlac->tag(), items, pictures);
+            appendXiphComment(*oggFlac->tag(), items, pictures, wanted);
     } else if (auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file)) {
         if (wav->hasID3v2Tag())
-            appendID3v2(*wav->ID3v2Tag(), items);
+            appendID3v2(*wav->ID3v2Tag(), items, wanted);
         else if (wav->hasInfoTag())
-            appendInfo(*wav->InfoTag(), items);
+            appendInfo(*wav->InfoTag(), items, wanted);
     } else if (auto *aiff = dynamic_cast<TagLib::RIFF::AIFF::File *>(file)) {
         if (aiff->hasID3v2Tag())
-            appendID3v2(*aiff->tag(), items);
+            appendID3v2(*aiff->tag(), items, wanted);
     } else if (auto *wavpack = dynamic_cast<TagLib::WavPack::File *>(file)) {
         if (wavpack->hasAPETag())
-            appendAPE(*wavpack->APETag(), items);
+            appendAPE(*wavpack->APETag(), items, wanted);
         else if (wavpack->hasID3v1Tag())
-            appendID3v1(*wavpack->ID3v1Tag(), items);
+            appendID3v1(*wavpack->ID3v1Tag(), items, wanted);
     } else if (auto *ape = dynamic_cast<TagLib::APE::File *>(file)) {
         if (ape->hasAPETag())
-            appendAPE(*ape->APETag(), items);
+            appendAPE(*ape->APETag(), items, wanted);
         else if (ape->hasID3v1Tag())
-            appendID3v1(*ape->ID3v1Tag(), items);
+            appendID3v1(*ape->ID3v1Tag(), items, wanted);
     } else if (auto *mpc = dynamic_cast<TagLib::MPC::File *>(file)) {
         if (mpc->hasAPETag())
-            appendAPE(*mpc->APETag(), items);
+            appendAPE(*mpc->APETag(), items, wanted);
         else if (mpc->hasID3v1Tag())
-            appendID3v1(*mpc->ID3v1Tag(), items);
+            appendID3v1(*mpc->ID3v1Tag(), items, wanted);
     }
-    o.items = items;
-    return o.items;
+    return items;
 }

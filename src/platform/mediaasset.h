@@ -13,6 +13,7 @@
 // throws. The class is not thread-safe; use one object per thread.
 
 #include <QByteArray>
+#include <QLatin1StringView>
 #include <QList>
 #include <QString>
 #include <memory>
@@ -78,8 +79,19 @@ public:
     // Metadata items in stored order (at most one artwork item, the front
     // cover preferred); none when the file cannot be opened.
     virtual std::optional<QList<MetadataItem>> metadata();
+    // Only the items of the given frames ("TIT2", "APIC" …): those metadata()
+    // lists, in its order and with its values. The other frames' values are
+    // never converted, so a caller that needs a few keys pays for those only.
+    std::optional<QList<MetadataItem>> metadata(const QList<QLatin1StringView> &frames);
+
+    // The file's size as its open descriptor told it, without another look at
+    // the disk; none when no question opened the file yet or it could not be
+    // opened (and for ".aac", which our own reader opens).
+    std::optional<qint64> openedSize() const;
 
 private:
+    std::optional<QList<MetadataItem>> readItems(const QList<QLatin1StringView> *frames);
+
     struct Opened;
     Opened &opened();
 

@@ -7,6 +7,7 @@
 #include "support/qtprinters.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <sys/stat.h>
@@ -675,6 +676,63 @@ TEST_F(ImportTest, LibraryAndDeviceSidesAreKeptApart)
     EXPECT_EQ(Defaults::stringList(u"libraryPaths"_s), (QStringList{first, second}));
     EXPECT_EQ(model->status(), u"Odczytano utwory: 2"_s);
     (void)onDevice;
+}
+
+// The import asks each file only for the frames it uses. Over every audio
+// file of the test data, and over files whose frames repeat, mix dates and
+// carry frames the import never reads, that reading keeps exactly the items
+// the full list has of those frames, and the track gets the same values as
+// from the full list.
+TEST_F(ImportTest, TheImportsFramesGiveWhatTheFullItemListGives)
+{
+    QStringList files;
+    QDirIterator it(QStringLiteral(VONTARO_TEST_DATA_DIR), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (hasAudioExtension(file))
+            files.append(file);
+    }
+    ASSERT_GE(files.size(), 40);
+    files.append(mp3WithFrames(root() + u"/mixed dates.mp3"_s, {{"TYER", u"1999"_s},
+                                                                {"TIT2", u"First"_s},
+                                                                {"TDRC", u"2004-01-02"_s},
+                                                                {"TCON", u"Rock"_s},
+                                                                {"TYER", u"2001"_s},
+                                                                {"TIT2", u"Second"_s},
+                                                                {"TRCK", u"7"_s},
+                                                                {"TRCK", u"x"_s},
+                                                                {"TPE2", u"Band"_s},
+                                                                {"TPE2", QString()}}));
+    files.append(mp3WithFrames(root() + u"/unread frames.mp3"_s,
+                               {{"TCOM", u"Composer"_s}, {"TSSE", u"Encoder"_s}, {"TPOS", u"3"_s}, {"TPOS", u"y"_s}}));
+    files.sort();
+
+    const QList<QLatin1StringView> &frames = ImportScan::tagFrames();
+    for (const QString &file : files) {
+        SCOPED_TRACE(file.toStdString());
+        MediaAsset whole(file);
+        MediaAsset some(file);
+        const std::optional<QList<MetadataItem>> all = whole.metadata();
+        const std::optional<QList<MetadataItem>> kept = some.metadata(frames);
+        ASSERT_EQ(all.has_value(), kept.has_value());
+        if (!all)
+            continue;
+        QList<MetadataItem> expected;
+        for (const MetadataItem &item : *all)
+            if (frames.contains(QStringView(item.identifier).sliced(4)))
+                expected.append(item);
+        EXPECT_EQ(*kept, expected);
+        EXPECT_EQ(ImportScan::tagValues(*kept), ImportScan::tagValues(*all));
+        // The same asset answers the narrow question from what it read whole.
+        EXPECT_EQ(whole.metadata(frames), kept);
+    }
+    // The mixed file: the last date, title and readable track number decide.
+    MediaAsset mixed(root() + u"/mixed dates.mp3"_s);
+    const ImportScan::TagValues values = ImportScan::tagValues(mixed.metadata(frames).value());
+    EXPECT_EQ(values.info.year, u"2001"_s);
+    EXPECT_EQ(values.title, u"Second"_s);
+    EXPECT_EQ(values.info.trackNumber, 7);
+    EXPECT_EQ(values.info.tags.value(u"ALBUMARTIST"_s, u"none"_s), QString());
 }
 
 TEST(ImportNumbers, LeadingNumberOfAFileName)

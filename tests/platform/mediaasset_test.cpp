@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
@@ -90,12 +91,16 @@ TEST(MediaAsset, UnreadableFilesAnswerNone)
     QFile empty(dir.filePath(u"empty.aac"_s));
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     empty.close();
-    for (const QString &path : {text, dir.filePath(u"absent.m4a"_s), dir.path(), empty.fileName()}) {
+    // A FIFO named like audio answers at once: nothing ever writes to it.
+    const QString fifo = dir.filePath(u"pipe.mp3"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &path : {text, dir.filePath(u"absent.m4a"_s), dir.path(), empty.fileName(), fifo}) {
         MediaAsset asset(path);
         EXPECT_FALSE(asset.firstAudioStream()) << qPrintable(path);
         EXPECT_FALSE(asset.duration().value_or(0) > 0) << qPrintable(path);
     }
     EXPECT_FALSE(MediaAsset(dir.filePath(u"absent.m4a"_s)).metadata());
+    EXPECT_FALSE(MediaAsset(fifo).metadata());
 }
 
 // The tags every tagged fixture carries, in whatever container.

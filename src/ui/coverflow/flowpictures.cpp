@@ -260,24 +260,8 @@ Glow glow(QSizeF stage, double cover, double dpr)
 
 namespace {
 
-// Covers are made on threads of their own, so that a slow decode never holds
-// up the album list's build or the other work of the program.
-QThreadPool &picturePool()
-{
-    static QThreadPool *pool = [] {
-        auto *p = new QThreadPool;
-        p->setMaxThreadCount(std::clamp(QThread::idealThreadCount() / 2, 1, 3));
-        // Sprites are painted with the application's fonts and icons: the
-        // jobs not yet started are dropped and the running ones finish before
-        // the application takes those down.
-        qAddPostRoutine([] {
-            pool->clear();
-            pool->waitForDone();
-        });
-        return p;
-    }();
-    return *pool;
-}
+// At most this many sprites are made at once.
+constexpr qsizetype maxJobs = 3;
 
 struct Made {
     flowpictures::Sprite sprite;
@@ -379,17 +363,27 @@ bool FlowPictures::isReady(int position) const
 
 void FlowPictures::request()
 {
+    m_queue.clear();
     if (m_side <= 0 || m_items.isEmpty())
         return;
-    // Nearest first, so the centre is made before its neighbours.
-    std::vector<int> positions;
+    // Nearest first, so the centre is made before its neighbours; a few at a
+    // time, the next ones starting as those end.
     for (int d = 0; d <= window; ++d) {
         if (m_centre + d < m_items.size())
-            positions.push_back(m_centre + d);
+            m_queue.push_back(m_centre + d);
         if (d > 0 && m_centre - d >= 0)
-            positions.push_back(m_centre - d);
+            m_queue.push_back(m_centre - d);
     }
-    for (int position : positions) {
+    startJobs();
+}
+
+void FlowPictures::startJobs()
+{
+    while (m_running < maxJobs && !m_queue.empty()) {
+        const int position = m_queue.front();
+        m_queue.pop_front();
+        if (position < 0 || position >= m_items.size())
+            continue;
         const FlowAlbum &item = m_items[position];
         if (!item.artwork)
             continue;
@@ -406,8 +400,16 @@ void FlowPictures::request()
         const QByteArray bytes = entry.bytes;
         const QImage shadowImage = m_shadow;
         const quintptr key = item.artworkKey;
-        // The sprite is handed back only while this object exists.
-        ModelTasks::run(this, &picturePool(), [=]() -> Made {
+        // The sprite is handed back only while this object exists. Jobs run
+        // in Qt's global pool: Qt's raster engine splits big fills, scalings
+        // and conversions into parts it hands to that pool and then waits for
+        // them, unless the painting thread is one of the pool's. Made anywhere
+        // else, every sprite would queue dozens of such parts there, and the
+        // stage's own frame, painted the same way on the main thread, would
+        // wait behind them: frames of 2 ms of work took 20 ms and more while
+        // covers were being made. Inside the pool a job paints on its own
+        // thread, and the frame's parts find the pool's other threads free.
+        ModelTasks::run(this, QThreadPool::globalInstance(), [=]() -> Made {
             // Work asked for long ago (the stage has flipped far on, or the
             // window changed size) is dropped before it costs anything.
             if (shared->generation.load() != generation ||
@@ -420,12 +422,17 @@ void FlowPictures::request()
                             flowpictures::sprite(flowpictures::face(picture, side, dpr), shadowImage, dpr)),
                         false, false};
         },
-        [this, key, side, generation](const ModelTasks::Outcome<Made> &outcome) {
-            const Made made = outcome.value.value_or(Made{{}, false, true});
+        [this, key, side, generation, position](const ModelTasks::Outcome<Made> &outcome) {
+            Made made = outcome.value.value_or(Made{{}, false, true});
+            // A sprite made for where the stage was long ago is not kept.
+            if (std::abs(m_centre - position) > window + 2)
+                made.skipped = true;
             --m_running;
             auto it = m_entries.find(key);
-            if (it == m_entries.end())
+            if (it == m_entries.end()) {
+                startJobs();
                 return;
+            }
             it->pending = false;
             if (made.skipped || generation != m_shared->generation.load()) {
                 if (it->sprite.isNull() && !it->broken)
@@ -441,6 +448,7 @@ void FlowPictures::request()
             m_bytes += it->sprite.bytes();
             trim();
             emit ready();
+            startJobs();
         });
     }
 }

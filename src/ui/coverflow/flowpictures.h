@@ -8,9 +8,9 @@
 // perspective is applied. A frame then only draws nine sprites; nothing is
 // blurred, masked or decoded while drawing.
 //
-// Sprites are made lazily on worker threads for the items around the centre
-// (decoded from the artwork data at the size they are shown at, upright by
-// their orientation tag) and kept within a memory budget, dropping those
+// Sprites are made lazily on worker threads, three at a time, for the items
+// around the centre (decoded from the artwork data at the size they are shown
+// at, upright by their orientation tag) and kept within a memory budget, dropping those
 // furthest from the centre first. The shadow, the placeholder and the glow
 // are made once per size.
 
@@ -22,6 +22,7 @@
 #include <QObject>
 #include <QSizeF>
 #include <atomic>
+#include <deque>
 #include <memory>
 
 namespace flowpictures {
@@ -126,6 +127,7 @@ private:
         std::atomic<int> generation{0};
     };
     void request();
+    void startJobs();
     void trim();
     const Entry *entryFor(int position) const;
 
@@ -141,5 +143,6 @@ private:
     qint64 m_bytes = 0;
     qint64 m_budget = defaultBudget;
     qsizetype m_running = 0;
+    std::deque<int> m_queue; // positions still to make, nearest first
     mutable quint64 m_clock = 0;
 };
