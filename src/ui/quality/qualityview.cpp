@@ -86,9 +86,7 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
     m_repair = new QPushButton(kit::tr(u"Napraw dostępne okładki"_s), this);
     m_repair->setObjectName(u"repairCovers"_s);
     // The prominent button of the page.
-    m_repair->setStyleSheet(u"QPushButton { background: #0A84FF; color: white; border-radius: 6px; padding: 4px 12px; }"
-                            "QPushButton:pressed { background: #0060DF; }"
-                            "QPushButton:disabled { background: rgba(10, 132, 255, 0.35); color: rgba(255, 255, 255, 0.7); }"_s);
+    kit::makeProminent(m_repair);
     connect(m_repair, &QPushButton::clicked, m_model, &TavoModel::repairAvailableCovers);
     m_findMissing = new QPushButton(kit::tr(u"Znajdź brakujące w sieci"_s), this);
     m_findMissing->setObjectName(u"findMissing"_s);

@@ -66,19 +66,21 @@ Inspector::Inspector(TavoModel *model, Workspace *workspace, QWidget *parent)
     setFixedWidth(fixedWidth);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
-    // A short window (or a large font) scrolls the column rather than squeezing the drawing.
+    // A short window makes the drawing smaller so that everything else stays
+    // in view; only when even the smallest drawing leaves too little room (a
+    // very large font) does the column scroll.
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto *scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    outer->addWidget(scroll);
-    auto *body = new QWidget(scroll);
-    body->setAutoFillBackground(false);
-    scroll->setWidget(body);
-    auto *layout = new QVBoxLayout(body);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    outer->addWidget(m_scroll);
+    m_body = new QWidget(m_scroll);
+    m_body->setAutoFillBackground(false);
+    m_scroll->setWidget(m_body);
+    auto *layout = new QVBoxLayout(m_body);
     layout->setContentsMargins(24, 20, 24, 18);
     layout->setSpacing(14);
 
@@ -213,6 +215,24 @@ void Inspector::update()
     }
     m_choose->setEnabled(!busy);
     m_eject->setEnabled(!busy && device && device->isVolume);
+    fitDrawing();
+}
+
+void Inspector::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitDrawing();
+}
+
+void Inspector::fitDrawing()
+{
+    // Everything but the drawing at its natural height; the drawing takes what is left.
+    QLayout *layout = m_body->layout();
+    const int width = fixedWidth;
+    const int natural = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
+    const int drawing = m_ipod->sizeHint().height();
+    const int room = height() - (natural - drawing);
+    m_ipod->setMaxHeight(std::clamp(double(room), double(smallestDrawing), IPodView::maxHeight));
 }
 
 void Inspector::showPreview()
