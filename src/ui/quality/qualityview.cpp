@@ -93,9 +93,12 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
     connect(m_findMissing, &QPushButton::clicked, m_model, &TavoModel::findMissingCovers);
     coverRow->addWidget(m_repair);
     coverRow->addWidget(m_findMissing);
-    coverRow->addWidget(textLabel(kit::tr(u"Tylko jednoznaczne dopasowania."_s), kit::font(kit::size::caption2),
-                                  kit::secondaryText(palette()), this));
-    coverRow->addStretch(1);
+    // On a narrow page the note wraps beside the buttons rather than squeezing them.
+    QLabel *onlyExact = textLabel(kit::tr(u"Tylko jednoznaczne dopasowania."_s), kit::font(kit::size::caption2),
+                                  kit::secondaryText(palette()), this);
+    onlyExact->setObjectName(u"onlyExactNote"_s);
+    onlyExact->setWordWrap(true);
+    coverRow->addWidget(onlyExact, 1);
     column->addLayout(coverRow);
 
     m_cleanup = new QPushButton(kit::tr(u"Posprzątaj pliki macOS (._)"_s), this);

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -215,13 +216,31 @@ void Inspector::update()
     }
     m_choose->setEnabled(!busy);
     m_eject->setEnabled(!busy && device && device->isVolume);
-    fitDrawing();
+    scheduleFit();
 }
 
 void Inspector::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    fitDrawing();
+    scheduleFit();
+}
+
+void Inspector::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    scheduleFit();
+}
+
+void Inspector::scheduleFit()
+{
+    // Once what changed has been laid out; several changes fit once.
+    if (m_fitPending)
+        return;
+    m_fitPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_fitPending = false;
+        fitDrawing();
+    });
 }
 
 void Inspector::fitDrawing()

@@ -44,11 +44,14 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void update();
     void showPreview();
+    void scheduleFit();
     void fitDrawing();
+    bool m_fitPending = false;
     TavoModel *m_model;
     QScrollArea *m_scroll;
     QWidget *m_body;

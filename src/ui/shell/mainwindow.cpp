@@ -289,16 +289,17 @@ void MainWindow::showAlert()
             }
         });
         m_alert = box;
-        // The box sizes itself to its text; a short message would leave it so
-        // narrow that the text wraps every few words and the title bar cuts the
-        // name. A strut across its layout gives it a readable width.
-        if (auto *grid = qobject_cast<QGridLayout *>(box->layout()))
-            grid->addItem(new QSpacerItem(alertWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0,
-                          1, grid->columnCount());
         box->setWindowTitle(u"Vontaro"_s);
         box->setText(u"Vontaro"_s);
         box->setInformativeText(kit::tr(*alert));
         box->button(QMessageBox::Ok)->setText(kit::tr(u"OK"_s));
+        // The box sizes itself to its text; a short message would leave it so
+        // narrow that the text wraps every few words and the title bar cuts the
+        // name. A strut across its layout (laid out anew with the texts, so it
+        // comes last) gives it a readable width.
+        if (auto *grid = qobject_cast<QGridLayout *>(box->layout()))
+            grid->addItem(new QSpacerItem(alertWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0,
+                          1, grid->columnCount());
         box->open();
         return;
     }
