@@ -188,8 +188,10 @@ Inspector::Inspector(TavoModel *model, Workspace *workspace, QWidget *parent)
     for (auto signal : {&TavoModel::deviceChanged, &TavoModel::busyChanged, &TavoModel::themesChanged,
                         &TavoModel::objectWillChange})
         connect(model, signal, this, &Inspector::update);
+    // The configured theme is found through the themes' own settings too, which
+    // are read after the themes: the drawing follows them as the device page does.
     for (auto signal : {&TavoModel::themePreviewsChanged, &TavoModel::themesChanged, &TavoModel::deviceConfigChanged,
-                        &TavoModel::deviceChanged})
+                        &TavoModel::themeSettingsChanged, &TavoModel::deviceChanged})
         connect(model, signal, this, &Inspector::showPreview);
     update();
     showPreview();
