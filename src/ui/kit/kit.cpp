@@ -187,7 +187,8 @@ void makeProminent(QPushButton *button, bool large)
     const QPalette p = button->palette();
     const QColor accent = blue(p);
     const QColor disabledFill = withAlpha(p.color(QPalette::WindowText), 0.10);
-    const QColor disabledText = withAlpha(p.color(QPalette::WindowText), 0.45);
+    // Dimmed, yet at least 3:1 against the fill in both palettes.
+    const QColor disabledText = secondaryText(p);
     button->setStyleSheet(
         u"QPushButton { background: %1; color: white; border: none; border-radius: %5px; padding: %6; }"
         "QPushButton:hover { background: %2; }"
