@@ -256,4 +256,60 @@ TEST_F(WindowSizes, anAlertIsWideEnoughForItsTextAndTitle)
     }
 }
 
+// Pictures of every page and sheet at the default size and maximised on the
+// laptop, in both languages and palettes, for people to look at.
+TEST_F(WindowSizes, pictures)
+{
+    QScreen *laptop = screenNamed(u"Laptop"_s);
+    if (!laptop)
+        GTEST_SKIP() << "the test platform has no laptop screen";
+    withDeviceAndThemes();
+    QList<Track> tracks;
+    for (int i = 1; i <= 3; ++i)
+        tracks << libraryTrack(library(u"Artist/Album/%1.mp3"_s.arg(i)), u"Artist"_s, u"Album"_s, 1, i);
+    model->setTracks(tracks);
+    const Album album = model->albums().first();
+    for (bool dark : {false, true}) {
+        QApplication::setPalette(dark ? kit::darkPalette() : kit::lightPalette());
+        for (const QString &language : {u"pl"_s, u"en"_s}) {
+            Defaults::setString(u"appLanguage"_s, language);
+            for (bool small : {false, true}) {
+                const QString suffix = u"-%1-%2-%3"_s.arg(language, dark ? u"dark"_s : u"light"_s,
+                                                          small ? u"1366x768"_s : u"1260x820"_s);
+                open(small ? laptop : nullptr);
+                if (small) {
+                    const QMargins frame = window->windowHandle()->frameMargins();
+                    window->resize(laptop->availableGeometry().size() -
+                                   QSize(frame.left() + frame.right(), frame.top() + frame.bottom()));
+                }
+                for (Section section : sections::all) {
+                    model->setSection(section);
+                    waitUntil([&] { return !model->busy(); });
+                    savePng(window.get(), u"page-%1"_s.arg(int(section)) + suffix);
+                }
+                std::unique_ptr<QDialog> sheets[] = {
+                    std::make_unique<AlbumDetailView>(model.get(), album.id(), std::nullopt, window.get(), &workspace),
+                    std::make_unique<CoverSearchView>(model.get(), album, false, window.get(), &workspace),
+                    std::make_unique<ThemeDetailView>(model.get(), model->themes().first(), window.get(), &workspace)};
+                const QString names[] = {u"sheet-album"_s, u"sheet-coversearch"_s, u"sheet-theme"_s};
+                for (int i = 0; i < 3; ++i) {
+                    sheets[i]->show();
+                    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheets[i].get()));
+                    savePng(sheets[i].get(), names[i] + suffix);
+                    sheets[i]->close();
+                }
+                model->setAlert(u"Nie udało się zapisać kopii"_s);
+                ASSERT_TRUE(window->alertBox());
+                EXPECT_TRUE(QTest::qWaitForWindowExposed(window->alertBox()));
+                savePng(window->alertBox(), u"alert"_s + suffix);
+                model->setAlert(std::nullopt);
+                for (auto &sheet : sheets)
+                    sheet.reset();
+                window.reset();
+            }
+        }
+    }
+    QApplication::setPalette(kit::lightPalette());
+}
+
 } // namespace
