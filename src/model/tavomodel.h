@@ -402,7 +402,7 @@ public:
     //     hiResOnlyChanged, sortModeChanged
     //   queue, queueCount, queueBytes: queuedChanged, tracksChanged
     //   playlistTracks: transferredChanged, selectedOnDeviceChanged, deviceTracksChanged
-    //   configuredTheme: themesChanged, deviceConfigChanged
+    //   configuredTheme: themesChanged, deviceConfigChanged, themeSettingsChanged
     //   deviceProfile, deviceFinish: deviceChanged, deviceInfoChanged, objectWillChange
 
 private:

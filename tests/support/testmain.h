@@ -30,7 +30,22 @@ inline void redirectUserFolders()
     QDir().mkpath(QString::fromUtf8(runtime));
     QFile::setPermissions(QString::fromUtf8(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     setenv("XDG_RUNTIME_DIR", runtime.constData(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Offscreen by default, with screens like a person's: a desktop monitor
+    // (primary) and, to its right, the room a 1366 × 768 laptop leaves a window
+    // once a 40 px panel and a title bar are taken. Windows open on the first;
+    // a test moves one to the second to see it at the small size.
+    const char *platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || QByteArray(platform) == "offscreen") {
+        const QString config = testHome().filePath(QStringLiteral("screens.json"));
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(R"({"windowFrameMargins": true, "screens": [
+                {"name": "Desktop", "x": 0, "y": 0, "width": 1920, "height": 1200},
+                {"name": "Laptop", "x": 1920, "y": 0, "width": 1366, "height": 700}]})");
+        file.close();
+        const QByteArray value = QByteArray("offscreen:configfile=") + config.toUtf8();
+        setenv("QT_QPA_PLATFORM", value.constData(), 1);
+    }
 }
 
 // The model watches the mount table and looks for devices again at every

@@ -13,6 +13,7 @@
 #include "ui/album/disctracklist.h"
 #include "ui/album/sheetparts.h"
 #include "ui/kit/kit.h"
+#include "ui/library/tracklist.h"
 #include "ui/shell/pages.h"
 
 #include <QFutureWatcher>
@@ -31,18 +32,6 @@ namespace {
 
 using sheetparts::button;
 using sheetparts::label;
-
-// The bordered prominent style: the accent colour filled, white text.
-void makeProminent(QPushButton *b)
-{
-    const QColor accent = kit::blue(b->palette());
-    QColor faded = accent;
-    faded.setAlphaF(0.4f);
-    b->setStyleSheet(u"QPushButton { background: %1; color: white; border: none; border-radius: 5px; padding: 4px 12px; }"
-                     "QPushButton:pressed { background: %2; }"
-                     "QPushButton:disabled { background: %3; color: rgba(255, 255, 255, 160); }"_s
-                         .arg(accent.name(), accent.darker(115).name(), faded.name(QColor::HexArgb)));
-}
 
 QString linkHtml(const QUrl &url, const QString &text, const QColor &color)
 {
@@ -148,7 +137,7 @@ AlbumDetailView::AlbumDetailView(TavoModel *model, const QString &albumID, std::
 {
     Q_ASSERT(model);
     setWindowTitle(kit::tr(u"Szczegóły albumu"_s));
-    setFixedSize(860, 660);
+    setFixedSize(kit::fittedToScreen({860, 660}, parent ? parent : this));
     if (parent)
         setWindowModality(Qt::WindowModal);
     buildContent();
@@ -322,7 +311,7 @@ void AlbumDetailView::buildContent()
     m_listen = button(kit::tr(u"Odsłuchaj album"_s), m_actions);
     m_enqueue = button(kit::tr(u"Dodaj album do kolejki"_s), m_actions);
     m_upload = button(kit::tr(u"Wgraj album"_s), m_actions);
-    makeProminent(m_upload);
+    kit::makeProminent(m_upload);
     m_addToPlaylist = button(kit::tr(u"Dodaj album do playlisty"_s), m_actions);
     m_reveal = button(kit::tr(u"Pokaż w Finderze"_s), m_actions);
     actions->addWidget(m_listen);
@@ -360,6 +349,10 @@ void AlbumDetailView::buildContent()
 
     m_tracks = new DiscTrackListView(m_model, m_onDeviceOverride, m_content);
     content->addWidget(m_tracks, 1);
+    m_flat = new TrackListView(m_model, m_workspace, m_content);
+    m_flat->rows()->setSideOverride(m_onDeviceOverride);
+    m_flat->hide();
+    content->addWidget(m_flat, 1);
 
     if (QWidget *player = pages::miniPlayer(m_model, m_content))
         content->addWidget(player);
@@ -413,7 +406,15 @@ void AlbumDetailView::showAlbum()
     m_upload->setVisible(!onDevice);
     m_addToPlaylist->setVisible(onDevice);
 
-    m_tracks->setAlbum(album, album.discs().size() >= 2);
+    // One disc reads best as the library's list, with its columns and each
+    // track's own artist (a compilation's); several discs group by disc.
+    const bool byDisc = album.discs().size() >= 2;
+    m_tracks->setVisible(byDisc);
+    m_flat->setVisible(!byDisc);
+    if (byDisc)
+        m_tracks->setAlbum(album, true);
+    else
+        m_flat->setTracks(album.tracks);
     updateBusy();
 }
 

@@ -2,7 +2,8 @@
 
 // The album sheet: the cover with its tools, the album's facts, the actions of
 // its side (listen, queue or upload on the computer, add to the playlist on the
-// device, show the files), its tracks per disc or as one list, the mini player
+// device, show the files), its tracks (per disc when there are several discs,
+// otherwise as the library's track list with its columns), the mini player
 // and the model's status. It keeps only the album's id and looks the album up
 // again whenever the side's track list or the side changes, so it always shows
 // what the model holds; when the album is gone it says so.
@@ -18,6 +19,7 @@
 
 class DetailCover;
 class DiscTrackListView;
+class TrackListView;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -52,7 +54,10 @@ public:
 
     // The nested cover search while it is open.
     CoverSearchView *coverSearch() const { return m_coverSearch; }
+    // The per-disc list, shown for an album of two or more discs.
     DiscTrackListView *trackList() const { return m_tracks; }
+    // The flat list with its column titles, shown for an album of one disc.
+    TrackListView *flatList() const { return m_flat; }
 
 private:
     void buildContent();
@@ -88,6 +93,7 @@ private:
     QPushButton *m_addToPlaylist = nullptr;
     QPushButton *m_reveal = nullptr;
     DiscTrackListView *m_tracks = nullptr;
+    TrackListView *m_flat = nullptr;
     QLabel *m_status = nullptr;
     QPointer<CoverSearchView> m_coverSearch;
 };

@@ -221,7 +221,7 @@ CoverSearchView::CoverSearchView(TavoModel *model, const Album &album, std::opti
 {
     Q_ASSERT(model);
     setWindowTitle(kit::tr(u"Znajdź okładkę"_s));
-    setFixedSize(760, 630);
+    setFixedSize(kit::fittedToScreen({760, 630}, parent ? parent : this));
     if (parent)
         setWindowModality(Qt::WindowModal);
     const QPalette pal = palette();

@@ -17,23 +17,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The accent-filled button of a page's main action.
-void makeProminent(QPushButton *button)
-{
-    const QPalette p = button->palette();
-    const QColor accent = kit::blue(p);
-    button->setStyleSheet(
-        u"QPushButton { background: %1; color: white; border: none; border-radius: 6px; padding: 5px 14px; }"
-        u"QPushButton:pressed { background: %2; }"
-        u"QPushButton:disabled { background: %3; color: %4; }"_s.arg(
-            accent.name(), accent.darker(120).name(), kit::quaternaryFill(p).name(QColor::HexArgb),
-            kit::tertiaryText(p).name(QColor::HexArgb)));
-}
-
-} // namespace
-
 BackupsPage::BackupsPage(TavoModel *model, QWidget *parent, Workspace *workspace)
     : QWidget(parent), m_model(model), m_workspace(workspace ? workspace : &Workspace::system())
 {
@@ -49,7 +32,7 @@ BackupsPage::BackupsPage(TavoModel *model, QWidget *parent, Workspace *workspace
     m_backup->setObjectName(u"backup"_s);
     m_backup->setAutoDefault(false);
     m_backup->setFont(kit::font(kit::size::body, QFont::Medium));
-    makeProminent(m_backup);
+    kit::makeProminent(m_backup);
     top->addWidget(m_backup, 0, Qt::AlignVCenter);
     layout->addLayout(top);
 

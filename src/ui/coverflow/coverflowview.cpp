@@ -107,6 +107,7 @@ CoverFlowView::CoverFlowView(TavoModel *model, bool reduceMotion, std::function<
     empty->addWidget(m_loadingRow);
     m_scanButton = new QPushButton(kit::tr(u"Odczytaj albumy z iPoda"_s), m_emptyPage);
     m_scanButton->setDefault(true);
+    kit::makeProminent(m_scanButton);
     connect(m_scanButton, &QPushButton::clicked, m_model, &TavoModel::scanDeviceMusic);
     empty->addWidget(m_scanButton, 0, Qt::AlignHCenter);
     m_progress = new QProgressBar(m_emptyPage);

@@ -3,6 +3,7 @@
 #include "model/tavomodel.h"
 #include "platform/motion.h"
 #include "ui/coverflow/coverflowview.h"
+#include "ui/kit/kit.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -42,7 +43,7 @@ CoverFlowWindow::CoverFlowWindow(TavoModel *model)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Cover Flow"_s); // a name, the same in every language
     setMinimumSize(800, 640);
-    resize(1000, 740);
+    resize(kit::fittedToScreen({1000, 740}, this));
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
     setPalette(black);

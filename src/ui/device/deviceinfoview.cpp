@@ -348,8 +348,7 @@ QWidget *DeviceInfoView::buildHero()
     auto *music = new QPushButton(kit::symbolIcon(u"music.note"_s, white), kit::tr(u"Otwórz muzykę"_s), left);
     music->setObjectName(u"openMusic"_s);
     music->setDefault(true);
-    music->setStyleSheet(u"QPushButton { background: #0A84FF; color: white; border-radius: 6px; padding: 5px 12px; }"
-                         "QPushButton:pressed { background: #0060DF; }"_s);
+    kit::makeProminent(music);
     connect(music, &QPushButton::clicked, this, [this] {
         m_model->setLibraryOnDevice(true);
         m_model->setSection(Section::music);

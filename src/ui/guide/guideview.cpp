@@ -247,7 +247,9 @@ GuideView::GuideView(const QString &page, bool english, QWidget *parent, Workspa
     auto *header = new QHBoxLayout;
     auto *title = new QLabel(kit::tr(u"Drugie życie iPoda"_s), this);
     title->setFont(kit::font(28, QFont::Bold));
-    header->addWidget(title);
+    // In the smallest window a long title goes onto two lines rather than losing letters.
+    title->setWordWrap(true);
+    header->addWidget(title, 1);
     header->addStretch(1);
     m_switch = new ToggleSwitch(kit::tr(u"English"_s), this);
     m_switch->setObjectName(u"english"_s);

@@ -10,11 +10,14 @@ EmptyState::EmptyState(const QString &title, const QString &symbol, const QStrin
       m_detail(new QLabel(kit::tr(detail), this))
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setSpacing(10);
+    layout->setSpacing(15);
     layout->addStretch(1);
-    m_icon->setPixmap(kit::symbolPixmap(symbol, 44, kit::secondaryText(palette()), devicePixelRatioF()));
+    // The symbol is the page's one touch of colour, faded so the title leads.
+    QColor accent = kit::blue(palette());
+    accent.setAlphaF(float(symbolOpacity));
+    m_icon->setPixmap(kit::symbolPixmap(symbol, symbolSize, accent, devicePixelRatioF()));
     m_icon->setAlignment(Qt::AlignCenter);
-    m_title->setFont(kit::font(kit::size::title2, QFont::DemiBold));
+    m_title->setFont(kit::font(19, QFont::DemiBold));
     m_detail->setFont(kit::font(kit::size::body));
     kit::setTextColor(m_detail, kit::secondaryText(palette()));
     for (QLabel *label : {m_title, m_detail}) {

@@ -8,6 +8,9 @@
 #include <QHash>
 #include <QMutex>
 #include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
 #include <QSvgRenderer>
 #include <QWidget>
 
@@ -136,8 +139,13 @@ QPixmap symbolPixmap(const QString &symbol, double size, const QColor &color, do
     QPixmap pixmap(px, px);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    painter.setOpacity(color.alphaF());
     renderer.render(&painter, QRectF(0, 0, px, px));
+    // The opacity applies to the symbol as a whole: parts that overlap in the
+    // drawing must not add up to a stronger colour.
+    if (color.alpha() < 255) {
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.fillRect(QRect(0, 0, px, px), QColor(0, 0, 0, color.alpha()));
+    }
     painter.end();
     pixmap.setDevicePixelRatio(dpr);
     return pixmap;
@@ -172,6 +180,43 @@ void setTextColor(QWidget *widget, const QColor &color)
     p.setColor(QPalette::WindowText, color);
     p.setColor(QPalette::Text, color);
     widget->setPalette(p);
+}
+
+void makeProminent(QPushButton *button, bool large)
+{
+    const QPalette p = button->palette();
+    const QColor accent = blue(p);
+    const QColor disabledFill = withAlpha(p.color(QPalette::WindowText), 0.10);
+    // Dimmed, yet at least 3:1 against the fill in both palettes.
+    const QColor disabledText = secondaryText(p);
+    button->setStyleSheet(
+        u"QPushButton { background: %1; color: white; border: none; border-radius: %5px; padding: %6; }"
+        "QPushButton:hover { background: %2; }"
+        "QPushButton:pressed { background: %3; }"
+        "QPushButton:disabled { background: %4; color: %7; }"_s
+            .arg(accent.name(), accent.lighter(108).name(), accent.darker(120).name(),
+                 disabledFill.name(QColor::HexArgb), QString::number(large ? 7 : 6),
+                 large ? u"6px 16px"_s : u"4px 12px"_s, disabledText.name(QColor::HexArgb)));
+    if (large)
+        button->setMinimumHeight(32);
+}
+
+QSize fittedToScreen(QSize wanted, const QWidget *window)
+{
+    const QWidget *top = window ? window->window() : nullptr;
+    QScreen *screen = top ? top->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return wanted;
+    // The frame of a window already shown is known; a sheet gets its parent's.
+    QMargins frame(0, assumedTitleBar, 0, 0);
+    if (top && top->windowHandle() && top->isVisible()) {
+        const QMargins known = top->windowHandle()->frameMargins();
+        if (known.top() > 0 || known.bottom() > 0)
+            frame = known;
+    }
+    const QSize room = screen->availableGeometry().size() -
+                       QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    return wanted.boundedTo(room.expandedTo(QSize(1, 1)));
 }
 
 } // namespace kit

@@ -8,8 +8,10 @@
 #include <QIcon>
 #include <QPalette>
 #include <QPixmap>
+#include <QSize>
 #include <QString>
 
+class QPushButton;
 class QWidget;
 
 namespace kit {
@@ -74,5 +76,20 @@ QIcon symbolIcon(const QString &symbol, const QColor &color, double size = 16);
 
 // Sets a label-like widget's text colour through its palette.
 void setTextColor(QWidget *widget, const QColor &color);
+
+// The one look of a page's or sheet's main action (the bordered prominent
+// style): white text on the accent colour, the accent darkened while pressed,
+// a faint fill with dimmed but readable text while disabled. `large` is the
+// bigger control of a bar's single action.
+void makeProminent(QPushButton *button, bool large = false);
+
+// The room a window's title bar and borders take when the window system has not
+// told yet (before the window is first shown).
+inline constexpr int assumedTitleBar = 32;
+// The size a window or sheet opens at: `wanted`, made smaller in each direction
+// where the available area of the screen it opens on (less the panels and the
+// window's frame) has less room. `window` is the window itself or, for a sheet,
+// anything in the window it opens over.
+QSize fittedToScreen(QSize wanted, const QWidget *window);
 
 } // namespace kit

@@ -91,10 +91,7 @@ LibraryPage::LibraryPage(TavoModel *model, QWidget *parent, Workspace *workspace
     header->addLayout(titles);
     header->addStretch(1);
     m_add = new QPushButton(kit::tr(u"Dodaj muzykę…"_s), this);
-    m_add->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 5px;"
-                                        " padding: 4px 12px; }"
-                                        "QPushButton:disabled { background: %2; }")
-                             .arg(kit::blue(palette()).name(), kit::tertiaryText(palette()).name(QColor::HexArgb)));
+    kit::makeProminent(m_add);
     connect(m_add, &QPushButton::clicked, model, &TavoModel::importMusic);
     header->addWidget(m_add);
     page->addLayout(header);

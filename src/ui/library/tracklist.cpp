@@ -96,10 +96,21 @@ int TrackListModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : columnCount_;
 }
 
+bool TrackListModel::onDevice() const
+{
+    return m_sideOverride.value_or(m_model->libraryOnDevice());
+}
+
+void TrackListModel::setSideOverride(std::optional<bool> onDevice)
+{
+    m_sideOverride = onDevice;
+    selectionChanged();
+}
+
 bool TrackListModel::isChosen(int row) const
 {
     const QUuid &id = m_tracks.at(row).id;
-    return (m_model->libraryOnDevice() ? m_model->selectedOnDevice() : m_model->queued()).contains(id);
+    return (onDevice() ? m_model->selectedOnDevice() : m_model->queued()).contains(id);
 }
 
 QVariant TrackListModel::data(const QModelIndex &index, int role) const
@@ -117,7 +128,7 @@ QVariant TrackListModel::data(const QModelIndex &index, int role) const
         }
     }
     if (role == Qt::ToolTipRole && index.column() == choice)
-        return kit::tr(library::trackToggleTip(m_model->libraryOnDevice()));
+        return kit::tr(library::trackToggleTip(onDevice()));
     return QVariant();
 }
 
@@ -156,11 +167,11 @@ void TrackListModel::repaintRows(const QSet<QUuid> &ids, int firstColumn, int la
 
 void TrackListModel::selectionChanged()
 {
-    const bool onDevice = m_model->libraryOnDevice();
-    const QSet<QUuid> &now = onDevice ? m_model->selectedOnDevice() : m_model->queued();
-    if (onDevice != m_shownOnDevice) {
+    const bool side = onDevice();
+    const QSet<QUuid> &now = side ? m_model->selectedOnDevice() : m_model->queued();
+    if (side != m_shownOnDevice) {
         // Another set and other tooltips: every toggle changes.
-        m_shownOnDevice = onDevice;
+        m_shownOnDevice = side;
         m_shownSelection = now;
         repaintColumn(choice);
         return;
@@ -294,7 +305,7 @@ bool TrackRowDelegate::editorEvent(QEvent *event, QAbstractItemModel *, const QS
         // The queue is the whole list, in the order shown.
         model->playback()->play(track, m_rows->tracks());
     } else if (!model->busy()) {
-        model->toggleTrack(track);
+        model->toggleTrack(track, m_rows->onDevice());
     }
     return true;
 }

@@ -14,6 +14,7 @@
 #include <QStyledItemDelegate>
 #include <QUuid>
 #include <QWidget>
+#include <optional>
 
 class QTreeView;
 class TavoModel;
@@ -42,6 +43,10 @@ public:
 
     // Whether the row's track is in the selection set of the side shown.
     bool isChosen(int row) const;
+    // The side whose selection the toggles show and change: the given one, or
+    // the side the window shows when none is given (followed live).
+    void setSideOverride(std::optional<bool> onDevice);
+    bool onDevice() const;
 
 private:
     void selectionChanged();
@@ -50,6 +55,7 @@ private:
     void playbackChanged();
 
     TavoModel *m_model;
+    std::optional<bool> m_sideOverride;
     QList<Track> m_tracks;
     QHash<QUuid, int> m_rows;
     QSet<QUuid> m_shownSelection; // the selection the rows were last painted with

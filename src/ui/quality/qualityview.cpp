@@ -86,18 +86,19 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
     m_repair = new QPushButton(kit::tr(u"Napraw dostępne okładki"_s), this);
     m_repair->setObjectName(u"repairCovers"_s);
     // The prominent button of the page.
-    m_repair->setStyleSheet(u"QPushButton { background: #0A84FF; color: white; border-radius: 6px; padding: 4px 12px; }"
-                            "QPushButton:pressed { background: #0060DF; }"
-                            "QPushButton:disabled { background: rgba(10, 132, 255, 0.35); color: rgba(255, 255, 255, 0.7); }"_s);
+    kit::makeProminent(m_repair);
     connect(m_repair, &QPushButton::clicked, m_model, &TavoModel::repairAvailableCovers);
     m_findMissing = new QPushButton(kit::tr(u"Znajdź brakujące w sieci"_s), this);
     m_findMissing->setObjectName(u"findMissing"_s);
     connect(m_findMissing, &QPushButton::clicked, m_model, &TavoModel::findMissingCovers);
     coverRow->addWidget(m_repair);
     coverRow->addWidget(m_findMissing);
-    coverRow->addWidget(textLabel(kit::tr(u"Tylko jednoznaczne dopasowania."_s), kit::font(kit::size::caption2),
-                                  kit::secondaryText(palette()), this));
-    coverRow->addStretch(1);
+    // On a narrow page the note wraps beside the buttons rather than squeezing them.
+    QLabel *onlyExact = textLabel(kit::tr(u"Tylko jednoznaczne dopasowania."_s), kit::font(kit::size::caption2),
+                                  kit::secondaryText(palette()), this);
+    onlyExact->setObjectName(u"onlyExactNote"_s);
+    onlyExact->setWordWrap(true);
+    coverRow->addWidget(onlyExact, 1);
     column->addLayout(coverRow);
 
     m_cleanup = new QPushButton(kit::tr(u"Posprzątaj pliki macOS (._)"_s), this);

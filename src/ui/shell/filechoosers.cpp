@@ -1,11 +1,22 @@
 #include "ui/shell/filechoosers.h"
 
+#include "localization/applocalizer.h"
+#include "media/records.h"
 #include "model/tavomodel.h"
 #include "ui/kit/kit.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QListView>
 #include <QPointer>
+#include <QPushButton>
+#include <QTranslator>
+#include <QTreeView>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -23,35 +34,148 @@ void ask(QFileDialog *dialog, TavoModel::Answer<T> answer, Pick pick)
             return;
         *answered = true;
         if (result == QDialog::Accepted)
-            answer(pick(dialog->selectedFiles()));
+            answer(pick(dialog));
         else
             answer(std::nullopt);
     });
     dialog->open();
 }
 
+// The labels of the dialog's own fields, in the interface language.
+void labelInInterfaceLanguage(QFileDialog *dialog)
+{
+    dialog->setLabelText(QFileDialog::LookIn, kit::tr(u"Szukaj w:"_s));
+    dialog->setLabelText(QFileDialog::FileType, kit::tr(u"Pliki typu:"_s));
+    dialog->setLabelText(QFileDialog::Reject, kit::tr(u"Anuluj"_s));
+}
+
 QFileDialog *dialog(QWidget *window, const QString &title)
 {
+    filechoosers::followInterfaceLanguage();
     auto *d = new QFileDialog(window, title, QDir::homePath());
     d->setOption(QFileDialog::DontUseNativeDialog, false);
+    labelInInterfaceLanguage(d);
+    d->setLabelText(QFileDialog::FileName, kit::tr(u"Nazwa:"_s));
     return d;
+}
+
+std::optional<QString> first(QFileDialog *d)
+{
+    const QStringList files = d->selectedFiles();
+    return files.isEmpty() ? std::optional<QString>() : std::optional<QString>(files.first());
 }
 
 } // namespace
 
+// ---------------------------------------------------------------------------
+
+FilesAndFoldersDialog::FilesAndFoldersDialog(QWidget *parent, const QString &title, const QString &acceptLabel)
+    : QFileDialog(parent, title, QDir::homePath())
+    , m_acceptLabel(acceptLabel)
+{
+    filechoosers::followInterfaceLanguage();
+    // Only Qt's own dialog lets folders and files be chosen together.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setFileMode(QFileDialog::ExistingFiles);
+    labelInInterfaceLanguage(this);
+    setLabelText(QFileDialog::FileName, kit::tr(u"Pliki i foldery:"_s));
+    setLabelText(QFileDialog::Accept, acceptLabel);
+    // Room for the names and their details without widening the columns by hand.
+    resize(kit::fittedToScreen({820, 520}, parent ? parent : this));
+    // Folders are always listed; the filter narrows only the files beside them.
+    QStringList patterns;
+    for (const QString &extension : audioExtensions())
+        patterns << u"*."_s + extension;
+    std::sort(patterns.begin(), patterns.end());
+    setNameFilters({kit::tr(u"Pliki audio"_s) + u" ("_s + patterns.join(u' ') + u')',
+                    kit::tr(u"Wszystkie pliki"_s) + u" (*)"_s});
+
+    // The dialog renames its accept button "Open" while a folder is selected,
+    // as its accept would enter the folder; here it adds it, so the label stays.
+    // The dialog relabels first, in its own handlers; this runs after them.
+    if (auto *list = findChild<QListView *>(u"listView"_s)) {
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
+    }
+    if (auto *name = findChild<QLineEdit *>(u"fileNameEdit"_s))
+        connect(name, &QLineEdit::textChanged, this, &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
+    connect(this, &QFileDialog::directoryEntered, this, &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
+    connect(this, &QFileDialog::currentChanged, this, &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
+}
+
+void FilesAndFoldersDialog::keepAcceptLabel()
+{
+    if (auto *box = findChild<QDialogButtonBox *>(u"buttonBox"_s))
+        if (QPushButton *open = box->button(QDialogButtonBox::Open))
+            if (open->text() != m_acceptLabel)
+                open->setText(m_acceptLabel);
+}
+
+QStringList FilesAndFoldersDialog::chosen() const
+{
+    QStringList files = selectedFiles();
+    // Names typed with folders selected above them come as they are.
+    for (QString &file : files)
+        file = QDir::cleanPath(QDir(directory()).absoluteFilePath(file));
+    files.removeDuplicates();
+    return files;
+}
+
+void FilesAndFoldersDialog::accept()
+{
+    const QStringList files = chosen();
+    if (files.isEmpty())
+        return;
+    // A name that names nothing is left for the dialog to report as it does.
+    for (const QString &file : files) {
+        if (!QFileInfo::exists(file)) {
+            QFileDialog::accept();
+            return;
+        }
+    }
+    // Not the dialog's own accept: that would open a selected folder instead of taking it.
+    QDialog::accept();
+}
+
+// ---------------------------------------------------------------------------
+
 namespace filechoosers {
+
+void followInterfaceLanguage()
+{
+    static QTranslator *qtTexts = nullptr;
+    const QString language = AppLocalizer::language();
+    static QString loaded;
+    if (qtTexts && loaded == language)
+        return;
+    if (qtTexts) {
+        QCoreApplication::removeTranslator(qtTexts);
+        delete qtTexts;
+        qtTexts = nullptr;
+    }
+    loaded = language;
+    // English is Qt's own language; Polish comes from Qt's translations when installed.
+    if (language == u"en"_s)
+        return;
+    auto *translator = new QTranslator(qApp);
+    if (translator->load(u"qtbase_"_s + language, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+        qtTexts = translator;
+    } else {
+        delete translator;
+    }
+}
 
 void install(TavoModel *model, QWidget *window)
 {
     QPointer<QWidget> parent(window);
 
-    // Music is added by folder here (a whole album or collection at once);
-    // single files come in by dropping them on the library.
+    // Music comes as any mix of files and folders, several at once.
     model->setFilesChooser(TavoModel::FilesChooser([parent](const QString &prompt, TavoModel::Answer<QStringList> answer) {
-        auto *d = dialog(parent, prompt);
-        d->setFileMode(QFileDialog::Directory);
-        d->setLabelText(QFileDialog::Accept, prompt);
-        ask<QStringList>(d, std::move(answer), [](const QStringList &files) { return std::optional<QStringList>(files); });
+        auto *d = new FilesAndFoldersDialog(parent, prompt, prompt);
+        ask<QStringList>(d, std::move(answer), [](QFileDialog *dialog) {
+            return std::optional<QStringList>(static_cast<FilesAndFoldersDialog *>(dialog)->chosen());
+        });
     }));
     model->setFolderChooser(TavoModel::FolderChooser(
         [parent](const QString &prompt, const QString &message, TavoModel::Answer<QString> answer) {
@@ -59,25 +183,19 @@ void install(TavoModel *model, QWidget *window)
             d->setFileMode(QFileDialog::Directory);
             d->setOption(QFileDialog::ShowDirsOnly, true);
             d->setLabelText(QFileDialog::Accept, prompt);
-            ask<QString>(d, std::move(answer), [](const QStringList &files) {
-                return files.isEmpty() ? std::optional<QString>() : std::optional<QString>(files.first());
-            });
+            ask<QString>(d, std::move(answer), first);
         }));
     model->setImageChooser(TavoModel::ImageChooser([parent](const QString &prompt, TavoModel::Answer<QString> answer) {
         auto *d = dialog(parent, prompt);
         d->setFileMode(QFileDialog::ExistingFile);
         d->setNameFilters({kit::tr(u"Obrazy"_s) + u" (*.jpg *.jpeg *.png *.bmp *.gif *.tif *.tiff *.webp *.heic)"_s});
-        ask<QString>(d, std::move(answer), [](const QStringList &files) {
-            return files.isEmpty() ? std::optional<QString>() : std::optional<QString>(files.first());
-        });
+        ask<QString>(d, std::move(answer), first);
     }));
     model->setPackageChooser(TavoModel::PackageChooser([parent](const QString &prompt, TavoModel::Answer<QString> answer) {
         auto *d = dialog(parent, prompt);
         d->setFileMode(QFileDialog::ExistingFile);
         d->setNameFilters({kit::tr(u"Pakiety ZIP"_s) + u" (*.zip)"_s});
-        ask<QString>(d, std::move(answer), [](const QStringList &files) {
-            return files.isEmpty() ? std::optional<QString>() : std::optional<QString>(files.first());
-        });
+        ask<QString>(d, std::move(answer), first);
     }));
 }
 

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -66,19 +67,21 @@ Inspector::Inspector(TavoModel *model, Workspace *workspace, QWidget *parent)
     setFixedWidth(fixedWidth);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
-    // A short window (or a large font) scrolls the column rather than squeezing the drawing.
+    // A short window makes the drawing smaller so that everything else stays
+    // in view; only when even the smallest drawing leaves too little room (a
+    // very large font) does the column scroll.
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto *scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    outer->addWidget(scroll);
-    auto *body = new QWidget(scroll);
-    body->setAutoFillBackground(false);
-    scroll->setWidget(body);
-    auto *layout = new QVBoxLayout(body);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    outer->addWidget(m_scroll);
+    m_body = new QWidget(m_scroll);
+    m_body->setAutoFillBackground(false);
+    m_scroll->setWidget(m_body);
+    auto *layout = new QVBoxLayout(m_body);
     layout->setContentsMargins(24, 20, 24, 18);
     layout->setSpacing(14);
 
@@ -185,8 +188,10 @@ Inspector::Inspector(TavoModel *model, Workspace *workspace, QWidget *parent)
     for (auto signal : {&TavoModel::deviceChanged, &TavoModel::busyChanged, &TavoModel::themesChanged,
                         &TavoModel::objectWillChange})
         connect(model, signal, this, &Inspector::update);
+    // The configured theme is found through the themes' own settings too, which
+    // are read after the themes: the drawing follows them as the device page does.
     for (auto signal : {&TavoModel::themePreviewsChanged, &TavoModel::themesChanged, &TavoModel::deviceConfigChanged,
-                        &TavoModel::deviceChanged})
+                        &TavoModel::themeSettingsChanged, &TavoModel::deviceChanged})
         connect(model, signal, this, &Inspector::showPreview);
     update();
     showPreview();
@@ -213,6 +218,42 @@ void Inspector::update()
     }
     m_choose->setEnabled(!busy);
     m_eject->setEnabled(!busy && device && device->isVolume);
+    scheduleFit();
+}
+
+void Inspector::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    scheduleFit();
+}
+
+void Inspector::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    scheduleFit();
+}
+
+void Inspector::scheduleFit()
+{
+    // Once what changed has been laid out; several changes fit once.
+    if (m_fitPending)
+        return;
+    m_fitPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_fitPending = false;
+        fitDrawing();
+    });
+}
+
+void Inspector::fitDrawing()
+{
+    // Everything but the drawing at its natural height; the drawing takes what is left.
+    QLayout *layout = m_body->layout();
+    const int width = fixedWidth;
+    const int natural = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
+    const int drawing = m_ipod->sizeHint().height();
+    const int room = height() - (natural - drawing);
+    m_ipod->setMaxHeight(std::clamp(double(room), double(smallestDrawing), IPodView::maxHeight));
 }
 
 void Inspector::showPreview()

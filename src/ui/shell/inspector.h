@@ -9,6 +9,7 @@ class IPodView;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class TavoModel;
 class Workspace;
 
@@ -17,6 +18,8 @@ class Inspector : public QWidget
     Q_OBJECT
 public:
     static constexpr int fixedWidth = 285;
+    // The drawing gives way first when the column is short, down to this height.
+    static constexpr int smallestDrawing = 120;
 
     Inspector(TavoModel *model, Workspace *workspace, QWidget *parent = nullptr);
 
@@ -37,11 +40,21 @@ public:
     QPushButton *chooseButton() const { return m_choose; }
     QPushButton *ejectButton() const { return m_eject; }
     IPodView *ipod() const { return m_ipod; }
+    QScrollArea *scrollArea() const { return m_scroll; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void update();
     void showPreview();
+    void scheduleFit();
+    void fitDrawing();
+    bool m_fitPending = false;
     TavoModel *m_model;
+    QScrollArea *m_scroll;
+    QWidget *m_body;
     Workspace *m_workspace;
     QLabel *m_dot;
     QLabel *m_connection;

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QStyleHints>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -23,7 +24,7 @@ int ClickCounter::press(qint64 timestampMs, QPointF position)
 }
 
 IPodView::IPodView(TavoModel *model, std::optional<ThemePreview> preview, double width, QWidget *parent)
-    : QWidget(parent), m_model(model),
+    : QWidget(parent), m_model(model), m_width(width),
       m_clicks(QApplication::styleHints()->mouseDoubleClickInterval(),
                std::max(4, QApplication::styleHints()->mouseDoubleClickDistance()))
 {
@@ -43,6 +44,15 @@ IPodView::IPodView(TavoModel *model, std::optional<ThemePreview> preview, double
 void IPodView::setPreview(const std::optional<ThemePreview> &preview)
 {
     m_illustration->setPreview(preview);
+}
+
+void IPodView::setMaxHeight(double height)
+{
+    height = std::min(height, maxHeight);
+    if (height == m_maxHeight)
+        return;
+    m_maxHeight = height;
+    m_illustration->setSpace(m_width, height);
 }
 
 void IPodView::showDevice()

@@ -38,6 +38,10 @@ public:
 
     IPodView(TavoModel *model, std::optional<ThemePreview> preview, double width, QWidget *parent = nullptr);
     void setPreview(const std::optional<ThemePreview> &preview);
+    // Lets the drawing be at most this tall (it keeps the model's proportions,
+    // so it narrows too); never more than maxHeight.
+    void setMaxHeight(double height);
+    double drawingMaxHeight() const { return m_maxHeight; }
     IPodIllustration *illustration() const { return m_illustration; }
 
 protected:
@@ -46,6 +50,8 @@ protected:
 private:
     void showDevice();
     TavoModel *m_model;
+    double m_width;
+    double m_maxHeight = maxHeight;
     IPodIllustration *m_illustration;
     ClickCounter m_clicks;
 };

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -50,7 +51,8 @@ QString storedLanguage()
 MainWindow::MainWindow(TavoModel *model, Workspace *workspace, QWidget *parent)
     : QMainWindow(parent), m_model(model), m_workspace(workspace)
 {
-    resize(defaultSize);
+    m_openingSize = kit::fittedToScreen(defaultSize, this);
+    resize(m_openingSize);
     m_coverFlowShown = model->showCoverFlow();
 
     // The refresh button sits at the end of the menu bar rather than on a
@@ -124,7 +126,6 @@ void MainWindow::build()
     QPalette accented = palette();
     accented.setColor(QPalette::Highlight, kit::blue(palette()));
     content->setPalette(accented);
-    content->setMinimumSize(minimumContentSize);
     auto *row = new QHBoxLayout(content);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
@@ -161,8 +162,24 @@ void MainWindow::build()
         old->deleteLater();
 
     buildMenus();
+    // The menu bar sits inside the window here, so it counts within the
+    // smallest height rather than on top of it.
+    content->setMinimumSize(minimumContentSize.width(),
+                            minimumContentSize.height() - menuBar()->sizeHint().height());
     showPage();
     updateActions();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    // The screen the window opens on is known only now: unless someone sized
+    // the window meanwhile, the default size is made to fit its free area.
+    if (!m_placed) {
+        m_placed = true;
+        if (size() == m_openingSize)
+            resize(kit::fittedToScreen(defaultSize, this));
+    }
+    QMainWindow::showEvent(event);
 }
 
 void MainWindow::buildMenus()
@@ -294,6 +311,13 @@ void MainWindow::showAlert()
         box->setText(u"Vontaro"_s);
         box->setInformativeText(kit::tr(*alert));
         box->button(QMessageBox::Ok)->setText(kit::tr(u"OK"_s));
+        // The box sizes itself to its text; a short message would leave it so
+        // narrow that the text wraps every few words and the title bar cuts the
+        // name. A strut across its layout (laid out anew with the texts, so it
+        // comes last) gives it a readable width.
+        if (auto *grid = qobject_cast<QGridLayout *>(box->layout()))
+            grid->addItem(new QSpacerItem(alertWidth, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0,
+                          1, grid->columnCount());
         box->open();
         return;
     }

@@ -25,6 +25,8 @@ class MainWindow : public QMainWindow
 public:
     static constexpr QSize defaultSize{1260, 820};
     static constexpr QSize minimumContentSize{1050, 690};
+    // The width an alert's text is laid out in.
+    static constexpr int alertWidth = 440;
 
     MainWindow(TavoModel *model, Workspace *workspace, QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -47,6 +49,9 @@ signals:
     // The window's content was built anew (after a language change).
     void rebuilt();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void build();
     void buildMenus();
@@ -61,6 +66,8 @@ private:
     Workspace *m_workspace;
     QString m_builtLanguage; // the stored value the content was built for
     bool m_coverFlowShown = false;
+    bool m_placed = false; // sized for its screen at the first show
+    QSize m_openingSize;
 
     Sidebar *m_sidebar = nullptr;
     QWidget *m_column = nullptr;

@@ -42,12 +42,8 @@ TransferBar::TransferBar(TavoModel *model, QWidget *parent)
     m_clear->setCursor(Qt::PointingHandCursor);
     m_send = new QPushButton(kit::symbolIcon(u"arrow.down.to.line"_s, Qt::white), kit::tr(u"Wgraj na iPoda"_s), this);
     m_send->setDefault(true);
-    m_send->setMinimumHeight(32);
     m_send->setFont(kit::font(13, QFont::DemiBold));
-    m_send->setStyleSheet(u"QPushButton { background: %1; color: white; border: none; border-radius: 7px; padding: 6px 16px; }"
-                          "QPushButton:disabled { background: %2; color: %3; }"_s
-                              .arg(kit::blue(palette()).name(), kit::quaternaryFill(palette()).name(QColor::HexArgb),
-                                   kit::tertiaryText(palette()).name(QColor::HexArgb)));
+    kit::makeProminent(m_send, true);
     row->addWidget(m_clear);
     row->addWidget(m_send);
     layout->addLayout(row);

@@ -57,7 +57,7 @@ ThemeDetailView::ThemeDetailView(TavoModel *model, const Theme &theme, QWidget *
     : QDialog(parent), m_model(model), m_theme(theme), m_workspace(workspace)
 {
     setWindowModality(Qt::WindowModal);
-    setFixedSize(sheetWidth, sheetHeight);
+    setFixedSize(kit::fittedToScreen({sheetWidth, sheetHeight}, parent ? parent : this));
     const QString name = ThemeGrid::themeName(theme);
     setWindowTitle(name);
 

@@ -28,7 +28,7 @@ ThemesView::ThemesView(TavoModel *model, QWidget *parent, Workspace *workspace)
     header->addStretch(1);
     m_import = new QPushButton(kit::tr(u"Importuj ZIP…"_s), this);
     m_import->setObjectName(u"importZip"_s);
-    themewidgets::makeProminent(m_import);
+    kit::makeProminent(m_import);
     connect(m_import, &QPushButton::clicked, model, &TavoModel::installTheme);
     header->addWidget(m_import);
     layout->addLayout(header);

@@ -56,21 +56,3 @@ void LinkButton::leaveEvent(QEvent *event)
     QAbstractButton::leaveEvent(event);
 }
 
-namespace themewidgets {
-
-void makeProminent(QPushButton *button)
-{
-    const QPalette pal = button->palette();
-    const QString accent = kit::blue(pal).name();
-    const QString pressed = kit::blue(pal).darker(120).name();
-    QColor faded = kit::secondaryText(pal);
-    faded.setAlphaF(0.18f);
-    QColor fadedText = kit::secondaryText(pal);
-    button->setStyleSheet(
-        u"QPushButton { background: %1; color: white; border: none; border-radius: 6px; padding: 5px 14px; }"
-        "QPushButton:pressed { background: %2; }"
-        "QPushButton:disabled { background: %3; color: %4; }"_s.arg(accent, pressed, faded.name(QColor::HexArgb),
-                                                                      fadedText.name(QColor::HexArgb)));
-}
-
-} // namespace themewidgets

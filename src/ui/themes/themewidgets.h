@@ -33,8 +33,3 @@ private:
     bool m_hover = false;
     Workspace *m_workspace;
 };
-
-namespace themewidgets {
-// The filled accent look of a page's main action.
-void makeProminent(QPushButton *button);
-} // namespace themewidgets

@@ -6,10 +6,14 @@
 #include "platform/text.h"
 #include "ui/album/coversearchview.h"
 #include "ui/album/disctracklist.h"
+#include "ui/library/librarytexts.h"
+#include "ui/library/tracklist.h"
 #include "ui/shell/pages.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTreeView>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -145,9 +149,9 @@ TEST_F(AlbumSheet, fromCoverFlowTheDeviceSideHoldsWhateverTheWindowShows)
     EXPECT_FALSE(shown(button(sheet.get(), u"Dodaj album do kolejki"_s)));
 
     // Track toggles act on the device's choice, not on the upload queue.
-    DiscTrackListView *list = sheet->trackList();
+    QTreeView *list = sheet->flatList()->list();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->trackGeometry(list->trackModel()->indexOf(tracks[0].id)).toggle.center());
+                      list->visualRect(list->model()->index(0, TrackListModel::choice)).center());
     EXPECT_TRUE(model->queued().isEmpty());
     EXPECT_TRUE(model->selectedOnDevice().contains(tracks[0].id));
 
@@ -279,9 +283,71 @@ TEST_F(AlbumSheet, twoDiscsAreListedPerDiscAndOneDiscAsOneList)
     auto two = open(idOf(model->tracks().mid(0, 8)));
     EXPECT_TRUE(two->trackList()->trackModel()->byDisc());
     EXPECT_EQ(two->trackList()->trackModel()->rowCount(), 4);
+    EXPECT_TRUE(shown(two->trackList()));
+    EXPECT_FALSE(shown(two->flatList()));
     auto one = open(idOf(model->tracks().mid(8)));
-    EXPECT_FALSE(one->trackList()->trackModel()->byDisc());
-    EXPECT_EQ(one->trackList()->trackModel()->rowCount(), 3);
+    EXPECT_FALSE(shown(one->trackList()));
+    ASSERT_TRUE(shown(one->flatList()));
+    EXPECT_EQ(one->flatList()->rows()->rowCount(), 3);
+}
+
+TEST_F(AlbumSheet, aOneDiscCompilationShowsTheTrackListWithItsColumnsArtistsAndHiResMarks)
+{
+    // Tracks of several artists in one disc folder group as one album of one disc.
+    QList<Track> tracks =
+        albumTracks(folder(u"Składanka/CD1"_s), u"Kasia Kowalska"_s, u"Przeboje lata"_s,
+                    {{u"Pierwsza"_s, 1, 1, 200}, {u"Druga"_s, 1, 2, 210}, {u"Trzecia"_s, 1, 3, 220}});
+    const QStringList artists{u"Kasia Kowalska"_s, u"Lady Pank"_s, u"Perfect"_s};
+    for (int i = 0; i < tracks.size(); ++i) {
+        tracks[i].artist = artists[i];
+        tracks[i].info.bitDepth = i == 1 ? 24 : 16;
+        tracks[i].info.sampleRate = i == 1 ? 96'000 : 44'100;
+    }
+    model->setTracks(tracks);
+    auto sheet = open(idOf(tracks));
+    ASSERT_TRUE(sheet->album());
+    EXPECT_EQ(sheet->album()->artist, u"Różni wykonawcy"_s);
+    ASSERT_EQ(sheet->album()->discs().size(), 1);
+    EXPECT_FALSE(shown(sheet->trackList()));
+    ASSERT_TRUE(shown(sheet->flatList()));
+
+    QTreeView *list = sheet->flatList()->list();
+    EXPECT_TRUE(list->header()->isVisible());
+    QStringList titles;
+    for (int c = 0; c < TrackListModel::columnCount_; ++c)
+        titles << list->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(titles, QStringList({u"Utwór"_s, u"Czas"_s, u"Format"_s, u"Parametry"_s, u"Wybór"_s}));
+
+    // Each row names its own artist beside the album; only the 24-bit track's parameters are orange.
+    QApplication::processEvents();
+    const QImage shot = list->viewport()->grab().toImage();
+    const QColor orange = kit::orange(list->palette());
+    auto orangePixels = [&](int row) {
+        const QRect cell = list->visualRect(list->model()->index(row, TrackListModel::parameters));
+        int count = 0;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x) {
+                const QColor c = shot.pixelColor(x * shot.width() / list->viewport()->width(),
+                                                 y * shot.height() / list->viewport()->height());
+                count += qAbs(c.red() - orange.red()) < 40 && qAbs(c.green() - orange.green()) < 40 &&
+                         qAbs(c.blue() - orange.blue()) < 40;
+            }
+        return count;
+    };
+    for (int row = 0; row < 3; ++row) {
+        const Track &track = sheet->flatList()->rows()->track(row);
+        EXPECT_EQ(library::secondLine(track), track.artist + u" · Przeboje lata"_s);
+        EXPECT_TRUE(artists.contains(track.artist));
+        if (track.info.bitDepth > 16)
+            EXPECT_GT(orangePixels(row), 5) << row;
+        else
+            EXPECT_EQ(orangePixels(row), 0) << row;
+    }
+
+    // The toggle queues the track on the computer's side.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(2, TrackListModel::choice)).center());
+    EXPECT_EQ(model->queued(), TavoModel::UuidSet({sheet->flatList()->rows()->track(2).id}));
 }
 
 TEST_F(AlbumSheet, escapeAndDoneFinishTheSheet)

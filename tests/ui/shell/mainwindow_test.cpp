@@ -133,7 +133,8 @@ TEST_F(MainWindowTest, aTransferFromTheWindowThenTheWholeWindowInEnglish)
     open();
 
     EXPECT_EQ(window->size(), MainWindow::defaultSize);
-    EXPECT_EQ(window->centralWidget()->minimumSize(), MainWindow::minimumContentSize);
+    // The menu bar is inside the window, within the smallest size.
+    EXPECT_EQ(window->minimumSizeHint(), MainWindow::minimumContentSize);
     EXPECT_EQ(window->sidebar()->width(), 205);
     QStringList order;
     for (Section s : sections::all)
@@ -535,6 +536,37 @@ TEST_F(MainWindowTest, aSheetClosedByItsOwnButtonClearsTheModelsValue)
     QTest::mouseClick(done, Qt::LeftButton);
     EXPECT_FALSE(model->openTheme());
     EXPECT_FALSE(window->sheet("openTheme"));
+}
+
+TEST_F(MainWindowTest, theInspectorsDrawingShowsTheConfiguredThemesPreviewAndFollowsTheThemeSettings)
+{
+    const QString corpus = QStringLiteral(VONTARO_TEST_DATA_DIR "/corpus/rockbox-device/");
+    DeviceFixture::copyTree(corpus + u"ipodvideo-budm-rockb0x/.rockbox"_s, device.path(u".rockbox"_s));
+    device.writeFile(u".rockbox/config.cfg"_s, "wps: /.rockbox/wps/iClassic.wps\nsbs: /.rockbox/wps/iClassic.sbs\n");
+    connectDevice();
+    ASSERT_TRUE(waitUntil([&] { return model->configuredTheme().has_value() && !model->busy(); }));
+    open();
+    IPodIllustration *drawing = window->inspector()->ipod()->illustration();
+
+    const QString cfg = model->configuredTheme()->url;
+    const ThemePreview own{QUrl::fromLocalFile(device.path(u".rockbox/backdrops/iClassic_bd.bmp"_s)), std::nullopt,
+                           u"Twój zrzut"_s, std::nullopt, std::nullopt};
+    model->setThemePreviews({{cfg, own}});
+    EXPECT_EQ(drawing->preview(), own);
+
+    // The settings that tie the device's configuration to the theme go and come back.
+    const TavoModel::ThemeSettingsMap settings = model->themeSettings();
+    model->setThemeSettings({});
+    EXPECT_FALSE(model->configuredTheme());
+    EXPECT_FALSE(drawing->preview().has_value());
+    model->setThemeSettings(settings);
+    EXPECT_EQ(drawing->preview(), own);
+
+    // The device page, when shown, draws the same screen.
+    window->sidebar()->button(Section::device)->click();
+    auto *hero = window->findChild<IPodIllustration *>(u"heroIPod"_s);
+    ASSERT_TRUE(hero);
+    EXPECT_EQ(hero->preview(), drawing->preview());
 }
 
 } // namespace
