@@ -2,10 +2,62 @@
 
 #include "ui/kit/kit.h"
 
+#include <QAbstractScrollArea>
+#include <QFocusEvent>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
 namespace kit {
+
+namespace {
+
+constexpr char keyboardProperty[] = "kit_keyboardFocus";
+
+class KeyboardFocusWatcher : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *list = qobject_cast<QWidget *>(watched);
+        if (!list)
+            return false;
+        switch (event->type()) {
+        case QEvent::FocusIn: set(list, showsFocusRing(static_cast<QFocusEvent *>(event)->reason())); break;
+        case QEvent::FocusOut: set(list, false); break;
+        case QEvent::KeyPress: set(list, true); break;
+        default: break;
+        }
+        return false;
+    }
+
+private:
+    static void set(QWidget *list, bool keyboard)
+    {
+        if (list->property(keyboardProperty).toBool() == keyboard)
+            return;
+        list->setProperty(keyboardProperty, keyboard);
+        list->update();
+        if (auto *area = qobject_cast<QAbstractScrollArea *>(list))
+            area->viewport()->update();
+    }
+};
+
+} // namespace
+
+void followKeyboardFocus(QWidget *list)
+{
+    static auto *watcher = new KeyboardFocusWatcher;
+    list->installEventFilter(watcher);
+}
+
+bool showsKeyboardMark(const QWidget *list)
+{
+    return list && list->hasFocus() && list->property(keyboardProperty).toBool();
+}
 
 QColor focusRing(const QPalette &palette)
 {

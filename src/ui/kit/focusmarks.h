@@ -10,12 +10,21 @@
 #include <QColor>
 #include <QPalette>
 
+class QWidget;
+
 namespace kit {
 
 // The ring's colour: the accent at half strength.
 QColor focusRing(const QPalette &palette);
 // Whether focus that came for `reason` should show its ring.
 bool showsFocusRing(Qt::FocusReason reason);
+
+// Lists mark their keyboard row only while the user works them with the
+// keyboard: the list has focus, and that focus came from the keyboard or a key
+// was pressed in it since. followKeyboardFocus() keeps that state for a list
+// (and repaints it on a change); showsKeyboardMark() reads it.
+void followKeyboardFocus(QWidget *list);
+bool showsKeyboardMark(const QWidget *list);
 
 // The chosen segment of a picker that is off (while the model works): a solid
 // grey fill, and whichever of white or the window's colour stands out more on

@@ -214,7 +214,7 @@ void QualityDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     // The keyboard's row: a faint tint, and a ring around the button that
     // Return would press.
     const auto *list = qobject_cast<const QualityListView *>(m_view);
-    const bool keyboardRow = list && list->hasFocus() && list->currentIndex().row() == index.row();
+    const bool keyboardRow = list && kit::showsKeyboardMark(list) && list->currentIndex().row() == index.row();
     if (keyboardRow) {
         QColor tint = kit::blue(palette);
         tint.setAlphaF(0.06f);
@@ -271,6 +271,7 @@ void QualityDelegate::press(const QualityListModel *model, int row, QualityListM
 QualityListView::QualityListView(QWidget *parent) : QListView(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
+    kit::followKeyboardFocus(this);
     kit::RowsDescription described;
     described.area = viewport();
     described.count = [this] { return this->rows() ? this->rows()->rowCount() : 0; };

@@ -299,6 +299,7 @@ TEST_F(QualityPage, TheProblemsCanBeReachedFromTheKeyboardAndAreReadAloud)
     QTest::keyClick(list, Qt::Key_Left);
     QTest::keyClick(list, Qt::Key_Space);
     EXPECT_EQ(imageChoices, 1);
+    saveScreenshot(u"quality-keyboard-pl-light"_s);
 
     QTest::keyClick(list, Qt::Key_Menu);
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
