@@ -594,7 +594,14 @@ private:
 
     // Device side (tavomodel_devices.cpp).
     void volumeChanged(const std::optional<QString> &unmounted);
-    void finishDiscovery(const QList<Device> &found);
+    // What a discovery found: the mounted devices, and the chosen test folder
+    // looked at again (none when it is gone or no longer holds .rockbox).
+    struct Discovery {
+        QList<Device> found;
+        QString testFolder; // the root looked at; empty when no test folder was current
+        std::optional<Device> testFolderNow;
+    };
+    void finishDiscovery(const Discovery &discovery);
     void disconnectDevice();
     // Whether the device a device-side import started for (or no device) is
     // still the current one.

@@ -77,16 +77,31 @@ void TavoModel::refresh()
     m_refreshing = true;
 
     const DeviceDiscovery discovery = m_deviceDiscovery;
-    const QFuture<QList<Device>> found = QtConcurrent::run([discovery]() -> QList<Device> {
+    // A test folder is not a disk the discovery can find: it is looked at
+    // again on its own, so that a folder renamed or deleted since it was
+    // chosen is noticed, and one still there shows its current capacity.
+    const QString testFolder = m_device && !m_device->isVolume ? m_device->root : QString();
+    const QFuture<Discovery> found = QtConcurrent::run([discovery, testFolder]() -> Discovery {
+        Discovery result;
+        result.testFolder = testFolder;
         // A failing discovery finds nothing rather than leaving the refresh
         // under way for ever.
         try {
-            return discovery ? discovery() : QList<Device>();
+            result.found = discovery ? discovery() : QList<Device>();
         } catch (...) {
-            return {};
         }
+        if (!testFolder.isEmpty()) {
+            try {
+                Device now = Device::inspect(testFolder);
+                now.isVolume = false; // chosen as a folder, it stays one
+                result.testFolderNow = std::move(now);
+            } catch (...) {
+                // Gone, renamed, or no longer a Rockbox folder.
+            }
+        }
+        return result;
     });
-    whenFinished(this, found, [this](const QList<Device> &devices) { finishDiscovery(devices); });
+    whenFinished(this, found, [this](const Discovery &result) { finishDiscovery(result); });
 
     // Speaks for this discovery only: an earlier refresh's timer that fires while
     // a later discovery runs finds its own discovery long answered.
@@ -104,8 +119,9 @@ void TavoModel::refresh()
     setBackups(folder.isEmpty() ? QStringList() : DeviceContentReader::backups(folder));
 }
 
-void TavoModel::finishDiscovery(const QList<Device> &found)
+void TavoModel::finishDiscovery(const Discovery &discovery)
 {
+    const QList<Device> &found = discovery.found;
     m_refreshing = false;
     setDevices(found);
 
@@ -119,8 +135,14 @@ void TavoModel::finishDiscovery(const QList<Device> &found)
             disconnectDevice();
     } else if (!m_device && found.size() == 1) {
         setDevice(found.first());
+    } else if (m_device && m_device->root == discovery.testFolder) {
+        // A test folder stays current whatever was found, as long as it is
+        // still there; a vanished one leaves the waiting state behind.
+        if (discovery.testFolderNow)
+            setDevice(*discovery.testFolderNow);
+        else
+            disconnectDevice();
     }
-    // A test folder stays whatever was found.
 
     loadDeviceContent();
 }

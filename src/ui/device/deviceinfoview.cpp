@@ -7,6 +7,7 @@
 #include "platform/workspace.h"
 #include "ui/device/storagebar.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/wheelguard.h"
 #include "ui/shell/ipodview.h"
 
 #include <QComboBox>
@@ -181,6 +182,7 @@ DeviceInfoView::DeviceInfoView(TavoModel *model, Workspace *workspace, QWidget *
     m_states->addWidget(m_noDevice);
     m_states->addWidget(m_withDevice);
     scroll->setWidget(content);
+    kit::keepWheelsForPage(content);
 
     const auto again = [this] { refresh(); };
     for (auto signal : {&TavoModel::deviceChanged, &TavoModel::deviceInfoChanged, &TavoModel::deviceConfigChanged,

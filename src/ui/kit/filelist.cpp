@@ -1,6 +1,8 @@
 #include "ui/kit/filelist.h"
 
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/paintedrows.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -44,7 +46,7 @@ public:
             painter->setPen(kit::separator(palette));
             painter->drawLine(row.left() + sidePadding, row.top(), row.right() - sidePadding, row.top());
         }
-        if (option.state & QStyle::State_HasFocus && m_list->hasFocus()) {
+        if (option.state & QStyle::State_HasFocus && kit::showsKeyboardMark(m_list)) {
             QColor focus = kit::blue(palette);
             focus.setAlphaF(0.10f);
             painter->fillRect(row, focus);
@@ -95,6 +97,20 @@ FileList::FileList(const QString &symbol, const QString &button, QWidget *parent
     QPalette p = palette();
     p.setColor(QPalette::Base, kit::controlBackground(p));
     setPalette(p);
+    setFocusPolicy(Qt::StrongFocus);
+    kit::followKeyboardFocus(this);
+
+    // Screen readers are told each row (its name, its path) and its button.
+    kit::RowsDescription rows;
+    rows.area = viewport();
+    rows.count = [this] { return m_model->rowCount(); };
+    rows.name = [this](int row) { return m_model->item(row)->text(); };
+    rows.description = [this](int row) { return m_model->item(row)->data(pathRole).toString(); };
+    rows.rect = [this](int row) { return visualRect(m_model->index(row, 0)); };
+    rows.buttons = [this](int row) { return QList<kit::RowButton>{{kit::tr(m_button), buttonRect(row), true}}; };
+    rows.press = [this](int row, int) { emit triggered(m_model->item(row)->data(pathRole).toString()); };
+    rows.current = [this] { return currentIndex().row(); };
+    kit::describeRows(this, std::move(rows));
 }
 
 void FileList::setEntries(const QStringList &paths, const QStringList &names)

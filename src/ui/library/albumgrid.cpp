@@ -2,14 +2,18 @@
 
 #include "model/tavomodel.h"
 #include "platform/workspace.h"
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/paintedrows.h"
 #include "ui/library/covercache.h"
 #include "ui/library/covertile.h"
 #include "ui/library/librarytexts.h"
+#include "ui/library/rowpainting.h"
 
 #include <QContextMenuEvent>
 #include <QHash>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -21,11 +25,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Text styles of the card.
+using library::caption2Font;
+using library::captionFont;
+
+// Text styles of the card beside the shared ones.
 QFont titleFont() { return kit::font(14, QFont::DemiBold); }
-QFont captionFont() { return kit::font(kit::size::caption); }
 QFont formatsFont() { return kit::font(9, QFont::DemiBold); }
-QFont caption2Font() { return kit::font(kit::size::caption2); }
 constexpr double cardSpacing = 6;
 constexpr double smallSymbol = 11;
 
@@ -34,18 +39,19 @@ double lineHeight(const QFont &font)
     return QFontMetricsF(font).height();
 }
 
-// Symbols drawn once per name, size, colour and pixel ratio.
-void drawSymbol(QPainter &painter, const QPixmap &pixmap, const QRectF &line)
-{
-    const QSizeF size = pixmap.deviceIndependentSize();
-    painter.drawPixmap(QPointF(line.left(), line.center().y() - size.height() / 2), pixmap);
-}
-
 QString selectionText(TavoModel *model, const Album &album)
 {
     const bool onDevice = model->libraryOnDevice();
     const bool selected = library::isSelected(album, onDevice ? model->selectedOnDevice() : model->queued());
     return library::selectionLabel(selected, onDevice);
+}
+
+// The selection toggle's clickable area on a card: its symbol and label.
+QRectF toggleArea(const AlbumCardLayout &l, TavoModel *model, const Album &album)
+{
+    const QString label = kit::tr(selectionText(model, album));
+    const double buttonWidth = smallSymbol + 5 + QFontMetricsF(captionFont()).horizontalAdvance(label);
+    return QRectF(l.button.topLeft(), QSizeF(buttonWidth, l.button.height()));
 }
 
 } // namespace
@@ -194,10 +200,7 @@ void AlbumCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
 
     const auto text = [&](const QRectF &rect, const QFont &font, const QColor &color, const QString &s,
                           Qt::Alignment align = Qt::AlignLeft) {
-        painter->setFont(font);
-        painter->setPen(color);
-        const QString elided = QFontMetricsF(font).elidedText(s, Qt::ElideRight, rect.width());
-        painter->drawText(rect, int(align | Qt::AlignVCenter) | Qt::TextSingleLine, elided);
+        library::drawLine(*painter, rect, font, color, s, align);
     };
 
     text(l.title, titleFont(), kit::primaryText(palette), album.title);
@@ -220,7 +223,8 @@ void AlbumCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
 
     if (card.discs >= 2) {
         const QColor secondary = kit::secondaryText(palette);
-        drawSymbol(*painter, kit::cachedSymbolPixmap(u"opticaldisc"_s, smallSymbol, secondary, dpr), l.discs);
+        library::drawSymbolAtStart(*painter, kit::cachedSymbolPixmap(u"opticaldisc"_s, smallSymbol, secondary, dpr),
+                                   l.discs);
         text(l.discs.adjusted(smallSymbol + 4, 0, 0, 0), caption2Font(), secondary,
              kit::tr(library::discBadge(card.discs)));
     }
@@ -228,8 +232,9 @@ void AlbumCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     // The selection button, in the accent colour; greyed while the model is busy.
     const bool onDevice = model->libraryOnDevice();
     const bool selected = library::isSelected(album, onDevice ? model->selectedOnDevice() : model->queued());
-    const QColor accent = model->busy() ? kit::tertiaryText(palette) : kit::blue(palette);
-    drawSymbol(*painter, kit::cachedSymbolPixmap(library::selectionSymbol(selected), smallSymbol + 1, accent, dpr), l.button);
+    const QColor accent = library::toggleColor(palette, model->busy());
+    library::drawSymbolAtStart(
+        *painter, kit::cachedSymbolPixmap(library::selectionSymbol(selected), smallSymbol + 1, accent, dpr), l.button);
     text(l.button.adjusted(smallSymbol + 5, 0, 0, 0), captionFont(), accent,
          kit::tr(library::selectionLabel(selected, onDevice)));
 
@@ -251,9 +256,7 @@ bool AlbumCardDelegate::editorEvent(QEvent *event, QAbstractItemModel *, const Q
     const Album &album = m_cards->album(row);
     TavoModel *model = m_cards->tavo();
 
-    const QString label = kit::tr(selectionText(model, album));
-    const double buttonWidth = smallSymbol + 5 + QFontMetricsF(captionFont()).horizontalAdvance(label);
-    const bool onButton = QRectF(l.button.topLeft(), QSizeF(buttonWidth, l.button.height())).contains(at);
+    const bool onButton = toggleArea(l, model, album).contains(at);
     const bool onOpen = l.cover.contains(at) || l.title.contains(at);
     if (!onButton && !onOpen)
         return false;
@@ -301,6 +304,116 @@ AlbumGridView::AlbumGridView(TavoModel *model, CoverCache *covers, Workspace *wo
     setMouseTracking(true);
     // A decoded cover shows at the next paint of the cards in view.
     connect(covers, &CoverCache::decoded, viewport(), qOverload<>(&QWidget::update));
+    setFocusPolicy(Qt::StrongFocus);
+    kit::followKeyboardFocus(this);
+    describeCards();
+}
+
+void AlbumGridView::describeCards()
+{
+    kit::RowsDescription cards;
+    cards.area = viewport();
+    cards.count = [this] { return m_cards->rowCount(); };
+    cards.name = [this](int row) {
+        const Album &album = m_cards->album(row);
+        return QString(album.title + u", "_s + kit::artistName(album.artist));
+    };
+    cards.description = [this](int row) {
+        const AlbumGridModel::Card &card = m_cards->card(row);
+        QString text = kit::tr(card.formats);
+        if (card.hiRes)
+            text += u", "_s + kit::tr(u"Hi-Res"_s);
+        return text;
+    };
+    cards.rect = [this](int row) { return visualRect(m_cards->index(row)); };
+    cards.buttons = [this](int row) {
+        const Album &album = m_cards->album(row);
+        return QList<kit::RowButton>{
+            {kit::tr(u"Otwórz album"_s), openRect(row), true},
+            {kit::tr(selectionText(m_model, album)), toggleRect(row), !m_model->busy()},
+        };
+    };
+    cards.press = [this](int row, int button) {
+        if (button == 0)
+            openCard(row);
+        else
+            toggleCard(row);
+    };
+    cards.current = [this] { return currentIndex().row(); };
+    kit::describeRows(this, std::move(cards));
+}
+
+QRect AlbumGridView::openRect(int row) const
+{
+    const QRect card = visualRect(m_cards->index(row));
+    const AlbumCardLayout l = AlbumCardLayout::make(card.width(), m_cards->card(row).discs >= 2);
+    return l.cover.united(l.title).translated(card.topLeft()).toAlignedRect();
+}
+
+QRect AlbumGridView::toggleRect(int row) const
+{
+    const QRect card = visualRect(m_cards->index(row));
+    const AlbumCardLayout l = AlbumCardLayout::make(card.width(), m_cards->card(row).discs >= 2);
+    return toggleArea(l, m_model, m_cards->album(row)).translated(card.topLeft()).toAlignedRect();
+}
+
+void AlbumGridView::openCard(int row)
+{
+    if (row >= 0 && row < m_cards->rowCount())
+        m_model->setOpenAlbum(m_cards->album(row));
+}
+
+void AlbumGridView::toggleCard(int row)
+{
+    if (row < 0 || row >= m_cards->rowCount() || m_model->busy())
+        return;
+    const Album copy = m_cards->album(row); // the toggle may replace the list this refers to
+    m_model->toggle(copy);
+}
+
+void AlbumGridView::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex current = currentIndex();
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        openCard(current.row());
+        event->accept();
+        return;
+    case Qt::Key_Space:
+        toggleCard(current.row());
+        event->accept();
+        return;
+    case Qt::Key_Menu:
+        if (current.isValid())
+            contextMenu(current.row())->popup(viewport()->mapToGlobal(openRect(current.row()).center()));
+        event->accept();
+        return;
+    default:
+        QAbstractItemView::keyPressEvent(event);
+    }
+}
+
+void AlbumGridView::focusInEvent(QFocusEvent *event)
+{
+    // A click acts on its own card; the keyboard starts at the first one.
+    if (event->reason() != Qt::MouseFocusReason && !currentIndex().isValid() && m_cards->rowCount() > 0)
+        setCurrentIndex(m_cards->index(0));
+    QAbstractItemView::focusInEvent(event);
+    viewport()->update();
+}
+
+void AlbumGridView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractItemView::focusOutEvent(event);
+    viewport()->update();
+}
+
+void AlbumGridView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    viewport()->update();
+    kit::announceCurrentRow(this, current.row());
 }
 
 void AlbumGridView::refresh()
@@ -319,16 +432,30 @@ void AlbumGridView::setTileSize(double size)
     viewport()->update();
 }
 
+double AlbumGridView::layoutWidth() const
+{
+    // The last column keeps clear of the scroll bar: a gap before it, and its
+    // whole width where the style lays the bar over the content.
+    const QScrollBar *bar = verticalScrollBar();
+    double overlap = 0;
+    if (bar->isVisible()) {
+        const QRect barArea(bar->mapTo(this, QPoint(0, 0)), bar->size());
+        const QRect viewArea(viewport()->mapTo(this, QPoint(0, 0)), viewport()->size());
+        overlap = std::max(0, viewArea.right() - barArea.left() + 1);
+    }
+    return std::max(1.0, viewport()->width() - overlap - scrollBarGap);
+}
+
 int AlbumGridView::columnCount() const
 {
-    const double width = viewport()->width();
+    const double width = layoutWidth();
     return std::max(1, int(std::floor((width + columnSpacing) / (m_tileSize + columnSpacing))));
 }
 
 double AlbumGridView::columnWidth() const
 {
     const int n = columnCount();
-    const double width = (viewport()->width() - double(columnSpacing) * (n - 1)) / n;
+    const double width = (layoutWidth() - double(columnSpacing) * (n - 1)) / n;
     return std::floor(std::max(width, m_tileSize));
 }
 
@@ -481,6 +608,16 @@ void AlbumGridView::paintEvent(QPaintEvent *event)
             option.rect = QRect(rect.topLeft(), QSize(int(columnWidth()), rect.height()));
             itemDelegate()->paint(&painter, option, m_cards->index(row));
             ++m_lastPainted;
+            if (kit::showsKeyboardMark(this) && row == currentIndex().row()) {
+                // The keyboard's card: a ring around its cover, never a fill.
+                painter.save();
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setPen(QPen(kit::focusRing(palette()), 3));
+                painter.setBrush(Qt::NoBrush);
+                const double side = std::floor(columnWidth());
+                painter.drawRoundedRect(QRectF(rect.topLeft(), QSizeF(side, side)).adjusted(1.5, 1.5, -1.5, -1.5), 6, 6);
+                painter.restore();
+            }
         }
     }
 }
@@ -512,7 +649,8 @@ QMenu *AlbumGridView::contextMenu(int row)
 
 void AlbumGridView::contextMenuEvent(QContextMenuEvent *event)
 {
-    const QModelIndex index = indexAt(event->pos());
+    const QModelIndex index =
+        event->reason() == QContextMenuEvent::Keyboard ? currentIndex() : indexAt(event->pos());
     if (!index.isValid())
         return;
     contextMenu(index.row())->popup(event->globalPos());

@@ -5,6 +5,9 @@
 // fit, with only the cards in view painted. Nothing is a widget per card:
 // the cards are rows of AlbumGridModel drawn by AlbumCardDelegate inside
 // AlbumGridView, and their buttons are places on the card that react to clicks.
+// The grid takes focus: the arrows move between the cards, Return opens the
+// album, Space switches its selection, the menu key opens the card's menu;
+// screen readers are told each card and its two buttons.
 
 #include "media/records.h"
 
@@ -94,6 +97,7 @@ public:
     static constexpr int columnSpacing = 20;
     static constexpr int rowSpacing = 23;
     static constexpr int bottomPadding = 10;
+    static constexpr int scrollBarGap = 10; // between the last column and the scroll bar
 
     // `workspace` reveals files; nullptr means the desktop's own.
     AlbumGridView(TavoModel *model, CoverCache *covers, Workspace *workspace = nullptr, QWidget *parent = nullptr);
@@ -105,6 +109,8 @@ public:
     void setTileSize(double size);
     double tileSize() const { return m_tileSize; }
     int columnCount() const;
+    // The width the columns share: the viewport's, less the scroll bar's place.
+    double layoutWidth() const;
     double columnWidth() const;
     double rowHeight() const;
     // Rows of cards painted by the last paint (for tests and benchmarks).
@@ -116,6 +122,10 @@ public:
 
     // The menu a card offers (shown with popup(); also for tests).
     QMenu *contextMenu(int row);
+    // Where a card's two buttons are in the viewport: opening (cover and
+    // title) and the selection toggle.
+    QRect openRect(int row) const;
+    QRect toggleRect(int row) const;
 
 protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
@@ -130,8 +140,15 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
+    void describeCards();
+    void openCard(int row);
+    void toggleCard(int row);
     QRectF cardRect(int row) const; // in content coordinates
     TavoModel *m_model;
     AlbumGridModel *m_cards;

@@ -1,5 +1,6 @@
 #include "ui/library/segmentedpicker.h"
 
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
 
 #include <QButtonGroup>
@@ -69,6 +70,10 @@ void SegmentedPicker::restyle()
 {
     const QPalette p = palette();
     const QString border = kit::separator(p).name(QColor::HexArgb);
+    // The chosen segment of a picker that is off (while the model works) keeps
+    // the look of a choice, readable.
+    const QColor chosenOff = kit::chosenOffFill(p);
+    const QColor chosenOffText = kit::chosenOffText(p);
     const int last = count() - 1;
     for (QAbstractButton *b : m_group->buttons()) {
         const int i = m_group->id(b);
@@ -80,9 +85,9 @@ void SegmentedPicker::restyle()
             QStringLiteral("QToolButton { background: %1; color: %2; border: 1px solid %3; %4 padding: 3px 10px; }"
                            "QToolButton:checked { background: %5; color: white; border-color: %5; }"
                            "QToolButton:disabled { color: %6; }"
-                           "QToolButton:checked:disabled { background: %7; }")
+                           "QToolButton:checked:disabled { background: %7; color: %8; border-color: %7; }")
                 .arg(kit::controlBackground(p).name(), kit::primaryText(p).name(), border, radius,
-                     kit::blue(p).name(), kit::tertiaryText(p).name(QColor::HexArgb),
-                     kit::secondaryText(p).name(QColor::HexArgb)));
+                     kit::blue(p).name(), kit::tertiaryText(p).name(QColor::HexArgb), chosenOff.name(),
+                     chosenOffText.name()));
     }
 }

@@ -3,12 +3,16 @@
 #include "model/playback.h"
 #include "model/tavomodel.h"
 #include "platform/workspace.h"
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/paintedrows.h"
 #include "ui/kit/playbutton.h"
 #include "ui/library/librarytexts.h"
+#include "ui/library/rowpainting.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,20 +32,15 @@ constexpr int parametersWidth = 140;
 constexpr int choiceWidth = 42;
 constexpr int spacing = 10;
 
+using library::caption2Font;
+using library::captionFont;
+
 QFont bodyFont() { return kit::font(kit::size::body); }
-QFont captionFont() { return kit::font(kit::size::caption); }
-QFont caption2Font() { return kit::font(kit::size::caption2); }
 
 // Digits of equal width, so durations line up (the interface font's digits are tabular).
 QFont digitsFont()
 {
     return captionFont();
-}
-
-void drawCentred(QPainter &painter, const QPixmap &pixmap, const QRectF &area)
-{
-    const QSizeF size = pixmap.deviceIndependentSize();
-    painter.drawPixmap(QPointF(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2), pixmap);
 }
 
 bool isPlaying(TavoModel *model, const Track &track)
@@ -240,13 +239,15 @@ void TrackRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
                                : QRectF(cell).adjusted(spacing, 0, 0, 0);
 
     painter->save();
+    // The keyboard's row: a faint tint across it, never the selection's fill.
+    if (const auto *view = qobject_cast<const QAbstractItemView *>(parent());
+        view && kit::showsKeyboardMark(view) && view->currentIndex().row() == row) {
+        QColor tint = kit::blue(palette);
+        tint.setAlphaF(0.08f);
+        painter->fillRect(cell, tint);
+    }
     const auto text = [&](const QRectF &rect, const QFont &font, const QColor &color, const QString &s,
-                          Qt::Alignment align) {
-        painter->setFont(font);
-        painter->setPen(color);
-        painter->drawText(rect, int(align) | Qt::TextSingleLine,
-                          QFontMetricsF(font).elidedText(s, Qt::ElideRight, rect.width()));
-    };
+                          Qt::Alignment align) { library::drawLine(*painter, rect, font, color, s, align); };
 
     switch (index.column()) {
     case TrackListModel::title: {
@@ -276,8 +277,8 @@ void TrackRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
              kit::tr(track.info.parameters()), Qt::AlignCenter);
         break;
     case TrackListModel::choice: {
-        const QColor color = model->busy() ? kit::tertiaryText(palette) : kit::blue(palette);
-        drawCentred(*painter, kit::cachedSymbolPixmap(library::selectionSymbol(m_rows->isChosen(row)), 15, color, dpr),
+        const QColor color = library::toggleColor(palette, model->busy());
+        library::drawSymbolCentred(*painter, kit::cachedSymbolPixmap(library::selectionSymbol(m_rows->isChosen(row)), 15, color, dpr),
                     content.adjusted(0, 0, -sidePadding / 2.0, 0));
         break;
     }
@@ -338,10 +339,13 @@ TrackListView::TrackListView(TavoModel *model, Workspace *workspace, QWidget *pa
     m_list->setIndentation(0);
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setFocusPolicy(Qt::StrongFocus);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setAllColumnsShowFocus(false);
+    // The whole row is the keyboard's, and is repainted when it moves.
+    m_list->setAllColumnsShowFocus(true);
+    m_list->installEventFilter(this);
+    kit::followKeyboardFocus(m_list);
     m_list->setMouseTracking(true);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->viewport()->setAutoFillBackground(false);
@@ -366,6 +370,81 @@ TrackListView::TrackListView(TavoModel *model, Workspace *workspace, QWidget *pa
         if (index.isValid())
             contextMenu(index.row())->popup(m_list->viewport()->mapToGlobal(pos));
     });
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) { kit::announceCurrentRow(m_list, current.row()); });
+    describeRows();
+}
+
+void TrackListView::describeRows()
+{
+    kit::RowsDescription rows;
+    rows.area = m_list->viewport();
+    rows.count = [this] { return m_rows->rowCount(); };
+    rows.name = [this](int row) {
+        const Track &track = m_rows->track(row);
+        return QString(library::firstLine(track) + u", "_s + library::secondLine(track));
+    };
+    rows.description = [this](int row) {
+        const Track &track = m_rows->track(row);
+        return QStringList{kit::tr(durationLabel(track.info.duration)), kit::tr(track.info.codec),
+                           kit::tr(track.info.parameters())}
+            .join(u", "_s);
+    };
+    rows.rect = [this](int row) {
+        return m_list->visualRect(m_rows->index(row, TrackListModel::title))
+            .united(m_list->visualRect(m_rows->index(row, TrackListModel::choice)));
+    };
+    rows.buttons = [this](int row) {
+        const QRect title = m_list->visualRect(m_rows->index(row, TrackListModel::title));
+        return QList<kit::RowButton>{
+            {PlayButton::helpText(), TrackRowDelegate::playRect(title).toAlignedRect(), true},
+            {kit::tr(library::trackToggleTip(m_model->libraryOnDevice())),
+             m_list->visualRect(m_rows->index(row, TrackListModel::choice)), !m_model->busy()},
+        };
+    };
+    rows.press = [this](int row, int button) {
+        if (button == 0)
+            play(row);
+        else
+            toggle(row);
+    };
+    rows.current = [this] { return m_list->currentIndex().row(); };
+    kit::describeRows(m_list, std::move(rows));
+}
+
+void TrackListView::play(int row)
+{
+    if (row < 0 || row >= m_rows->rowCount() || !m_model->playback())
+        return;
+    // The queue is the whole list, in the order shown.
+    m_model->playback()->play(m_rows->track(row), m_rows->tracks());
+}
+
+void TrackListView::toggle(int row)
+{
+    if (row < 0 || row >= m_rows->rowCount() || m_model->busy())
+        return;
+    const Track track = m_rows->track(row);
+    m_model->toggleTrack(track);
+}
+
+bool TrackListView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_list || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const int row = m_list->currentIndex().row();
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: play(row); return true;
+    case Qt::Key_Space: toggle(row); return true;
+    case Qt::Key_Menu:
+        if (row >= 0) {
+            const QRect title = m_list->visualRect(m_rows->index(row, TrackListModel::title));
+            contextMenu(row)->popup(m_list->viewport()->mapToGlobal(title.center()));
+        }
+        return true;
+    default: return false;
+    }
 }
 
 void TrackListView::styleHeader()

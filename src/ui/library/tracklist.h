@@ -4,7 +4,10 @@
 // number and title over artist and album, duration, codec, parameters (orange
 // for high resolution) and a selection toggle per row. Rows are painted, not
 // widgets, so a list of 20,000 tracks builds and scrolls at once; a change of
-// the selection repaints only the rows whose state changed.
+// the selection repaints only the rows whose state changed. The list takes
+// focus: Up and Down move between the tracks, Return plays one, Space switches
+// its selection, the menu key opens its menu; screen readers are told each
+// row and its two buttons.
 
 #include "media/records.h"
 
@@ -101,9 +104,13 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void styleHeader();
+    void describeRows();
+    void play(int row);
+    void toggle(int row);
 
     TavoModel *m_model;
     Workspace *m_workspace;

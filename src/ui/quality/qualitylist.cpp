@@ -1,8 +1,12 @@
 #include "ui/quality/qualitylist.h"
 
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/paintedrows.h"
 
-#include <QListView>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -53,6 +57,12 @@ void QualityListModel::setBusy(bool busy)
     m_busy = busy;
     if (!m_rows.empty())
         emit dataChanged(index(0), index(int(m_rows.size()) - 1));
+}
+
+bool QualityListModel::isEnabled(Button button) const
+{
+    const bool coverButton = button == repair || button == searchOnline || button == chooseCover;
+    return !(coverButton && m_busy);
 }
 
 QList<QualityListModel::Button> QualityListModel::buttonsOf(const QualityRow &row)
@@ -201,13 +211,27 @@ void QualityDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
                           Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, rest);
     }
 
+    // The keyboard's row: a faint tint, and a ring around the button that
+    // Return would press.
+    const auto *list = qobject_cast<const QualityListView *>(m_view);
+    const bool keyboardRow = list && kit::showsKeyboardMark(list) && list->currentIndex().row() == index.row();
+    if (keyboardRow) {
+        QColor tint = kit::blue(palette);
+        tint.setAlphaF(0.06f);
+        painter->fillRect(option.rect, tint);
+    }
     painter->setFont(m_buttonFont);
-    for (const auto &[button, box] : l.buttons) {
-        const bool enabled = !(model->busy() && (button == QualityListModel::repair
-                                                 || button == QualityListModel::searchOnline
-                                                 || button == QualityListModel::chooseCover));
-        painter->setPen(enabled ? kit::blue(palette) : kit::tertiaryText(palette));
+    for (qsizetype i = 0; i < l.buttons.size(); ++i) {
+        const auto &[button, box] = l.buttons[i];
+        painter->setPen(model->isEnabled(button) ? kit::blue(palette) : kit::tertiaryText(palette));
         painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, kit::tr(QualityListModel::textOf(button)));
+        if (keyboardRow && i == list->focusedButton()) {
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(QPen(kit::focusRing(palette), 2));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRoundedRect(box.adjusted(-5, -2, 5, 2), 4, 4);
+            painter->setRenderHint(QPainter::Antialiasing, false);
+        }
     }
 
     painter->setPen(kit::separator(palette));
@@ -229,12 +253,145 @@ bool QualityDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, cons
     for (const auto &[button, box] : layout(row, option.rect).buttons) {
         if (!box.adjusted(-4, -2, 4, 2).contains(mouse->position()))
             continue;
-        const bool coverButton = button == QualityListModel::repair || button == QualityListModel::searchOnline
-                                 || button == QualityListModel::chooseCover;
-        if (coverButton && quality->busy())
-            return true;
-        emit buttonClicked(index.row(), button);
+        press(quality, index.row(), button);
         return true;
     }
     return false;
+}
+
+void QualityDelegate::press(const QualityListModel *model, int row, QualityListModel::Button button)
+{
+    if (row < 0 || row >= model->rowCount() || !model->isEnabled(button))
+        return;
+    emit buttonClicked(row, button);
+}
+
+// --- QualityListView ---
+
+QualityListView::QualityListView(QWidget *parent) : QListView(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    kit::followKeyboardFocus(this);
+    kit::RowsDescription described;
+    described.area = viewport();
+    described.count = [this] { return this->rows() ? this->rows()->rowCount() : 0; };
+    described.name = [this](int row) {
+        const QualityRow &r = this->rows()->row(row);
+        return QString(r.badge + u": "_s + r.title);
+    };
+    described.description = [this](int row) { return this->rows()->row(row).detail; };
+    described.rect = [this](int row) { return visualRect(this->rows()->index(row)); };
+    described.buttons = [this](int row) {
+        QList<kit::RowButton> buttons;
+        const QualityRow &r = this->rows()->row(row);
+        const QRect rect = visualRect(this->rows()->index(row));
+        for (const auto &[button, box] : delegate()->layout(r, rect).buttons)
+            buttons.append({kit::tr(QualityListModel::textOf(button)), box.toAlignedRect(),
+                            this->rows()->isEnabled(button)});
+        return buttons;
+    };
+    described.press = [this](int row, int button) {
+        const QList<QualityListModel::Button> buttons = QualityListModel::buttonsOf(this->rows()->row(row));
+        if (button >= 0 && button < buttons.size())
+            delegate()->press(this->rows(), row, buttons.at(button));
+    };
+    described.current = [this] { return currentIndex().row(); };
+    kit::describeRows(this, std::move(described));
+}
+
+QualityListModel *QualityListView::rows() const
+{
+    return static_cast<QualityListModel *>(model());
+}
+
+QualityDelegate *QualityListView::delegate() const
+{
+    return static_cast<QualityDelegate *>(itemDelegate());
+}
+
+void QualityListView::focusInEvent(QFocusEvent *event)
+{
+    // A click makes its own row current; the keyboard starts at the first.
+    if (event->reason() != Qt::MouseFocusReason && !currentIndex().isValid() && rows() && rows()->rowCount() > 0)
+        setCurrentIndex(rows()->index(0));
+    QListView::focusInEvent(event);
+    viewport()->update();
+}
+
+void QualityListView::mousePressEvent(QMouseEvent *event)
+{
+    m_pointing = true;
+    QListView::mousePressEvent(event);
+    m_pointing = false;
+}
+
+void QualityListView::currentChanged(const QModelIndex &current, const QModelIndex &)
+{
+    // Not the item view's own handling: it scrolls to the new current row,
+    // which under a click on a tall row would move the row away between the
+    // press and the release. Only the keyboard's moves scroll.
+    m_button = 0;
+    viewport()->update();
+    if (current.isValid() && !m_pointing)
+        scrollTo(current);
+    kit::announceCurrentRow(this, current.row());
+}
+
+void QualityListView::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || !rows()) {
+        QListView::keyPressEvent(event);
+        return;
+    }
+    const int count = int(QualityListModel::buttonsOf(rows()->row(current.row())).size());
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        m_button = std::clamp(m_button + (event->key() == Qt::Key_Right ? 1 : -1), 0, count - 1);
+        viewport()->update(visualRect(current));
+        event->accept();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space: {
+        const QList<QualityListModel::Button> buttons = QualityListModel::buttonsOf(rows()->row(current.row()));
+        if (m_button < buttons.size())
+            delegate()->press(rows(), current.row(), buttons.at(m_button));
+        event->accept();
+        return;
+    }
+    case Qt::Key_Menu:
+        showMenu(current.row(), visualRect(current).topLeft());
+        event->accept();
+        return;
+    default:
+        QListView::keyPressEvent(event);
+    }
+}
+
+void QualityListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QModelIndex index =
+        event->reason() == QContextMenuEvent::Keyboard ? currentIndex() : indexAt(event->pos());
+    if (!index.isValid())
+        return;
+    showMenu(index.row(), visualRect(index).topLeft());
+}
+
+void QualityListView::showMenu(int row, const QPoint &at)
+{
+    actionMenu(row)->popup(viewport()->mapToGlobal(at));
+}
+
+QMenu *QualityListView::actionMenu(int row)
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (QualityListModel::Button button : QualityListModel::buttonsOf(rows()->row(row))) {
+        QAction *action = menu->addAction(kit::tr(QualityListModel::textOf(button)), this,
+                                          [this, row, button] { delegate()->press(rows(), row, button); });
+        action->setEnabled(rows()->isEnabled(button));
+    }
+    return menu;
 }

@@ -10,11 +10,12 @@
 
 #include <QAbstractListModel>
 #include <QHash>
+#include <QListView>
 #include <QStyledItemDelegate>
 #include <optional>
 #include <vector>
 
-class QListView;
+class QMenu;
 
 struct QualityRow {
     QualityIssue issue;
@@ -50,6 +51,8 @@ public:
     static QString textOf(Button button); // Polish
     // The file paths a row lists: up to 20 for duplicates, else the first.
     static QStringList listedPaths(const QualityIssue &issue);
+    // Whether the button can be pressed now (the cover buttons wait while busy).
+    bool isEnabled(Button button) const;
 
 private:
     std::vector<QualityRow> m_rows;
@@ -77,6 +80,8 @@ public:
     };
     // Where each part of the row goes inside `rect` (its height is ignored).
     Layout layout(const QualityRow &row, const QRect &rect) const;
+    // Presses a row's button as a click on it would (nothing while it is off).
+    void press(const QualityListModel *model, int row, QualityListModel::Button button);
 
 signals:
     void buttonClicked(int row, QualityListModel::Button button);
@@ -87,4 +92,34 @@ private:
     QListView *m_view;
     QFont m_badgeFont, m_titleFont, m_detailFont, m_pathFont, m_buttonFont;
     mutable QHash<QString, int> m_detailHeights; // by width and text
+};
+
+// The list of problems itself. It takes focus: Up and Down move between the
+// problems, Left and Right between the buttons of the current one, Return or
+// Space press that button, and the menu key offers all of the row's buttons
+// as a menu. Rows and their buttons are told to screen readers.
+class QualityListView : public QListView
+{
+    Q_OBJECT
+public:
+    explicit QualityListView(QWidget *parent = nullptr);
+
+    QualityListModel *rows() const;
+    QualityDelegate *delegate() const;
+    // The button the keyboard is on, within the current row's buttons.
+    int focusedButton() const { return m_button; }
+    // The menu of a row's buttons (shown with popup(); also for tests).
+    QMenu *actionMenu(int row);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    void showMenu(int row, const QPoint &at);
+    int m_button = 0;
+    bool m_pointing = false; // a press is making its row current: the list stays where it is
 };

@@ -2,6 +2,7 @@
 
 #include "model/tavomodel.h"
 #include "platform/workspace.h"
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
 #include "ui/kit/pageheader.h"
 
@@ -126,14 +127,13 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
     firstColumn->addWidget(openMusic, 0, Qt::AlignHCenter);
     firstColumn->addStretch(1);
 
-    m_list = new QListView(this);
+    m_list = new QualityListView(this);
     m_list->setObjectName(u"problems"_s);
     m_rows = new QualityListModel(m_list);
     m_list->setModel(m_rows);
     auto *delegate = new QualityDelegate(m_list);
     m_list->setItemDelegate(delegate);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFocusPolicy(Qt::NoFocus);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setResizeMode(QListView::Adjust);
     // Rows are measured a batch at a time, so a long list never holds up a frame.
@@ -200,9 +200,12 @@ QWidget *QualityView::segmented(const QStringList &labels, QButtonGroup *&group,
         segment->setFont(kit::font(kit::size::body));
         segment->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         // The chosen segment stands out in both palettes.
+        // The chosen segment stays readable while the picker is off.
         segment->setStyleSheet(u"QPushButton { border: 1px solid palette(mid); padding: 3px 8px; background: palette(button); }"
                                "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text); }"
-                               "QPushButton:disabled { color: palette(mid); }"_s);
+                               "QPushButton:disabled { color: palette(mid); }"
+                               "QPushButton:checked:disabled { background: %1; color: %2; }"_s
+                                   .arg(kit::chosenOffFill(palette()).name(), kit::chosenOffText(palette()).name()));
         group->addButton(segment, int(i));
         row->addWidget(segment);
     }

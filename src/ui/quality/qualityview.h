@@ -13,7 +13,7 @@
 
 class QButtonGroup;
 class QLabel;
-class QListView;
+class QualityListView;
 class QPushButton;
 class QStackedWidget;
 class TavoModel;
@@ -33,7 +33,7 @@ public:
     void setFilter(const QString &filter);
 
     QualityListModel *listModel() const { return m_rows; }
-    QListView *listView() const { return m_list; }
+    QualityListView *listView() const { return m_list; }
     // What the content area shows now: 0 the first empty state, 1 the list, 2 the second empty state.
     int contentState() const;
 
@@ -62,6 +62,6 @@ private:
     QPushButton *m_cleanup = nullptr;
     QLabel *m_status = nullptr;
     QStackedWidget *m_content = nullptr;
-    QListView *m_list = nullptr;
+    QualityListView *m_list = nullptr;
     QualityListModel *m_rows = nullptr;
 };

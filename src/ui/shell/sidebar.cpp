@@ -2,9 +2,11 @@
 
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
 
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -77,6 +79,22 @@ void SectionButton::leaveEvent(QEvent *event)
     QAbstractButton::leaveEvent(event);
 }
 
+void SectionButton::focusInEvent(QFocusEvent *event)
+{
+    // Focus handed back when the window is activated again (after a file
+    // chooser, say) is no step of the user's and shows no ring.
+    m_focusRing = kit::showsFocusRing(event->reason());
+    update();
+    QAbstractButton::focusInEvent(event);
+}
+
+void SectionButton::focusOutEvent(QFocusEvent *event)
+{
+    m_focusRing = false;
+    update();
+    QAbstractButton::focusOutEvent(event);
+}
+
 void SectionButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -92,9 +110,10 @@ void SectionButton::paintEvent(QPaintEvent *)
         path.addRoundedRect(box, 7, 7);
         painter.fillPath(path, kit::quaternaryFill(pal));
     }
-    if (hasFocus() && !m_chosen) {
-        painter.setPen(QPen(kit::blue(pal), 1.5));
-        painter.drawRoundedRect(box.adjusted(1, 1, -1, -1), 6, 6);
+    if (showsFocusRing()) {
+        // A thin ring, never a fill: focus must not read as a second chosen section.
+        painter.setPen(QPen(m_chosen ? QColor(255, 255, 255, 200) : kit::focusRing(pal), 2));
+        painter.drawRoundedRect(box.adjusted(2, 2, -2, -2), 5, 5);
     }
     const QColor ink = m_chosen ? QColor(Qt::white) : kit::primaryText(pal);
     const double dpr = devicePixelRatioF();

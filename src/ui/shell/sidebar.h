@@ -20,17 +20,22 @@ public:
     Section section() const { return m_section; }
     void setChosen(bool chosen);
     bool chosen() const { return m_chosen; }
+    // Whether the focus ring is drawn (only for focus the keyboard brought).
+    bool showsFocusRing() const { return m_focusRing && hasFocus(); }
     QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     Section m_section;
     bool m_chosen = false;
     bool m_hovered = false;
+    bool m_focusRing = false; // focus came from the keyboard
 };
 
 class Sidebar : public QWidget

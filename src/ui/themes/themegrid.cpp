@@ -2,7 +2,9 @@
 
 #include "device/themeimage.h"
 #include "model/tavomodel.h"
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/paintedrows.h"
 
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -60,6 +62,7 @@ ThemeGrid::ThemeGrid(TavoModel *model, QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
+    kit::followKeyboardFocus(this);
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(true);
     setAccessibleName(kit::tr(u"Motywy"_s));
@@ -67,6 +70,23 @@ ThemeGrid::ThemeGrid(TavoModel *model, QWidget *parent)
     connect(model, &TavoModel::themePreviewsChanged, this, &ThemeGrid::previewsChanged);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
     themesChanged();
+
+    // Screen readers are told each card and its details button.
+    kit::RowsDescription cards;
+    cards.area = viewport();
+    cards.count = [this] { return count(); };
+    cards.name = [this](int index) { return themeName(m_themes.at(index)); };
+    cards.description = [this](int index) { return sourceLine(*m_model, m_themes.at(index)); };
+    cards.rect = [this](int index) { return viewportRect(card(index).frame).toAlignedRect(); };
+    cards.buttons = [this](int index) {
+        return QList<kit::RowButton>{{kit::tr(detailsLabel), viewportRect(card(index).button).toAlignedRect(), true}};
+    };
+    cards.press = [this](int index, int) {
+        setCurrent(index);
+        open(index);
+    };
+    cards.current = [this] { return m_current; };
+    kit::describeRows(this, std::move(cards));
 }
 
 int ThemeGrid::columnCount(double width)
@@ -272,8 +292,8 @@ void ThemeGrid::paintEvent(QPaintEvent *)
         painter.setPen(link);
         painter.drawText(c.button, Qt::AlignLeft | Qt::AlignVCenter, kit::tr(detailsLabel));
 
-        if (hasFocus() && m_current == i) {
-            QPen ring(kit::blue(pal), 2.5);
+        if (kit::showsKeyboardMark(this) && m_current == i) {
+            QPen ring(kit::focusRing(pal), 2.5);
             painter.setPen(ring);
             painter.setBrush(Qt::NoBrush);
             painter.drawPath(continuousRoundedRect(ThemeImage::fittedFrame(c.picture).adjusted(-2, -2, 2, 2), 6));
@@ -353,6 +373,8 @@ void ThemeGrid::focusOutEvent(QFocusEvent *event)
 
 void ThemeGrid::setCurrent(int index)
 {
+    if (index != m_current)
+        kit::announceCurrentRow(this, index);
     m_current = index;
     if (index >= 0 && index < count()) {
         const QRectF frame = card(index).frame;

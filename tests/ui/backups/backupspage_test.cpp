@@ -1,5 +1,6 @@
 #include "ui/backups/backupspage.h"
 
+#include "support/accessiblerows.h"
 #include "support/pagetesting.h"
 #include "ui/kit/emptystate.h"
 #include "ui/kit/filelist.h"
@@ -63,6 +64,35 @@ TEST_F(BackupsPageTest, TheListWorksWithoutADeviceNewestFirst)
     ASSERT_EQ(workspace.opened.size(), 1);
     EXPECT_EQ(workspace.opened.first(), QUrl::fromLocalFile(backupsFolder() + u"/2025-01-02_09-30-00_FFEE00"_s));
     EXPECT_TRUE(workspace.revealed.isEmpty());
+}
+
+// The list takes focus; Return opens the current backup; a screen reader
+// finds each backup by name with its button.
+TEST_F(BackupsPageTest, TheKeyboardAndAScreenReaderReachEachBackup)
+{
+    keepBackups({u"2024-05-01_10-00-00_1A2B3C"_s, u"2025-01-02_09-30-00_FFEE00"_s});
+    BackupsPage page(model.get(), nullptr, &workspace);
+    page.resize(800, 600);
+    page.show();
+    page.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&page));
+    FileList *list = page.list();
+    ASSERT_NE(list->focusPolicy() & Qt::TabFocus, 0);
+    list->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(list->currentIndex().row(), 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_EQ(workspace.opened.size(), 1);
+    EXPECT_EQ(workspace.opened.first(), QUrl::fromLocalFile(backupsFolder() + u"/2024-05-01_10-00-00_1A2B3C"_s));
+
+    const std::vector<AccessibleRow> rows = accessibleRows(list);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].name, u"2025-01-02_09-30-00_FFEE00"_s);
+    EXPECT_EQ(rows[0].role, QAccessible::ListItem);
+    EXPECT_EQ(rows[0].buttons, QStringList{u"Otwórz"_s});
+    ASSERT_TRUE(pressAccessible(list, 0, 0));
+    ASSERT_EQ(workspace.opened.size(), 2);
+    EXPECT_EQ(workspace.opened.last(), QUrl::fromLocalFile(backupsFolder() + u"/2025-01-02_09-30-00_FFEE00"_s));
 }
 
 TEST_F(BackupsPageTest, ButtonNeedsADeviceAndNoBusy)

@@ -20,6 +20,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QTest>
 #include <QToolButton>
@@ -243,6 +246,68 @@ TEST_F(DevicePage, ThePickersStoreTheChoicePerDeviceAndReadItBackAfterARestart)
     page->refresh();
     EXPECT_EQ(modelPicker->currentIndex(), -1);
     EXPECT_EQ(Defaults::string(u"appearance-"_s + device.root()), u"zune"_s);
+}
+
+// The wheel over a picker on its way down the page scrolls the page and
+// leaves the choice alone; a picker the user has focused takes the wheel.
+TEST_F(DevicePage, TheWheelScrollsThePageOverThePickersUnlessOneIsFocused)
+{
+    writeRockboxFiles(device);
+    select(device);
+    show();
+    page->resize(1000, 500);
+    auto *scroll = page->findChild<QScrollArea *>();
+    ASSERT_NE(scroll, nullptr);
+    QScrollBar *bar = scroll->verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 0; }));
+    page->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+
+    const auto wheel = [](QWidget *over) {
+        const QPointF at(over->width() / 2.0, over->height() / 2.0);
+        QWheelEvent event(at, over->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &event);
+    };
+    for (const QString &name : {u"modelPicker"_s, u"finishPicker"_s}) {
+        SCOPED_TRACE(name.toStdString());
+        auto *picker = child<QComboBox>(name);
+        scroll->ensureWidgetVisible(picker);
+        bar->setValue(std::max(0, bar->value() - 40));
+        const int before = bar->value();
+        ASSERT_LT(before, bar->maximum());
+        wheel(picker);
+        EXPECT_EQ(picker->currentData().toString(), u"auto"_s);
+        EXPECT_FALSE(picker->hasFocus());
+        EXPECT_GT(bar->value(), before);
+    }
+    EXPECT_FALSE(Defaults::contains(u"appearance-"_s + device.root()));
+    EXPECT_FALSE(Defaults::contains(u"finish-"_s + device.root()));
+
+    // Focused on purpose (Tab), the picker is the user's to turn.
+    auto *finish = child<QComboBox>(u"finishPicker"_s);
+    finish->setFocus(Qt::TabFocusReason);
+    const int before = bar->value();
+    wheel(finish);
+    EXPECT_NE(finish->currentData().toString(), u"auto"_s);
+    EXPECT_EQ(bar->value(), before);
+    EXPECT_TRUE(Defaults::contains(u"finish-"_s + device.root()));
+}
+
+// A test folder deleted while chosen: the next refresh brings the waiting
+// state back instead of the old facts and capacity.
+TEST_F(DevicePage, ARefreshAfterTheTestFolderVanishedShowsTheWaitingState)
+{
+    writeRockboxFiles(device);
+    select(device);
+    show();
+    ASSERT_FALSE(child<QLabel>(u"waitingTitle"_s)->isVisible());
+    ASSERT_TRUE(QDir(device.root()).removeRecursively());
+    model->refresh();
+    ASSERT_TRUE(waitUntil([&] { return !model->refreshing(); }));
+    EXPECT_FALSE(model->device().has_value());
+    EXPECT_TRUE(child<QLabel>(u"waitingTitle"_s)->isVisible());
+    EXPECT_FALSE(child<QWidget>(u"hero"_s)->isVisible());
 }
 
 TEST_F(DevicePage, TheDescriptionIsKeptForEachDevice)

@@ -1,10 +1,12 @@
 #include "ui/library/albumgrid.h"
 
 #include "librarytesting.h"
+#include "support/accessiblerows.h"
 #include "ui/kit/kit.h"
 #include "ui/library/covercache.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -261,7 +263,7 @@ TEST_F(AlbumGridTest, CardsRepaintWhenSelectionSideOrBusyChange)
 TEST_F(AlbumGridTest, ColumnsFollowTheTileSize)
 {
     fill();
-    const int width = view->viewport()->width();
+    const double width = view->layoutWidth();
     struct Case {
         double tile;
     } cases[] = {{140}, {170}, {200}, {240}};
@@ -277,6 +279,84 @@ TEST_F(AlbumGridTest, ColumnsFollowTheTileSize)
     const int many = view->columnCount();
     view->setTileSize(240);
     EXPECT_LT(view->columnCount(), many);
+}
+
+// The right-most column keeps clear of the scroll bar, so its track counts
+// are never cut, whatever the width and the tile size.
+// Without a mouse: the grid takes focus, the arrows move between the cards,
+// Return opens the album, Space switches its selection, the menu key opens
+// the card's menu; a screen reader finds each card and its two buttons.
+TEST_F(AlbumGridTest, TheKeyboardAndAScreenReaderReachEveryCard)
+{
+    fill();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_NE(view->focusPolicy() & Qt::TabFocus, 0);
+    view->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(view->hasFocus());
+    ASSERT_EQ(view->currentIndex().row(), 0);
+    const QImage unfocused = [&] {
+        view->clearFocus();
+        return view->grab().toImage();
+    }();
+    // Focus the window hands back (after a dialog) marks nothing; the keyboard's does.
+    view->setFocus(Qt::ActiveWindowFocusReason);
+    EXPECT_EQ(view->grab().toImage(), unfocused);
+    view->clearFocus();
+    view->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(view->grab().toImage(), unfocused) << "the current card is marked";
+    QTest::keyClick(view.get(), Qt::Key_Right);
+    ASSERT_EQ(view->currentIndex().row(), 1);
+    const Album second = view->cards()->album(1);
+
+    QTest::keyClick(view.get(), Qt::Key_Space);
+    EXPECT_EQ(model->queued().size(), second.tracks.size());
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    ASSERT_TRUE(model->openAlbum().has_value());
+    EXPECT_EQ(model->openAlbum()->title, second.title);
+    QTest::keyClick(view.get(), Qt::Key_Menu);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_NE(menuAction(menu, u"Otwórz album"_s), nullptr);
+    menu->close();
+
+    const std::vector<AccessibleRow> cards = accessibleRows(view.get());
+    ASSERT_EQ(int(cards.size()), view->cards()->rowCount());
+    for (int i = 0; i < int(cards.size()); ++i) {
+        const Album &album = view->cards()->album(i);
+        EXPECT_EQ(cards[size_t(i)].role, QAccessible::ListItem);
+        EXPECT_EQ(cards[size_t(i)].name, album.title + u", "_s + album.artist);
+        EXPECT_EQ(cards[size_t(i)].buttons,
+                  (QStringList{u"Otwórz album"_s, i == 1 ? u"Zaznaczono"_s : u"Do kolejki"_s}));
+        EXPECT_EQ(cards[size_t(i)].focused, i == 1);
+    }
+    ASSERT_TRUE(pressAccessible(view.get(), 0, 1));
+    EXPECT_EQ(model->queued().size(), second.tracks.size() + view->cards()->album(0).tracks.size());
+    ASSERT_TRUE(pressAccessible(view.get(), 2, 0));
+    EXPECT_EQ(model->openAlbum()->title, view->cards()->album(2).title);
+}
+
+TEST_F(AlbumGridTest, TheLastColumnLeavesTheScrollBarFree)
+{
+    QList<Track> tracks;
+    for (int i = 0; i < 40; ++i)
+        tracks.append(track({.artist = u"Wykonawca"_s, .album = u"Album "_s + QString::number(i)}));
+    model->setTracks(tracks);
+    for (const int width : {600, 733, 820, 1001}) {
+        makeView({width, 600});
+        const QScrollBar *bar = view->verticalScrollBar();
+        ASSERT_TRUE(bar->isVisible());
+        const int barLeft = bar->mapTo(view.get(), QPoint(0, 0)).x();
+        for (const double tile : {140.0, 170.0, 213.0, 260.0}) {
+            SCOPED_TRACE(QStringLiteral("%1 px, tile %2").arg(width).arg(tile).toStdString());
+            view->setTileSize(tile);
+            const int n = view->columnCount();
+            const QRect last = view->visualRect(view->cards()->index(n - 1));
+            const int right = view->viewport()->mapTo(view.get(), last.topRight()).x();
+            EXPECT_LE(right + AlbumGridView::scrollBarGap, barLeft);
+            EXPECT_GE(view->columnWidth(), tile);
+        }
+    }
 }
 
 TEST_F(AlbumGridTest, OnlyTheCardsInViewArePainted)

@@ -2,10 +2,14 @@
 
 #include "librarytesting.h"
 #include "model/playback.h"
+#include "support/accessiblerows.h"
 #include "support/fakeaudio.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/playbutton.h"
+#include "ui/library/librarytexts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalSpy>
@@ -136,6 +140,57 @@ TEST_F(TrackListTest, ToggleActsOnTheSelectionSetOfTheSide)
     click(cellPoint(0, TrackListModel::choice));
     EXPECT_EQ(model->selectedOnDevice(), TavoModel::UuidSet{tracks[0].id});
     EXPECT_TRUE(model->queued().isEmpty());
+}
+
+// Without a mouse: the list takes focus, the arrows move, Return plays,
+// Space switches the selection, the menu key opens the row's menu; a screen
+// reader finds each row and its two buttons.
+TEST_F(TrackListTest, TheKeyboardAndAScreenReaderReachEveryRow)
+{
+    const QList<Track> tracks = fakeTracks(dir, 4);
+    makeView(tracks);
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    QTreeView *list = view->list();
+    ASSERT_NE(list->focusPolicy() & Qt::TabFocus, 0);
+    list->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(list->hasFocus());
+    ASSERT_EQ(list->currentIndex().row(), 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(list->currentIndex().row(), 2);
+
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(model->queued(), TavoModel::UuidSet{tracks[2].id});
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(model->playback()->current().has_value());
+    EXPECT_EQ(model->playback()->current()->id, tracks[2].id);
+    EXPECT_EQ(model->playback()->queue().size(), 4);
+
+    QTest::keyClick(list, Qt::Key_Menu);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_NE(menuAction(menu, u"Otwórz album"_s), nullptr);
+    menu->close();
+
+    const std::vector<AccessibleRow> rows = accessibleRows(list);
+    ASSERT_EQ(rows.size(), 4u);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].role, QAccessible::ListItem);
+        EXPECT_EQ(rows[i].name,
+                  library::firstLine(tracks[int(i)]) + u", "_s + library::secondLine(tracks[int(i)]));
+        EXPECT_EQ(rows[i].buttons, (QStringList{PlayButton::helpText(), u"Dodaj / usuń z kolejki"_s}));
+        EXPECT_EQ(rows[i].focused, i == 2);
+    }
+    ASSERT_TRUE(pressAccessible(list, 1, 1));
+    EXPECT_EQ(model->queued(), (TavoModel::UuidSet{tracks[1].id, tracks[2].id}));
+    ASSERT_TRUE(pressAccessible(list, 3, 0));
+    EXPECT_EQ(model->playback()->current()->id, tracks[3].id);
+    model->setBusy(true);
+    EXPECT_EQ(accessibleRows(list)[0].enabled, (QList<bool>{true, false}));
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(model->queued().size(), 2) << "no toggle while busy";
+    model->setBusy(false);
 }
 
 TEST_F(TrackListTest, SelectionChangeRepaintsOnlyTheRowsItTouches)

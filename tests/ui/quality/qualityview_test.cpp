@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QAccessible>
+#include <QMenu>
 #include <QTest>
 
 namespace {
@@ -263,6 +265,86 @@ TEST_F(QualityPage, TheInspectionsProblemsAreListedWithTheirBadgeDetailPathsAndB
     EXPECT_EQ(rows->rowCount(), 3) << "the repaired album is no longer listed";
     EXPECT_FALSE(button(u"repairCovers"_s)->isEnabled());
     saveScreenshot(u"quality-pl-light"_s);
+}
+
+// Without a mouse: the list takes focus, the arrows move between problems and
+// between a problem's buttons, Return and Space press them, the menu key
+// offers them all; and a screen reader finds every row and button by name.
+TEST_F(QualityPage, TheProblemsCanBeReachedFromTheKeyboardAndAreReadAloud)
+{
+    model->setTracks(collection());
+    show();
+    ASSERT_TRUE(settle());
+    page->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    QualityListView *list = page->listView();
+    QualityListModel *rows = page->listModel();
+    ASSERT_NE(list->focusPolicy() & Qt::TabFocus, 0);
+    list->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(list->hasFocus());
+    ASSERT_EQ(list->currentIndex().row(), 0);
+
+    const int bare = rowOf(u"Okładki"_s, u"Bez okładki"_s);
+    for (int i = 0; i < rows->rowCount() && list->currentIndex().row() != bare; ++i)
+        QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(list->currentIndex().row(), bare);
+    // Search online, choose a cover, open the album, show the files.
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(list, Qt::Key_Right);
+    EXPECT_EQ(list->focusedButton(), 3);
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_EQ(workspace.revealed.size(), 1);
+    EXPECT_EQ(workspace.revealed[0].size(), 12);
+    QTest::keyClick(list, Qt::Key_Left);
+    QTest::keyClick(list, Qt::Key_Left);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(imageChoices, 1);
+    saveScreenshot(u"quality-keyboard-pl-light"_s);
+
+    QTest::keyClick(list, Qt::Key_Menu);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts << action->text();
+    EXPECT_EQ(texts, (QStringList{u"Znajdź w sieci…"_s, u"Wybierz okładkę…"_s, u"Otwórz album"_s, u"Pokaż pliki"_s}));
+    menu->actions().at(2)->trigger();
+    menu->close();
+    ASSERT_TRUE(model->openAlbum().has_value());
+    EXPECT_EQ(model->openAlbum()->title, u"Bez okładki"_s);
+
+    // What a screen reader is told.
+    QAccessibleInterface *view = QAccessible::queryAccessibleInterface(list);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->role(), QAccessible::List);
+    ASSERT_EQ(view->childCount(), rows->rowCount());
+    QAccessibleInterface *row = view->child(bare);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->role(), QAccessible::ListItem);
+    EXPECT_EQ(row->text(QAccessible::Name), u"OKŁADKI: Bez okładki"_s);
+    EXPECT_EQ(row->text(QAccessible::Description), rows->row(bare).detail);
+    EXPECT_TRUE(row->state().focused);
+    EXPECT_EQ(view->focusChild(), row);
+    EXPECT_EQ(view->indexOfChild(row), bare);
+    EXPECT_EQ(row->parent(), view);
+    ASSERT_EQ(row->childCount(), 4);
+    QAccessibleInterface *search = row->child(0);
+    EXPECT_EQ(search->role(), QAccessible::Button);
+    EXPECT_EQ(search->text(QAccessible::Name), u"Znajdź w sieci…"_s);
+    EXPECT_TRUE(row->rect().contains(search->rect()));
+    ASSERT_NE(search->actionInterface(), nullptr);
+    search->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_TRUE(model->coverLookup().has_value());
+    EXPECT_EQ(model->coverLookup()->title, u"Bez okładki"_s);
+
+    // While the model works the cover buttons are off, for the reader too.
+    model->setCoverLookup(std::nullopt);
+    model->setBusy(true);
+    EXPECT_TRUE(search->state().disabled);
+    EXPECT_FALSE(row->child(3)->state().disabled);
+    search->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(model->coverLookup().has_value());
+    model->setBusy(false);
 }
 
 TEST_F(QualityPage, TheFiltersShowOneKindAndTheSecondEmptyStateWhenNoneIsLeft)

@@ -1,6 +1,7 @@
 #include "themetesting.h"
 
 #include "device/themeimage.h"
+#include "support/accessiblerows.h"
 #include "ui/shell/pages.h"
 #include "ui/themes/themegrid.h"
 #include "ui/themes/themesview.h"
@@ -218,6 +219,33 @@ TEST_F(ThemesPage, TheGalleryLinkCarriesTheDeviceTarget)
     // The public gallery when nothing replaces it.
     ServiceBase::reset();
     EXPECT_EQ(ThemesView::galleryLink({}).toString(), u"https://themes.rockbox.org/index.php?target=ipodvideo"_s);
+}
+
+// A screen reader finds each theme card by name and can press its details
+// button; the keyboard opens the current card.
+TEST_F(ThemesPage, AScreenReaderFindsEachCardAndItsButton)
+{
+    selectRealDevice();
+    model->setThemePreviewStatus(u"x"_s); // no fetch
+    auto page = showPage({820, 600});
+    ThemeGrid *grid = page->grid();
+    const QList<Theme> themes = model->themes();
+    const std::vector<AccessibleRow> cards = accessibleRows(grid);
+    ASSERT_EQ(int(cards.size()), themes.size());
+    for (int i = 0; i < themes.size(); ++i) {
+        EXPECT_EQ(cards[size_t(i)].name, ThemeGrid::themeName(themes[i]));
+        EXPECT_EQ(cards[size_t(i)].role, QAccessible::ListItem);
+        EXPECT_EQ(cards[size_t(i)].buttons, QStringList{u"Szczegóły i podgląd"_s});
+    }
+    ASSERT_TRUE(pressAccessible(grid, 2, 0));
+    ASSERT_TRUE(model->openTheme().has_value());
+    EXPECT_EQ(*model->openTheme(), themes[2]);
+    EXPECT_EQ(grid->currentIndex(), 2);
+    model->setOpenTheme(std::nullopt);
+    QTest::keyClick(grid, Qt::Key_Right);
+    QTest::keyClick(grid, Qt::Key_Return);
+    ASSERT_TRUE(model->openTheme().has_value());
+    EXPECT_EQ(*model->openTheme(), themes[3]);
 }
 
 TEST_F(ThemesPage, EachClickablePartOfACardOpensThatTheme)
