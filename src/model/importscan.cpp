@@ -378,7 +378,7 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
                  const ProgressPost &post, const LibraryStore::Records *stored, LibraryStore::Records *read)
 {
     QStringList files = scanAudio(chosen);
-    // Finder order, from keys made once per path (comparing the paths
+    // Natural order, from keys made once per path (comparing the paths
     // themselves again and again costs far more on a big library).
     {
         std::vector<std::optional<QCollatorSortKey>> made(size_t(files.size()));
