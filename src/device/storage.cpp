@@ -264,7 +264,7 @@ void writeAtomically(const QByteArray &data, const QString &target)
     QSaveFile file(target);
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw TavoError(file.errorString());
+        throwFileError(file.errorString());
 }
 
 void copyAudioInto(posixfile::File &input, posixfile::File &output)

@@ -82,10 +82,10 @@ QByteArray readWhole(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw TavoError(file.errorString());
+        throwFileError(file.errorString());
     QByteArray bytes = file.readAll();
     if (file.error() != QFile::NoError)
-        throw TavoError(file.errorString());
+        throwFileError(file.errorString());
     return bytes;
 }
 

@@ -16,7 +16,7 @@ namespace Storage {
 const QStringList &themeFolders();
 
 // The ".cfg" files of root/.rockbox/themes (not links, not folders), sorted by
-// name without extension in Finder order. Empty when the folder is missing,
+// name without extension in natural order. Empty when the folder is missing,
 // unreadable or a link. Never throws.
 QList<Theme> themes(const QString &root);
 

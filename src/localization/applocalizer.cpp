@@ -233,6 +233,20 @@ const std::vector<Pattern> &patternsOf(Tables &t)
 
 QString translate(Tables &t, const QString &text, int depth);
 
+// A small byte count as text::byteCount writes it ("1 bajt", "5 bajtów"): it
+// stands inside composed texts ("5 utworów · 5 bajtów"), whose own rows cannot
+// know its form, so it is rendered by its own rows wherever it is captured.
+// Larger sizes ("8.3 MB") read the same in both languages.
+bool isByteCount(const QString &value)
+{
+    static const QRegularExpression pattern = [] {
+        QRegularExpression e(u"\\A-?[0-9][0-9\\s.,]* (?:bajt|bajty|bajtów)\\z"_s);
+        e.optimize();
+        return e;
+    }();
+    return pattern.match(value).hasMatch();
+}
+
 QString fill(Tables &t, const Pattern &pattern, const QRegularExpressionMatch &match, int depth)
 {
     static const QString innerForm = u"{0}\n\n"_s;
@@ -244,7 +258,7 @@ QString fill(Tables &t, const Pattern &pattern, const QRegularExpressionMatch &m
     for (qsizetype i = 0; i < pattern.placeholders.size(); ++i) {
         const int number = pattern.placeholders.at(i);
         QString captured = match.captured(int(i + 1));
-        if (translateInner && number == 0)
+        if ((translateInner && number == 0) || isByteCount(captured))
             captured = translate(t, captured, depth + 1);
         values.insert(number, captured); // a repeated number: the later capture wins
     }
@@ -298,7 +312,7 @@ QString translate(Tables &t, const QString &text, int depth)
     static const QString prefixes[] = {
         u"Nie odczytano tagów: "_s,
         u"Nie udało się pobrać okładki: "_s,
-        u"Odsłuch na Macu · "_s,
+        u"Odsłuch na komputerze · "_s,
         u"Wybór grafiki nie zmienia sprzętu ani firmware. "_s,
     };
     for (const QString &prefix : prefixes) {

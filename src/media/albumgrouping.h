@@ -33,7 +33,7 @@ Description describe(const Track &track);
 
 // Groups tracks into albums, in the order of each album's first track in
 // `tracks`; each album's tracks are sorted by disc, track number and file name
-// in Finder order.
+// in natural order.
 QList<Album> albums(const QList<Track> &tracks);
 
 // The folder above the track's own folder (the release folder that holds disc

@@ -76,7 +76,7 @@ QList<QualityIssue> inspect(const QList<Track> &tracks, const std::optional<QStr
             issues.append(std::move(*issue));
     }
 
-    // Sort keys are made once: the identity sorts paths, and the Finder order is not cheap.
+    // Sort keys are made once: the identity sorts paths, and the natural order is not cheap.
     std::vector<std::pair<QString, qsizetype>> keys;
     keys.reserve(size_t(issues.size()));
     for (qsizetype i = 0; i < issues.size(); ++i)

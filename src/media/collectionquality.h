@@ -24,7 +24,7 @@ struct QualityIssue {
 
 namespace CollectionQuality {
 
-// The issues of the given tracks, sorted by kind + title + id in Finder order.
+// The issues of the given tracks, sorted by kind + title + id in natural order.
 // A device root only switches on the check for cover files beside the tracks.
 // Never fails.
 QList<QualityIssue> inspect(const QList<Track> &tracks, const std::optional<QString> &deviceRoot = std::nullopt);

@@ -41,7 +41,7 @@ QString fold(const QString &value)
 
 [[noreturn]] void cancelled()
 {
-    throw NetworkError(HttpClient::Cancelled, u"Operation canceled"_s);
+    throw NetworkError(HttpClient::Cancelled, u"Operation canceled"_s, ServiceBase::musicBrainz().host());
 }
 
 // --- strict decoding of the search answer ---

@@ -56,7 +56,9 @@ QList<QualityIssue> duplicates(const QList<Track> &tracks, const DuplicateProgre
         QualityIssue issue;
         issue.kind = u"Duplikaty"_s;
         const Track &first = tracks[members.first()];
-        issue.title = QString::number(members.size()) + u" identyczne pliki · "_s + first.title;
+        issue.title = text::count(members.size(), u"{0} identyczny plik"_s, u"{0} identyczne pliki"_s,
+                                  u"{0} identycznych plików"_s)
+                      + u" · "_s + first.title;
         const qint64 extra = first.bytes * qint64(members.size() - 1);
         issue.detail = u"Zgodne bajt w bajt (SHA-256). Zajętość dodatkowych kopii: "_s + text::byteCount(extra) + u"."_s;
         for (qsizetype i : members)

@@ -425,7 +425,7 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
                  qsizetype *unreadableNames)
 {
     QStringList files = scanAudio(chosen, unreadableNames);
-    // Finder order, from keys made once per path (comparing the paths
+    // Natural order, from keys made once per path (comparing the paths
     // themselves again and again costs far more on a big library).
     {
         std::vector<std::optional<QCollatorSortKey>> made(size_t(files.size()));

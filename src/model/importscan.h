@@ -31,7 +31,7 @@ namespace ImportScan {
 using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 
 // Reads every audio file under `chosen` whose standardised path is not yet in
-// `knownPaths` (files reached twice count once), in Finder order of their paths,
+// `knownPaths` (files reached twice count once), in natural order of their paths,
 // calling `post` for each file read at a position that is a multiple of 20.
 // Files are read on several threads; the tracks and the progress steps come
 // out in the same order as a reading one by one would give them.

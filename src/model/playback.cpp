@@ -6,9 +6,9 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString failurePrefix = u"Nie można odtworzyć pliku na Macu: "_s;
+const QString failurePrefix = u"Nie można odtworzyć pliku: "_s;
 const QString missingFile = u"Plik nie jest dostępny. Sprawdź połączenie z iPodem."_s;
-const QString refused = u"macOS nie może odtworzyć tego pliku lub wyjście audio jest niedostępne."_s;
+const QString refused = u"Ten komputer nie może odtworzyć tego pliku lub wyjście audio jest niedostępne."_s;
 const QString decodePrefix = u"Błąd dekodowania audio: "_s;
 const QString unknownError = u"Nieznany błąd"_s;
 } // namespace

@@ -1,5 +1,7 @@
 #include "model/qtaudioengine.h"
 
+#include "model/playererrors.h"
+
 #include <QAudioDevice>
 #include <QAudioOutput>
 #include <QFile>
@@ -46,9 +48,10 @@ QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
             break;
         }
     });
-    connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error, const QString &text) {
+    connect(m_player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error, const QString &system) {
         if (error == QMediaPlayer::NoError)
             return;
+        const QString text = playerErrorText(error, system);
         // Before the file was read the file itself is at fault; afterwards the decoding.
         if (m_loaded)
             emit decodeError(text);
@@ -73,7 +76,7 @@ QtAudioPlayer::QtAudioPlayer(const QString &path, QObject *parent)
     }
     m_opening = false;
     if (m_openError.isEmpty() && m_player->error() != QMediaPlayer::NoError)
-        m_openError = m_player->errorString();
+        m_openError = playerErrorText(m_player->error(), m_player->errorString());
 }
 
 QtAudioPlayer::~QtAudioPlayer()

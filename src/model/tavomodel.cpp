@@ -41,7 +41,7 @@ TavoModel::TavoModel(DeviceDiscovery deviceDiscovery, bool restoreLibrary, QObje
         QMetaObject::invokeMethod(
             this, [this, kind, failure] { noteSaveResult(int(kind), failure); }, Qt::QueuedConnection);
     });
-    // Taken once: a later change of the interface language keeps the name the user saw.
+    // In the interface language; followLanguage() renames it while it is untouched.
     const QString defaultName = u"Moja playlista"_s;
     m_playlistName = AppLocalizer::language() == u"en"_s ? AppLocalizer::translateEnglish(defaultName, 0) : defaultName;
 

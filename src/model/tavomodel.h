@@ -133,6 +133,9 @@ public:
     const QStringList &backups() const { return m_backups; }
     const QStringList &transferred() const { return m_transferred; }
     const QString &playlistName() const { return m_playlistName; }
+    // Puts the default playlist name into the interface language now in use,
+    // unless the user has named the playlist.
+    void followLanguage();
     const OptionalAlbum &openAlbum() const { return m_openAlbum; }
     const QString &formatFilter() const { return m_formatFilter; }
     bool hiResOnly() const { return m_hiResOnly; }

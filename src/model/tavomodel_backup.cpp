@@ -80,7 +80,7 @@ void TavoModel::backup()
         this, ModelTasks::filePool(), [root, destination] { Storage::backup(root, destination); },
         [this](const ModelTasks::Outcome<ModelTasks::Done> &outcome) {
             if (outcome.ok()) {
-                setStatus(u"Kopia ustawień zapisana na Macu"_s);
+                setStatus(u"Kopia ustawień zapisana na komputerze"_s);
             } else {
                 setAlert(outcome.errorText());
                 setStatus(u"Nie udało się zapisać kopii"_s);

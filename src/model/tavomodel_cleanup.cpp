@@ -28,7 +28,7 @@ void TavoModel::cleanupMacFiles()
         [this](const ModelTasks::Outcome<int> &outcome) {
             if (outcome.ok()) {
                 const QString text = u"Usunięto pliki metadanych macOS: "_s + QString::number(*outcome.value)
-                                     + u". Kopia jest na Macu."_s;
+                                     + u". Kopia jest na komputerze."_s;
                 setStatus(text);
                 setAlert(text);
             } else {

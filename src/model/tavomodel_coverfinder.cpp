@@ -24,6 +24,7 @@ struct TavoModel::CoverFinderRun {
     int added = 0;
     int manual = 0;      // no result or several results pass the match test
     int unavailable = 0; // the search, the download or the application failed
+    bool offline = false; // a search or a download failed for want of a connection
 };
 
 void TavoModel::findMissingCovers()
@@ -59,9 +60,14 @@ void TavoModel::findNextCover(const std::shared_ptr<CoverFinderRun> &run)
     if (run->done == total) {
         setBusy(false);
         refresh();
-        const QString summary = u"Dodano okładki: "_s + QString::number(run->added) + u". Do wyboru ręcznie: "_s
-                                + QString::number(run->manual) + u". Niedostępne: "_s
-                                + QString::number(run->unavailable) + u"."_s;
+        QString summary = u"Dodano okładki: "_s + QString::number(run->added) + u". Do wyboru ręcznie: "_s
+                          + QString::number(run->manual) + u". Niedostępne: "_s
+                          + QString::number(run->unavailable) + u"."_s;
+        // Albums missed because the service could not be reached say so, so
+        // that the user looks at the connection rather than at the albums.
+        if (run->offline)
+            summary += u" "_s + u"Brak połączenia z usługą okładek (MusicBrainz / Cover Art Archive). "
+                                 u"Sprawdź połączenie z internetem."_s;
         setStatus(summary);
         setAlert(summary + u"\n"_s + u"Przy pozostałych albumach użyj „Znajdź w sieci…” lub wybierz własny obraz."_s);
         return;
@@ -84,6 +90,7 @@ void TavoModel::findNextCover(const std::shared_ptr<CoverFinderRun> &run)
         this, ModelTasks::networkPool(), [artist, title] { return CoverSearch::shared().search(artist, title); },
         [this, run, album, counted](const ModelTasks::Outcome<QList<CoverCandidate>> &found) {
             if (!found.ok()) {
+                run->offline = run->offline || isConnectionFailure(found.error);
                 counted(&CoverFinderRun::unavailable);
                 return;
             }
@@ -102,6 +109,7 @@ void TavoModel::findNextCover(const std::shared_ptr<CoverFinderRun> &run)
                 this, ModelTasks::networkPool(), [chosen] { return CoverSearch::shared().image(chosen); },
                 [this, run, album, chosen, counted](const ModelTasks::Outcome<QByteArray> &image) {
                     if (!image.ok()) {
+                        run->offline = run->offline || isConnectionFailure(image.error);
                         counted(&CoverFinderRun::unavailable);
                         return;
                     }

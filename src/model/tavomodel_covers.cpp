@@ -202,7 +202,7 @@ void TavoModel::applyChosenArtwork(const Album &album, const QByteArray &data, s
             setAlert(*error);
             setStatus(u"Nie udało się zapisać okładki"_s);
         } else {
-            setStatus(onDevice ? u"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na Macu."_s
+            setStatus(onDevice ? u"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na komputerze."_s
                                : u"Okładka przygotowana; zostanie wgrana razem z albumem."_s);
         }
         setBusy(false);

@@ -37,7 +37,9 @@ void TavoModel::fetchThemePreviews()
             if ((m_device ? m_device->root : QString()) != root)
                 return;
             if (!outcome.ok()) {
-                setThemePreviewStatus(u"Katalog jest niedostępny. Możesz dodać własne zrzuty."_s);
+                setThemePreviewStatus(isConnectionFailure(outcome.error)
+                                          ? u"Brak połączenia z katalogiem motywów Rockbox. Możesz dodać własne zrzuty."_s
+                                          : u"Katalog jest niedostępny. Możesz dodać własne zrzuty."_s);
                 return;
             }
             const ThemePreviewMap &catalog = *outcome.value;

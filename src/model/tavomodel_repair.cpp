@@ -88,7 +88,7 @@ void TavoModel::repairNextCover(const std::shared_ptr<CoverRepairRun> &run)
                                 + u". Nie udało się naprawić: "_s + QString::number(run->failed) + u"."_s;
         setStatus(summary);
         setAlert(summary + u"\n"_s
-                 + (run->onDevice ? u"Poprzednie obrazy z iPoda mają kopię na Macu."_s
+                 + (run->onDevice ? u"Poprzednie obrazy z iPoda mają kopię na komputerze."_s
                                   : u"Okładki są gotowe do wgrania razem z albumami."_s)
                  + u"\n"_s + u"Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki."_s);
         refresh();

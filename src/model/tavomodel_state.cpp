@@ -1,5 +1,6 @@
 #include "model/tavomodel.h"
 
+#include "localization/applocalizer.h"
 #include "platform/defaults.h"
 
 using namespace Qt::StringLiterals;
@@ -26,6 +27,16 @@ void TavoModel::setPlaylists(const QStringList &value) { publish(m_playlists, va
 void TavoModel::setBackups(const QStringList &value) { publish(m_backups, value, &TavoModel::backupsChanged); }
 void TavoModel::setTransferred(const QStringList &value) { publish(m_transferred, value, &TavoModel::transferredChanged); }
 void TavoModel::setPlaylistName(const QString &value) { publish(m_playlistName, value, &TavoModel::playlistNameChanged); }
+
+void TavoModel::followLanguage()
+{
+    // A name the user typed is theirs in any language; only the default, as
+    // either language writes it, is renamed.
+    const QString polish = u"Moja playlista"_s;
+    const QString english = AppLocalizer::translateEnglish(polish, 0);
+    if (m_playlistName == polish || m_playlistName == english)
+        setPlaylistName(AppLocalizer::language() == u"en"_s ? english : polish);
+}
 void TavoModel::setOpenAlbum(const OptionalAlbum &value) { publish(m_openAlbum, value, &TavoModel::openAlbumChanged); }
 void TavoModel::setFormatFilter(const QString &value) { publish(m_formatFilter, value, &TavoModel::formatFilterChanged); }
 void TavoModel::setHiResOnly(bool value) { publish(m_hiResOnly, value, &TavoModel::hiResOnlyChanged); }

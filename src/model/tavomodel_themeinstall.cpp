@@ -50,7 +50,7 @@ void TavoModel::installChosenTheme(const QString &root, const QString &zip)
         [this](const ModelTasks::Outcome<int> &outcome) {
             if (outcome.ok()) {
                 setStatus(u"Zainstalowano motywy: "_s + QString::number(*outcome.value));
-                setAlert(u"Motyw został wgrany, a poprzednie ustawienia mają kopię na Macu.\n\n"
+                setAlert(u"Motyw został wgrany, a poprzednie ustawienia mają kopię na komputerze.\n\n"
                          u"Aktywuj go na iPodzie: Settings → Theme Settings → Browse Themes."_s);
             } else {
                 // A write that failed part-way was already rolled back by the service.

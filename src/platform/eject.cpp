@@ -17,6 +17,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The reason UDisks2 gives for a refused unmount, in the user's words; its own
+// message (English, naming the device node) only where no text of ours fits.
+QString unmountFailure(const QDBusMessage &reply)
+{
+    const QString name = reply.errorName();
+    if (name == u"org.freedesktop.UDisks2.Error.DeviceBusy")
+        return u"Nie udało się odmontować dysku: inny program używa plików z tego dysku. Zamknij je i spróbuj ponownie."_s;
+    if (name.startsWith(u"org.freedesktop.UDisks2.Error.NotAuthorized"))
+        return u"Nie udało się odmontować dysku: brak uprawnień."_s;
+    return u"Nie udało się odmontować dysku: nieznany błąd ("_s + reply.errorMessage() + u')';
+}
+
 const QString kService = u"org.freedesktop.UDisks2"_s;
 const QString kManagerPath = u"/org/freedesktop/UDisks2/Manager"_s;
 const QString kBlockPrefix = u"/org/freedesktop/UDisks2/block_devices/"_s;
@@ -155,8 +167,7 @@ void UDisksEjector::unmountAndEject(const QString &mountPoint)
     if (unmounted.type() != QDBusMessage::ReplyMessage) {
         if (serviceMissing(unmounted) && unmounted.errorName() != u"org.freedesktop.DBus.Error.NoReply")
             throwUnavailable();
-        // UDisks2's own message names the reason ("target is busy"…).
-        throw TavoError(u"Nie udało się odmontować dysku: "_s + unmounted.errorMessage());
+        throw TavoError(unmountFailure(unmounted));
     }
 
     // The file system is safely unmounted now: the disk may be unplugged even if

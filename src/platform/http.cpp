@@ -43,7 +43,7 @@ bool isStatusError(QNetworkReply::NetworkError error)
 HttpResponse get(const HttpRequest &request)
 {
     if (request.cancel && request.cancel->load())
-        throw NetworkError(Cancelled, u"Operation canceled"_s);
+        throw NetworkError(Cancelled, u"Operation canceled"_s, request.url.host());
 
     QNetworkRequest networkRequest(request.url);
     networkRequest.setTransferTimeout(request.timeoutMs > 0 ? request.timeoutMs : 0);
@@ -111,12 +111,13 @@ HttpResponse get(const HttpRequest &request)
     const QNetworkReply::NetworkError error = reply->error();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool aborted = error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError;
+    const QString host = request.url.host();
     if (cancelled)
-        throw NetworkError(Cancelled, reply->errorString());
+        throw NetworkError(Cancelled, reply->errorString(), host);
     if (aborted) // the transfer time-out aborts the reply
-        throw NetworkError(TimedOut, u"The request timed out."_s);
+        throw NetworkError(TimedOut, u"The request timed out."_s, host);
     if (!status.isValid() || !isStatusError(error))
-        throw NetworkError(int(error), reply->errorString());
+        throw NetworkError(int(error), reply->errorString(), host);
 
     HttpResponse response;
     response.status = status.toInt();

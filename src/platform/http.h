@@ -45,7 +45,7 @@ struct HttpResponse {
 namespace HttpClient {
 
 // The User-Agent the search service asks its clients to send.
-inline constexpr char userAgent[] = "Vontaro/0.6 (personal macOS Rockbox library manager)";
+inline constexpr char userAgent[] = "Vontaro/0.6 (personal Rockbox library manager for Linux)";
 // Sent when a request names none (Qt would otherwise claim to be "Mozilla/5.0").
 inline constexpr char defaultUserAgent[] = "Vontaro/0.6";
 

@@ -233,11 +233,44 @@ QString formatG(double value)
     return QString::asprintf("%g", value);
 }
 
+Plural plural(qint64 n)
+{
+    // The magnitude decides; the sign never changes the form. Computed on the
+    // unsigned value so that the smallest qint64 has one too.
+    const quint64 magnitude = n < 0 ? 0 - quint64(n) : quint64(n);
+    if (magnitude == 1)
+        return Plural::One;
+    const quint64 lastTwo = magnitude % 100;
+    const quint64 last = magnitude % 10;
+    if (last >= 2 && last <= 4 && !(lastTwo >= 12 && lastTwo <= 14))
+        return Plural::Few;
+    return Plural::Many;
+}
+
+namespace {
+
+QString formOf(qint64 n, QStringView one, QStringView few, QStringView many)
+{
+    switch (plural(n)) {
+    case Plural::One: return one.toString();
+    case Plural::Few: return few.toString();
+    case Plural::Many: break;
+    }
+    return many.toString();
+}
+
+} // namespace
+
+QString count(qint64 n, QStringView one, QStringView few, QStringView many)
+{
+    return formOf(n, one, few, many).replace(u"{0}"_s, QString::number(n));
+}
+
 QString byteCount(qint64 bytes)
 {
     const QLocale locale;
     if (bytes < 1000 && bytes > -1000)
-        return locale.toString(bytes) + (bytes == 1 || bytes == -1 ? u" byte"_s : u" bytes"_s);
+        return locale.toString(bytes) + u' ' + formOf(bytes, u"bajt", u"bajty", u"bajtów");
     static const char16_t *const units[] = {u"KB", u"MB", u"GB", u"TB", u"PB"};
     constexpr int lastUnit = 4;
     double value = double(bytes) / 1000.0;

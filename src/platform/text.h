@@ -1,7 +1,7 @@
 #pragma once
 
 // Text helpers with the semantics the interface relies on: canonical-equivalence
-// keys, Finder-like ordering, code-point ordering, grapheme clusters, the exact
+// keys, natural ordering (digit runs by value), code-point ordering, grapheme clusters, the exact
 // blank and newline sets, strict integer parsing and locale-free number output.
 
 #include <QCollator>
@@ -20,7 +20,7 @@ QString nfc(const QString &s);
 bool equivalent(const QString &a, const QString &b);
 bool hasPrefix(const QString &s, const QString &prefix); // after NFC on both
 
-// Finder order: case-insensitive, digit runs by value; works in the C locale too.
+// Natural order: case-insensitive, digit runs by value; works in the C locale too.
 // Returns <0, 0, >0.
 int finderCompare(QStringView a, QStringView b);
 inline bool finderLess(QStringView a, QStringView b) { return finderCompare(a, b) < 0; }
@@ -59,7 +59,19 @@ std::optional<qint64> parseDecimalInt64(QStringView s);
 // printf-style "%g" (6 significant digits), always with a '.' separator.
 QString formatG(double value);
 
-// Byte counts in the file style: base 1000, bytes/KB/MB/GB/TB, trailing zeros dropped.
+// The grammatical number a count takes in Polish: one for 1; few for 2–4,
+// 22–24, 32–34… (not 12–14); many otherwise (0, 5–21, 25–31…). English only
+// tells one from the rest, which the Polish forms already do: the translation
+// table gives each Polish form its English row (one → singular, few and many
+// → plural), so "1 utwór" reads "1 track" and "2 utwory" reads "2 tracks".
+enum class Plural { One, Few, Many };
+Plural plural(qint64 n);
+// The text of the three (in the form plural(n) picks) with every "{0}" replaced
+// by the number, e.g. count(5, u"{0} utwór", u"{0} utwory", u"{0} utworów").
+QString count(qint64 n, QStringView one, QStringView few, QStringView many);
+
+// Byte counts in the file style: base 1000, bajt/bajty/bajtów (agreeing with the
+// number) below 1 KB, then KB/MB/GB/TB with trailing zeros dropped.
 QString byteCount(qint64 bytes);
 
 // "yyyy-MM-dd_HH-mm-ss" with ASCII digits.

@@ -2,6 +2,8 @@
 // the sidebar, every sheet, menu, context menu, tooltip and the alerts met on
 // the way. Everything read or painted must be English; the only Polish allowed
 // is the person's own data (titles and names of the test's files).
+// The same walk in Polish finds none of the English that Qt's own dialogs and
+// menus or the platform's messages leave behind when nothing translates them.
 // A picture of each page and sheet is saved in a light and a dark palette.
 
 #include "support/appwalk.h"
@@ -26,6 +28,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,6 +36,8 @@
 #include <QTextStream>
 #include <QTreeView>
 #include <gtest/gtest.h>
+#include <iostream>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -58,16 +63,27 @@ void copyTree(const QString &from, const QString &to)
     }
 }
 
-class EnglishWalk : public ::testing::TestWithParam<bool>
+// The interface's own words in the language the walk speaks.
+QString tr(const QString &polish)
+{
+    return AppLocalizer::display(polish);
+}
+
+class LanguageWalk : public ::testing::TestWithParam<bool>
 {
 protected:
     bool dark() const { return GetParam(); }
+    // "en" or "pl".
+    virtual QString language() const = 0;
+    bool english() const { return language() == u"en"_s; }
+    void walkEverything();
 
     void SetUp() override
     {
         AppWalk::usePalette(dark());
         walk = std::make_unique<AppWalk>();
         finder = std::make_unique<texts::PolishFinder>(AppLocalizer::english());
+        leftovers = std::make_unique<texts::EnglishFinder>();
         // The person's own files: the music and the device folder.
         music = walk->homePath(u"Music"_s);
         copyTree(dataDir + u"/corpus/audio"_s, music + u"/Corpus"_s);
@@ -97,13 +113,17 @@ protected:
             for (const QString &text : std::as_const(everyText))
                 out << text << u"\n---\n"_s;
         }
-        EXPECT_TRUE(polish.isEmpty()) << "Polish in the English interface (" << polish.size() << "):\n"
-                                      << polish.join(u'\n').toStdString();
+        if (english())
+            EXPECT_TRUE(wrong.isEmpty()) << "Polish in the English interface (" << wrong.size() << "):\n"
+                                         << wrong.join(u'\n').toStdString();
+        else
+            EXPECT_TRUE(wrong.isEmpty()) << "English in the Polish interface (" << wrong.size() << "):\n"
+                                         << wrong.join(u'\n').toStdString();
     }
 
-    static QString screenshots()
+    QString screenshots() const
     {
-        const QString folder = QStringLiteral(VONTARO_BUILD_DIR "/screenshots/english");
+        const QString folder = QStringLiteral(VONTARO_BUILD_DIR "/screenshots/") + (english() ? u"english"_s : u"polish"_s);
         QDir().mkpath(folder);
         return folder;
     }
@@ -114,6 +134,7 @@ protected:
     void allowPath(const QString &path)
     {
         finder->allowData(path);
+        leftovers->allowData(path);
         for (const QString &part : path.split(u'/', Qt::SkipEmptyParts))
             allowValue(part);
     }
@@ -125,6 +146,7 @@ protected:
         if (value.isEmpty() || AppLocalizer::english().contains(value))
             return;
         finder->allowData(value);
+        leftovers->allowData(value);
     }
 
     // The library's and the device's data as the files hold it.
@@ -192,10 +214,11 @@ protected:
             if (text.where.startsWith(u"painted by"_s))
                 paintedTexts.insert(text.text);
         }
-        for (const QString &line : finder->polishAmong(found)) {
+        const QStringList lines = english() ? finder->polishAmong(found) : leftovers->englishAmong(found);
+        for (const QString &line : lines) {
             const QString entry = step + u": "_s + line;
-            if (!polish.contains(entry))
-                polish.append(entry);
+            if (!wrong.contains(entry))
+                wrong.append(entry);
         }
     }
 
@@ -269,18 +292,47 @@ protected:
 
     std::unique_ptr<AppWalk> walk;
     std::unique_ptr<texts::PolishFinder> finder;
+    std::unique_ptr<texts::EnglishFinder> leftovers;
     QString music;
     QString deviceRoot;
-    QStringList polish;
+    QStringList wrong; // texts in the other language, with where they were read
     QSet<QString> everyText;
     QSet<QString> paintedTexts;
 };
 
+class EnglishWalk : public LanguageWalk
+{
+protected:
+    QString language() const override { return u"en"_s; }
+};
+
+class PolishWalk : public LanguageWalk
+{
+protected:
+    QString language() const override { return u"pl"_s; }
+};
+
 TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
 {
+    walkEverything();
+}
+
+TEST_P(PolishWalk, everyPageSheetMenuAndAlertReadsPolish)
+{
+    walkEverything();
+}
+
+void LanguageWalk::walkEverything()
+{
     walk->start();
-    walk->chooseLanguage(u"en"_s);
-    ASSERT_EQ(AppLocalizer::language(), u"en"_s);
+    walk->chooseLanguage(language());
+    ASSERT_EQ(AppLocalizer::language(), language());
+    // Qt's own dialogs and menus speak Polish only through Qt's own catalogue.
+    const bool qtSpeaksTheLanguage =
+        english() || QCoreApplication::translate("QFileDialog", "Look in:") != u"Look in:"_s;
+    leftovers->setQtWordsChecked(qtSpeaksTheLanguage);
+    if (!qtSpeaksTheLanguage)
+        std::cout << "[ NOTE     ] Qt's Polish catalogue is not installed: Qt's own words are not looked for\n";
     watchStatus();
 
     // Nothing yet: the empty states of every page.
@@ -339,6 +391,14 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
         readMenu(u"folder menu"_s, tree->contextMenu(tree->outline()->model()->index(0, 0)));
     else
         ADD_FAILURE() << "no folder tree";
+    // The context menu of a text field is Qt's own: it speaks Polish once Qt's
+    // catalogue for the language is installed, and is read whenever it should.
+    if (auto *field = walk->window()->findChild<QLineEdit *>()) {
+        std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+        readMenu(u"text field menu"_s, menu.get());
+    } else {
+        ADD_FAILURE() << "no text field";
+    }
     model->setViewMode(u"Albumy"_s);
     AppWalk::settle();
 
@@ -379,10 +439,10 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
     // The iPod's side of the library after the transfer: its albums, a card's
     // menu and an album's sheet offer what belongs to the device.
     walk->goTo(Section::music);
-    walk->click(u"On the iPod"_s);
+    walk->click(tr(u"Na iPodzie"_s));
     ASSERT_TRUE(AppWalk::waitUntil([&] { return model->libraryOnDevice(); }));
     read(u"library-ipod-unread"_s);
-    walk->click(u"Read the iPod"_s);
+    walk->click(tr(u"Odczytaj iPoda"_s));
     ASSERT_TRUE(walk->waitIdle());
     ASSERT_TRUE(AppWalk::waitUntil([&] { return !model->deviceTracks().isEmpty(); }));
     AppWalk::settle();
@@ -400,7 +460,7 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
     } else {
         ADD_FAILURE() << "no album on the iPod's side";
     }
-    walk->click(u"On the Mac"_s);
+    walk->click(tr(u"Na komputerze"_s));
     ASSERT_TRUE(AppWalk::waitUntil([&] { return !model->libraryOnDevice(); }));
     AppWalk::settle();
 
@@ -496,11 +556,11 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
     if (model->alert())
         readAlert(u"alert-duplicates"_s);
     // The checks of the iPod's side.
-    walk->click(u"On the iPod"_s);
+    walk->click(tr(u"Na iPodzie"_s));
     ASSERT_TRUE(walk->waitIdle());
     read(u"tidy-up-ipod"_s);
     picture(u"tidy-up-ipod"_s);
-    walk->click(u"On the Mac"_s);
+    walk->click(tr(u"Na komputerze"_s));
     ASSERT_TRUE(walk->waitIdle());
     model->findMissingCovers();
     ASSERT_TRUE(walk->waitIdle());
@@ -516,7 +576,7 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
     model->setShowCoverFlow(true);
     ASSERT_TRUE(AppWalk::waitUntil([] { return CoverFlowWindow::current() && CoverFlowWindow::current()->isVisible(); }));
     // The iPod's albums, read as the window offers, give the flow its covers and captions.
-    walk->click(u"Read Albums from iPod"_s);
+    walk->click(tr(u"Odczytaj albumy z iPoda"_s));
     ASSERT_TRUE(walk->waitIdle());
     ASSERT_TRUE(AppWalk::waitUntil([&] { return !model->deviceTracks().isEmpty(); }));
     AppWalk::waitUntil([] { return false; }, 500);
@@ -578,14 +638,17 @@ TEST_P(EnglishWalk, everyPageSheetMenuAndAlertReadsEnglish)
 
     // The reading really reached what is held, painted and answered: a page
     // title, a card's painted title, a menu item, a result of the cover search.
-    for (const QString &seen : {u"Your iPod"_s, u"Hymns for the Exiled"_s, u"Choose Device…"_s,
-                                u"In Times Before the Light"_s, u"Show in File Manager"_s})
+    for (const QString &seen : {tr(u"Twój iPod"_s), u"Hymns for the Exiled"_s, tr(u"Wybierz urządzenie…"_s),
+                                u"In Times Before the Light"_s, tr(u"Pokaż w menedżerze plików"_s)})
         EXPECT_TRUE(everyText.contains(seen)) << qPrintable(seen);
     // Album cards are painted rows: their titles come from the paint.
     EXPECT_TRUE(paintedTexts.contains(u"Hymns for the Exiled"_s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Palettes, EnglishWalk, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "dark" : "light"; });
+// The texts do not change with the palette: one Polish walk reads them all.
+INSTANTIATE_TEST_SUITE_P(Palettes, PolishWalk, ::testing::Values(false),
                          [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "dark" : "light"; });
 
 } // namespace

@@ -65,6 +65,48 @@ TEST(PolishFinder, FlagsPolishLettersAndTheInterfaceVocabulary)
     EXPECT_EQ(finder.why(u"Zażółć"_s), u"Polish letter \u201Cż\u201D"_s);
 }
 
+TEST(EnglishFinder, FlagsQtsAndThePlatformsEnglishOnPolishScreens)
+{
+    texts::EnglishFinder finder;
+    struct Case {
+        QString text;
+        bool english;
+    };
+    const Case cases[] = {
+        {u"Cancel"_s, true},
+        {u"&Copy"_s.remove(u'&'), true},
+        {u"Look in:"_s, true},
+        {u"Select All"_s, true},
+        {u"0 utworów · 0 bytes"_s, true},
+        {u"1 byte"_s, true},
+        {u"Nie można odtworzyć pliku na Macu: Could not open file"_s, true},
+        {u"Host musicbrainz.org not found"_s, true},
+        {u"Transfer przerwany\n\nNo space left on device"_s, true},
+        {u"Pokaż w Finderze"_s, true},
+        {u"3 tracks"_s, true},
+        // Polish, and the names of real macOS things.
+        {u"Anuluj"_s, false},
+        {u"0 utworów · 0 bajtów"_s, false},
+        {u"Posprzątaj pliki macOS (._)"_s, false},
+        {u"MacMetadata-2026-01-01"_s, false},
+        {u"Otwórz w menedżerze plików"_s, false},
+        {u"Utwory są dostępne w Files → Music."_s, false}, // Rockbox's own menu names
+        {u"OpenGL"_s, false},                               // whole words only
+        {u"open"_s, false},                                 // Qt's words as Qt writes them
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(!finder.why(c.text).isEmpty(), c.english) << c.text.toStdString() << " → " << finder.why(c.text).toStdString();
+    EXPECT_EQ(finder.why(u"Cancel"_s), u"Qt's word \u201CCancel\u201D"_s);
+
+    // The person's own data may be English.
+    EXPECT_FALSE(finder.why(u"Open Your Eyes · Anuluj"_s).isEmpty());
+    finder.allowData(u"Open Your Eyes"_s);
+    EXPECT_TRUE(finder.why(u"Open Your Eyes · Anuluj"_s).isEmpty());
+    const QList<texts::Text> found = {{u"Cancel"_s, u"QPushButton"_s}, {u"Anuluj"_s, u"QPushButton"_s},
+                                      {u"Cancel"_s, u"QPushButton other"_s}};
+    EXPECT_EQ(finder.englishAmong(found).size(), 1);
+}
+
 TEST(PolishFinder, DataOfThePersonIsNotTheInterface)
 {
     texts::PolishFinder finder(smallTable());

@@ -69,7 +69,7 @@ const QByteArray kTable = R"json({
   "artysta": "artist",
   "Nie odczytano tagów: ": "Tags not read: ",
   "Nie udało się pobrać okładki: ": "Could not download the cover: ",
-  "Odsłuch na Macu · ": "Listening on the Mac · ",
+  "Odsłuch na komputerze · ": "Listening on this computer · ",
   "Wybór grafiki nie zmienia sprzętu ani firmware. ": "Choosing a picture changes neither hardware nor firmware. "
 })json";
 
@@ -130,13 +130,13 @@ TEST_F(AppLocalizerTest, FixedLengthCountsCharactersNotCodeUnits)
 TEST_F(AppLocalizerTest, PlaceholderOnlyKeyIsTriedLast)
 {
     useTable(R"json({"{0}": "[{0}]", "Wgrano: {0}": "Uploaded: {0}", "Muzyka": "Music",
-                     "Odsłuch na Macu · ": "Listening on the Mac · "})json");
+                     "Odsłuch na komputerze · ": "Listening on this computer · "})json");
     EXPECT_EQ(en("Wgrano: 5"), q("Uploaded: 5"));
     EXPECT_EQ(en("Muzyka"), q("Music"));
     EXPECT_EQ(en("cokolwiek"), q("[cokolwiek]"));
     // It catches every text that reaches the patterns, before lines and prefixes.
     EXPECT_EQ(en("a\nb"), q("[a\nb]"));
-    EXPECT_EQ(en("Odsłuch na Macu · Muzyka"), q("[Odsłuch na Macu · Muzyka]"));
+    EXPECT_EQ(en("Odsłuch na komputerze · Muzyka"), q("[Odsłuch na komputerze · Muzyka]"));
     // Beyond depth 3 only the maps are asked.
     EXPECT_EQ(en("cokolwiek", 4), q("cokolwiek"));
 }
@@ -159,7 +159,7 @@ TEST_F(AppLocalizerTest, InnerTranslationAndItsDepthLimit)
 TEST_F(AppLocalizerTest, LineByLineKeepsEveryLineFeed)
 {
     useTable(R"json({"Muzyka": "Music", "Playlisty": "Playlists", "Wgrano: {0}": "Uploaded: {0}",
-                     "Odsłuch na Macu · ": "Listening on the Mac · "})json");
+                     "Odsłuch na komputerze · ": "Listening on this computer · "})json");
     struct Case {
         const char *polish;
         const char *english;
@@ -167,12 +167,12 @@ TEST_F(AppLocalizerTest, LineByLineKeepsEveryLineFeed)
         {"Muzyka\nPlaylisty", "Music\nPlaylists"},
         {"\nMuzyka\n\nNieznane\nPlaylisty\n", "\nMusic\n\nNieznane\nPlaylists\n"},
         {"\n\n", "\n\n"},
-        {"Odsłuch na Macu · tytuł\nMuzyka", "Listening on the Mac · tytuł\nMusic"},
+        {"Odsłuch na komputerze · tytuł\nMuzyka", "Listening on this computer · tytuł\nMusic"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(en(c.polish), q(c.english)) << c.polish;
     // Lines are translated one level deeper: from depth 3 only the maps apply.
-    EXPECT_EQ(en("Muzyka\nOdsłuch na Macu · x", 3), q("Music\nOdsłuch na Macu · x"));
+    EXPECT_EQ(en("Muzyka\nOdsłuch na komputerze · x", 3), q("Music\nOdsłuch na komputerze · x"));
 }
 
 TEST_F(AppLocalizerTest, PrefixesKeepTheRestUnchanged)
@@ -185,19 +185,19 @@ TEST_F(AppLocalizerTest, PrefixesKeepTheRestUnchanged)
         {"Nie odczytano tagów: a.flac", "Tags not read: a.flac"},
         {"Nie udało się pobrać okładki: Brak miejsca", "Could not download the cover: Brak miejsca"},
         // The title after the prefix is never translated, even when it is a row.
-        {"Odsłuch na Macu · Muzyka", "Listening on the Mac · Muzyka"},
+        {"Odsłuch na komputerze · Muzyka", "Listening on this computer · Muzyka"},
         {"Wybór grafiki nie zmienia sprzętu ani firmware. Połączony",
          "Choosing a picture changes neither hardware nor firmware. Połączony"},
-        {"Odsłuch na Macu ·", "Odsłuch na Macu ·"}, // the prefix needs its trailing space
-        {"x Odsłuch na Macu · y", "x Odsłuch na Macu · y"},
+        {"Odsłuch na komputerze ·", "Odsłuch na komputerze ·"}, // the prefix needs its trailing space
+        {"x Odsłuch na komputerze · y", "x Odsłuch na komputerze · y"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(en(c.polish), q(c.english)) << c.polish;
-    EXPECT_EQ(en("Odsłuch na Macu · tytuł", 4), q("Odsłuch na Macu · tytuł"));
+    EXPECT_EQ(en("Odsłuch na komputerze · tytuł", 4), q("Odsłuch na komputerze · tytuł"));
 
     // A prefix without its own row stays Polish, followed by the rest.
     useTable(R"json({"Muzyka": "Music"})json");
-    EXPECT_EQ(en("Odsłuch na Macu · Muzyka"), q("Odsłuch na Macu · Muzyka"));
+    EXPECT_EQ(en("Odsłuch na komputerze · Muzyka"), q("Odsłuch na komputerze · Muzyka"));
 }
 
 TEST_F(AppLocalizerTest, TagsNotFoundItemsUseExactRowsOnly)
@@ -221,7 +221,7 @@ TEST_F(AppLocalizerTest, MissingOrMalformedTableLeavesTextsUnchanged)
         R"json({"Muzyka": "Music", "Inne": null})json",
         R"json({"Muzyka": {"en": "Music"}})json",
     };
-    const char *texts[] = {"Muzyka", "MUZYKA", "Wgrano: 5", "Muzyka\n\nMuzyka", "Odsłuch na Macu · x", ""};
+    const char *texts[] = {"Muzyka", "MUZYKA", "Wgrano: 5", "Muzyka\n\nMuzyka", "Odsłuch na komputerze · x", ""};
     for (const QByteArray &table : tables) {
         useTable(table);
         EXPECT_TRUE(AppLocalizer::english().isEmpty()) << table.constData();
@@ -321,13 +321,13 @@ TEST_F(AppLocalizerTest, ApplicationTableIsWellFormed)
     const QHash<QString, QString> &table = AppLocalizer::english();
     ASSERT_FALSE(table.isEmpty());
     const char *required[] = {
-        "Nie odczytano tagów: ", "Nie udało się pobrać okładki: ", "Odsłuch na Macu · ",
+        "Nie odczytano tagów: ", "Nie udało się pobrać okładki: ", "Odsłuch na komputerze · ",
         "Wybór grafiki nie zmienia sprzętu ani firmware. ", "Twój iPod", "Muzyka", "Playlisty",
         "Motywy", "Kopie zapasowe", "Porządek", "Poradnik", "Vontaro",
     };
     for (const char *key : required)
         EXPECT_TRUE(table.contains(q(key))) << key;
-    EXPECT_EQ(en("Odsłuch na Macu · Muzyka"), table.value(q("Odsłuch na Macu · ")) + q("Muzyka"));
+    EXPECT_EQ(en("Odsłuch na komputerze · Muzyka"), table.value(q("Odsłuch na komputerze · ")) + q("Muzyka"));
 
     // Every placeholder that a value names must be captured by its key.
     const std::regex placeholder(R"(\{([0-9]+)\})");

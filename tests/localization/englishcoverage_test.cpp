@@ -66,7 +66,7 @@ TEST_F(EnglishCoverage, LibraryAndImport)
         {"≈ 320 kb/s · Parametry nieznane", "≈ 320 kb/s · unknown parameters"},
         {"Parametry nieznane", "Unknown parameters"},
         {"Nieprawidłowe metadane FLAC.", "Invalid FLAC metadata."},
-        {"Odsłuch na Macu · Zażółć gęślą jaźń", "Playing on the Mac · Zażółć gęślą jaźń"},
+        {"Odsłuch na komputerze · Zażółć gęślą jaźń", "Playing on this computer · Zażółć gęślą jaźń"},
     };
     EXPECT_ALL(cases);
 }
@@ -87,7 +87,7 @@ TEST_F(EnglishCoverage, SectionsAndDevice)
         {"Ten folder nie zawiera katalogu .rockbox.", "This folder does not contain a .rockbox folder."},
         {"wersja nieznana", "unknown version"},
         {"Nie znaleziono dysku zamontowanego w /media/IPOD", "No disk is mounted at /media/IPOD"},
-        {"Nie udało się odmontować dysku: target is busy", "Could not unmount the disk: target is busy"},
+        {"Nie udało się odmontować dysku: brak uprawnień.", "Could not unmount the disk: permission denied."},
         {"Zapisano Drive.m3u8", "Saved Drive.m3u8"},
         {"Playlista o tej nazwie już istnieje. Wybierz inną nazwę.",
          "A playlist with this name already exists. Choose another name."},
@@ -148,8 +148,10 @@ TEST_F(EnglishCoverage, Covers)
          "own image."},
         {"Nie udało się pobrać okładki: Okładka musi być zapisana w folderze muzyki na wybranym iPodzie.",
          "Could not download the cover: The cover must be saved in a music folder on the selected iPod."},
-        {"Nie udało się pobrać okładki: The request timed out.",
-         "Could not download the cover: The request timed out."},
+        {"Nie udało się pobrać okładki: Serwer coverartarchive.org nie odpowiedział na czas. Sprawdź połączenie z "
+         "internetem.",
+         "Could not download the cover: The server coverartarchive.org did not answer in time. Check the internet "
+         "connection."},
         {"Katalog okładek jest chwilowo niedostępny (HTTP 429). Spróbuj ponownie później.",
          "The cover catalogue is temporarily unavailable (HTTP 429). Try again later."},
         {"Podaj wykonawcę i tytuł albumu.", "Enter the artist and the album title."},
@@ -158,12 +160,12 @@ TEST_F(EnglishCoverage, Covers)
          "Przy pozostałych albumach użyj „Znajdź w sieci…” lub wybierz własny obraz.",
          "Covers added: 1. To choose by hand: 3. Unavailable: 1.\n"
          "For the remaining albums, use “Find Online…” or choose your own image."},
-        {"Naprawione albumy: 4. Nie udało się naprawić: 1.\nPoprzednie obrazy z iPoda mają kopię na Macu.\n"
+        {"Naprawione albumy: 4. Nie udało się naprawić: 1.\nPoprzednie obrazy z iPoda mają kopię na komputerze.\n"
          "Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki.",
-         "Albums repaired: 4. Could not repair: 1.\nThe iPod's previous images are backed up on the Mac.\n"
+         "Albums repaired: 4. Could not repair: 1.\nThe iPod's previous images are backed up on this computer.\n"
          "Choose a new cover for missing or unreadable images."},
-        {"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na Macu.",
-         "Cover saved on the iPod. The previous images are backed up on the Mac."},
+        {"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na komputerze.",
+         "Cover saved on the iPod. The previous images are backed up on this computer."},
     };
     EXPECT_ALL(cases);
 }
@@ -199,9 +201,9 @@ TEST_F(EnglishCoverage, ThemesBackupsAndCleanUp)
 {
     const Case cases[] = {
         {"Zainstalowano motywy: 2", "Themes installed: 2"},
-        {"Motyw został wgrany, a poprzednie ustawienia mają kopię na Macu.\n\n"
+        {"Motyw został wgrany, a poprzednie ustawienia mają kopię na komputerze.\n\n"
          "Aktywuj go na iPodzie: Settings → Theme Settings → Browse Themes.",
-         "The theme has been installed, and the previous settings are backed up on the Mac.\n\n"
+         "The theme has been installed, and the previous settings are backed up on this computer.\n\n"
          "Activate it on the iPod: Settings → Theme Settings → Browse Themes."},
         {"Paczka zawiera pliki poza katalogami motywów: readme.txt",
          "The package contains files outside the theme folders: readme.txt"},
@@ -215,8 +217,8 @@ TEST_F(EnglishCoverage, ThemesBackupsAndCleanUp)
          "Screenshots from the Rockbox theme gallery (gallery version)"},
         {"Tworzę kopię ustawień…", "Backing up settings…"},
         {"Zapisz kopię poza iPodem.", "Save the backup outside the iPod."},
-        {"Usunięto pliki metadanych macOS: 5. Kopia jest na Macu.",
-         "macOS metadata files removed: 5. A copy is on the Mac."},
+        {"Usunięto pliki metadanych macOS: 5. Kopia jest na komputerze.",
+         "macOS metadata files removed: 5. A copy is on this computer."},
         {"Nie udało się ukończyć porządków", "Could not finish cleaning up"},
         {"Usługa UDisks2 jest niedostępna, więc nie można wysunąć dysku.",
          "The UDisks2 service is unavailable, so the disk cannot be ejected."},
@@ -427,6 +429,8 @@ const QHash<QString, const char *> &sameInBothLanguages()
     static const QHash<QString, const char *> texts = {
         {u"^(?:cd|disc|disk|płyta)\\s*[-_. ]*([0-9]+)(?:\\b|[_-])"_s,
          "a pattern that recognises disc folders by name; never shown"},
+        {u"\\A-?[0-9][0-9\\s.,]* (?:bajt|bajty|bajtów)\\z"_s,
+         "a pattern that recognises byte counts inside composed texts; never shown"},
         {u"Vontaro"_s, "the application's name"},
         {u"iPod"_s, "a product name"},
         {u"Album"_s, "the placeholder of the cover search's title field, the same word in English"},
@@ -556,7 +560,7 @@ TEST_F(EnglishCoverage, TableHoldsTogether)
     }
     // The fixed prefixes each have a row of their own.
     for (const QString &prefix : {u"Nie odczytano tagów: "_s, u"Nie udało się pobrać okładki: "_s,
-                                  u"Odsłuch na Macu · "_s, u"Wybór grafiki nie zmienia sprzętu ani firmware. "_s})
+                                  u"Odsłuch na komputerze · "_s, u"Wybór grafiki nie zmienia sprzętu ani firmware. "_s})
         EXPECT_TRUE(table.contains(prefix)) << prefix.toStdString();
 }
 

@@ -229,7 +229,7 @@ TEST_F(CoverSearchTest, SendsTheQueryItemsAndTheUserAgent)
                   {u"query"_s, CoverSearch::query(u"Gråinheim & Co+"_s, u"Hex \"n\" deifl"_s)},
                   {u"fmt"_s, u"json"_s},
                   {u"limit"_s, u"10"_s}}));
-    EXPECT_EQ(requests[0].header("User-Agent"), "Vontaro/0.6 (personal macOS Rockbox library manager)");
+    EXPECT_EQ(requests[0].header("User-Agent"), "Vontaro/0.6 (personal Rockbox library manager for Linux)");
 }
 
 TEST_F(CoverSearchTest, RepeatedSearchIsServedFromTheCacheWithoutWaiting)

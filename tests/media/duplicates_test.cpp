@@ -119,18 +119,18 @@ TEST_F(DuplicatesTest, GroupsSplitByContentWithinOneSize)
     const auto issues = CollectionQuality::duplicates({a, b, c}, recorder());
     ASSERT_EQ(issues.size(), 1);
     EXPECT_EQ(urls(issues[0]), (QStringList{a.url, c.url}));
-    EXPECT_EQ(issues[0].detail, u"Zgodne bajt w bajt (SHA-256). Zajętość dodatkowych kopii: 10 bytes."_s);
+    EXPECT_EQ(issues[0].detail, u"Zgodne bajt w bajt (SHA-256). Zajętość dodatkowych kopii: 10 bajtów."_s);
     EXPECT_EQ(calls.last(), (std::pair<qsizetype, qsizetype>{3, 3}));
 }
 
-TEST_F(DuplicatesTest, FiveCopiesKeepTheSameWording)
+TEST_F(DuplicatesTest, FiveCopiesAgreeInNumber)
 {
     QList<Track> tracks;
     for (int i = 0; i < 5; ++i)
         tracks.append(file(u"c%1.ogg"_s.arg(i), QByteArray(1500, 'q')));
     const auto issues = CollectionQuality::duplicates(tracks);
     ASSERT_EQ(issues.size(), 1);
-    EXPECT_EQ(issues[0].title, u"5 identyczne pliki · c0.ogg"_s);
+    EXPECT_EQ(issues[0].title, u"5 identycznych plików · c0.ogg"_s);
     EXPECT_EQ(issues[0].detail, u"Zgodne bajt w bajt (SHA-256). Zajętość dodatkowych kopii: 6 KB."_s);
 }
 

@@ -41,7 +41,7 @@ TEST_F(Backups, ABackupIsSavedAndListedFirst)
     EXPECT_EQ(model->status(), u"Tworzę kopię ustawień…"_s);
     ASSERT_TRUE(waitUntilIdle(*model));
 
-    EXPECT_EQ(model->status(), u"Kopia ustawień zapisana na Macu"_s);
+    EXPECT_EQ(model->status(), u"Kopia ustawień zapisana na komputerze"_s);
     EXPECT_FALSE(model->alert());
     const QStringList made = QDir(support(u"Backups"_s)).entryList({u"2[0-9][0-9][0-9]-*"_s}, QDir::Dirs, QDir::Name | QDir::Reversed);
     ASSERT_EQ(made.size(), 2);
@@ -168,7 +168,7 @@ TEST(BackupTexts, ReadInEnglish)
     Defaults::setString(u"appLanguage"_s, u"en"_s);
     EXPECT_EQ(AppLocalizer::display(u"Zapisano Moja playlista.m3u8"_s), u"Saved Moja playlista.m3u8"_s);
     for (const QString &text :
-         {u"Tworzę kopię ustawień…"_s, u"Kopia ustawień zapisana na Macu"_s, u"Nie udało się zapisać kopii"_s})
+         {u"Tworzę kopię ustawień…"_s, u"Kopia ustawień zapisana na komputerze"_s, u"Nie udało się zapisać kopii"_s})
         EXPECT_NE(AppLocalizer::display(text), text) << text.toStdString();
     Defaults::clear();
 }

@@ -12,7 +12,7 @@ const QString failed = u"Nie udało się ukończyć porządków"_s;
 
 QString removed(int count)
 {
-    return u"Usunięto pliki metadanych macOS: "_s + QString::number(count) + u". Kopia jest na Macu."_s;
+    return u"Usunięto pliki metadanych macOS: "_s + QString::number(count) + u". Kopia jest na komputerze."_s;
 }
 
 QByteArray appleDouble()

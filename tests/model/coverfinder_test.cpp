@@ -232,6 +232,36 @@ TEST_F(CoverFinder, OnTheDeviceSideTheCoverGoesOntoTheDeviceOrFailsWithoutOne)
     }
 }
 
+// Without a connection every album is unavailable, and the summary says why,
+// in both languages.
+TEST_F(CoverFinder, WithoutAConnectionTheSummaryNamesTheService)
+{
+    CoverSearch::shared().setTimingForTesting({0ms, 10ms});
+    ServiceBase::setMusicBrainz(HttpServer::refusingBase());
+    model->setTracks(makeTracks([this](const QString &relative) { return library(relative); }));
+    model->findMissingCovers();
+    ASSERT_TRUE(waitUntilIdle(*model));
+    const QString offline = summary(0, 0, 3)
+                            + u" Brak połączenia z usługą okładek (MusicBrainz / Cover Art Archive). Sprawdź połączenie "
+                              u"z internetem."_s;
+    EXPECT_EQ(model->status(), offline);
+    EXPECT_EQ(model->alert(), std::optional<QString>(offline + u"\n"_s + advice));
+    EXPECT_EQ(AppLocalizer::translateEnglish(*model->alert(), 0),
+              u"Covers added: 0. To choose by hand: 0. Unavailable: 3. No connection to the cover service "
+              u"(MusicBrainz / Cover Art Archive). Check the internet connection.\n"
+              u"For the remaining albums, use “Find Online…” or choose your own image."_s);
+
+    // A busy catalogue is no missing connection: the summary stays as it was.
+    CoverSearch::shared().resetForTesting();
+    CoverSearch::shared().setTimingForTesting({0ms, 10ms});
+    ServiceBase::setMusicBrainz(server.base());
+    for (int i = 0; i < 6; ++i)
+        server.enqueueResponse(searchPath, status(503));
+    model->findMissingCovers();
+    ASSERT_TRUE(waitUntilIdle(*model));
+    EXPECT_EQ(model->status(), summary(0, 0, 3));
+}
+
 TEST_F(CoverFinder, AlbumsWithAnyPictureAreNotSearched)
 {
     // Even a picture Rockbox cannot show counts as a cover here.

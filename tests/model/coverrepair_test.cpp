@@ -16,7 +16,7 @@ namespace {
 const QString nothingToRepair =
     u"Brak dostępnych obrazów do automatycznej naprawy. Przy brakującej okładce wybierz plik obrazu."_s;
 const QString macAdvice = u"Okładki są gotowe do wgrania razem z albumami."_s;
-const QString deviceAdvice = u"Poprzednie obrazy z iPoda mają kopię na Macu."_s;
+const QString deviceAdvice = u"Poprzednie obrazy z iPoda mają kopię na komputerze."_s;
 const QString pickAdvice = u"Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki."_s;
 
 QString summary(int repaired, int failed)

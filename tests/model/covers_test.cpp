@@ -229,7 +229,7 @@ TEST_F(Covers, TheCurrentArtworkIsWrittenToTheDeviceOnTheDeviceSide)
     model->chooseArtwork(album, true);
     ASSERT_TRUE(waitUntilIdle(*model));
     EXPECT_TRUE(prompts.isEmpty());
-    EXPECT_EQ(model->status(), u"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na Macu."_s);
+    EXPECT_EQ(model->status(), u"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na komputerze."_s);
     EXPECT_EQ(fixtures::decode(device.read(u"Music/Band/Album/cover.jpeg"_s)).size(), QSize(500, 500));
     EXPECT_EQ(QDir(support(u"Backups"_s)).entryList({u"Covers-*"_s}, QDir::Dirs).size(), 1);
 }
@@ -347,7 +347,7 @@ TEST(CoverTexts, ReadInEnglish)
         u"Przygotowuję okładkę…"_s,
         u"Pobrano i zapisano okładkę na iPodzie."_s,
         u"Pobrano okładkę; zostanie wgrana razem z albumem."_s,
-        u"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na Macu."_s,
+        u"Okładka zapisana na iPodzie. Poprzednie obrazy mają kopię na komputerze."_s,
         u"Okładka przygotowana; zostanie wgrana razem z albumem."_s,
         u"Nie udało się zapisać okładki"_s,
         u"Podłącz iPoda."_s,

@@ -15,7 +15,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString prefix = u"Nie można odtworzyć pliku na Macu: "_s;
+const QString prefix = u"Nie można odtworzyć pliku: "_s;
 
 bool waitFor(const std::function<bool()> &done, int milliseconds = 5'000)
 {
@@ -164,13 +164,13 @@ TEST_F(PlaybackTest, FailuresKeepTheTrackAndSayWhy)
              audio->prepareResult = false;
              return tracks[2];
          },
-         prefix + u"macOS nie może odtworzyć tego pliku lub wyjście audio jest niedostępne."_s},
+         prefix + u"Ten komputer nie może odtworzyć tego pliku lub wyjście audio jest niedostępne."_s},
         {"play refuses",
          [&] {
              audio->playResult = false;
              return tracks[0];
          },
-         prefix + u"macOS nie może odtworzyć tego pliku lub wyjście audio jest niedostępne."_s},
+         prefix + u"Ten komputer nie może odtworzyć tego pliku lub wyjście audio jest niedostępne."_s},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

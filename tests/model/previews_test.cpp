@@ -12,6 +12,7 @@ namespace {
 
 const QString gallerySource = u"Zrzuty z katalogu Rockbox (wersja katalogowa)"_s;
 const QString unavailable = u"Katalog jest niedostępny. Możesz dodać własne zrzuty."_s;
+const QString offline = u"Brak połączenia z katalogiem motywów Rockbox. Możesz dodać własne zrzuty."_s;
 
 QString galleryRow(const QString &id, const QString &title)
 {
@@ -120,9 +121,11 @@ TEST_F(Previews, AnUnavailableGalleryLeavesThePreviewsAlone)
         EXPECT_EQ(model->themePreviews(), before) << code;
         EXPECT_FALSE(model->alert()) << code;
     }
+    // Without a connection the status says so.
     ServiceBase::setThemeGallery(HttpServer::refusingBase());
     fetchAndWait();
-    EXPECT_EQ(model->themePreviewStatus(), unavailable);
+    EXPECT_EQ(model->themePreviewStatus(), offline);
+    EXPECT_EQ(model->themePreviews(), before);
 }
 
 TEST_F(Previews, WithoutThemesNothingIsFetched)
@@ -259,7 +262,7 @@ TEST(PreviewTexts, ReadInEnglish)
     Defaults::clear();
     Defaults::setString(u"appLanguage"_s, u"en"_s);
     EXPECT_EQ(AppLocalizer::display(status(4)), u"Gallery previews: 4. The theme version may differ from the installed one."_s);
-    for (const QString &text : {u"Pobieram podglądy z Rockbox…"_s, unavailable, u"Dodaj zrzut motywu"_s})
+    for (const QString &text : {u"Pobieram podglądy z Rockbox…"_s, unavailable, offline, u"Dodaj zrzut motywu"_s})
         EXPECT_NE(AppLocalizer::display(text), text) << text.toStdString();
     Defaults::clear();
 }

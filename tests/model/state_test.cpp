@@ -76,6 +76,31 @@ TEST_F(StateTest, EnglishInterfaceTranslatesThePlaylistNameOnce)
     EXPECT_EQ(model->playlistName(), english);
 }
 
+TEST_F(StateTest, TheDefaultPlaylistNameFollowsTheLanguageUntilTheUserNamesIt)
+{
+    auto model = makeModel();
+    const QString english = AppLocalizer::translateEnglish(u"Moja playlista"_s, 0);
+    struct Step {
+        const char *language;
+        QString typed; // empty: nothing typed before the switch
+        QString name;
+    };
+    const Step steps[] = {
+        {"en", {}, english},
+        {"pl", {}, u"Moja playlista"_s},
+        {"pl", {}, u"Moja playlista"_s},
+        {"en", u"Wakacje"_s, u"Wakacje"_s},
+        {"pl", {}, u"Wakacje"_s},
+    };
+    for (const Step &step : steps) {
+        if (!step.typed.isEmpty())
+            model->setPlaylistName(step.typed);
+        Defaults::setString(u"appLanguage"_s, QString::fromUtf8(step.language));
+        model->followLanguage();
+        EXPECT_EQ(model->playlistName(), step.name) << step.language;
+    }
+}
+
 TEST_F(StateTest, StoredViewSettingsAreRestored)
 {
     struct Case {

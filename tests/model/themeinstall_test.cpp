@@ -10,7 +10,7 @@ namespace {
 
 const QString working = u"Sprawdzam i instaluję motyw…"_s;
 const QString interrupted = u"Instalacja motywu przerwana"_s;
-const QString activation = u"Motyw został wgrany, a poprzednie ustawienia mają kopię na Macu.\n\n"
+const QString activation = u"Motyw został wgrany, a poprzednie ustawienia mają kopię na komputerze.\n\n"
                            u"Aktywuj go na iPodzie: Settings → Theme Settings → Browse Themes."_s;
 
 QStringList themeNames(const QList<Theme> &themes)
@@ -244,14 +244,14 @@ TEST(CollectionCareTexts, ReadInEnglish)
          u"Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki."_s,
          u"Albums repaired: 2. Could not repair: 0.\nThe covers are ready to be sent with the albums.\n"
          u"Choose a new cover for missing or unreadable images."_s},
-        {u"Naprawione albumy: 0. Nie udało się naprawić: 1.\nPoprzednie obrazy z iPoda mają kopię na Macu.\n"
+        {u"Naprawione albumy: 0. Nie udało się naprawić: 1.\nPoprzednie obrazy z iPoda mają kopię na komputerze.\n"
          u"Brakujące lub nieczytelne obrazy wymagają wyboru nowej okładki."_s,
-         u"Albums repaired: 0. Could not repair: 1.\nThe iPod's previous images are backed up on the Mac.\n"
+         u"Albums repaired: 0. Could not repair: 1.\nThe iPod's previous images are backed up on this computer.\n"
          u"Choose a new cover for missing or unreadable images."_s},
-        {u"Usunięto pliki metadanych macOS: 5. Kopia jest na Macu."_s,
-         u"macOS metadata files removed: 5. A copy is on the Mac."_s},
+        {u"Usunięto pliki metadanych macOS: 5. Kopia jest na komputerze."_s,
+         u"macOS metadata files removed: 5. A copy is on this computer."_s},
         {u"Zainstalowano motywy: 3"_s, u"Themes installed: 3"_s},
-        {activation, u"The theme has been installed, and the previous settings are backed up on the Mac.\n\n"
+        {activation, u"The theme has been installed, and the previous settings are backed up on this computer.\n\n"
                      u"Activate it on the iPod: Settings → Theme Settings → Browse Themes."_s},
     };
     for (const auto &row : rows)
@@ -263,7 +263,7 @@ TEST(CollectionCareTexts, ReadInEnglish)
         u"Sprawdzanie przerwane — wynik nie jest kompletny."_s,
         u"Szukam brakujących okładek…"_s,
         u"Naprawiam dostępne okładki…"_s,
-        u"Poprzednie obrazy z iPoda mają kopię na Macu."_s,
+        u"Poprzednie obrazy z iPoda mają kopię na komputerze."_s,
         u"Brak dostępnych obrazów do automatycznej naprawy. Przy brakującej okładce wybierz plik obrazu."_s,
         u"Porządkuję pliki pomocnicze macOS…"_s,
         u"Nie udało się ukończyć porządków"_s,

@@ -147,7 +147,8 @@ TEST_F(UDisksEjectorTest, RefusedUnmountFailsWithTheReasonAndEjectsNothing)
     fake.busy = true;
     UDisksEjector e = ejector();
     EXPECT_EQ(failure(e, u"/media/ala/My IPOD"_s),
-              u"Nie udało się odmontować dysku: Error unmounting /dev/sdb1: target is busy"_s);
+              u"Nie udało się odmontować dysku: inny program używa plików z tego dysku. Zamknij je i spróbuj "
+              u"ponownie."_s);
     EXPECT_EQ(fake.takeCalls().constLast(), kBlock + u" Unmount"_s);
 }
 

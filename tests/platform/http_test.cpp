@@ -86,7 +86,7 @@ TEST(Http, SendsTheNamedUserAgentOrOurDefault)
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2);
     EXPECT_EQ(requests[0].header("user-agent"), "Vontaro/0.6");
-    EXPECT_EQ(requests[1].header("User-Agent"), "Vontaro/0.6 (personal macOS Rockbox library manager)");
+    EXPECT_EQ(requests[1].header("User-Agent"), "Vontaro/0.6 (personal Rockbox library manager for Linux)");
 }
 
 TEST(Http, RefusedConnectionThrowsNetworkError)
@@ -98,7 +98,12 @@ TEST(Http, RefusedConnectionThrowsNetworkError)
         FAIL() << "no error";
     } catch (const NetworkError &error) {
         EXPECT_EQ(error.code(), 1); // QNetworkReply::ConnectionRefusedError
-        EXPECT_FALSE(error.message().isEmpty());
+        // The user reads our words, naming the server asked.
+        EXPECT_EQ(error.message(), u"Serwer 127.0.0.1 odmówił połączenia. Spróbuj ponownie później."_s);
+        EXPECT_EQ(describe(error), error.message());
+        EXPECT_EQ(error.host(), u"127.0.0.1"_s);
+        EXPECT_TRUE(error.isConnectionFailure());
+        EXPECT_TRUE(isConnectionFailure(std::make_exception_ptr(error)));
     }
 }
 
@@ -110,7 +115,14 @@ TEST(Http, ConnectionClosedWithoutAnswerThrowsNetworkError)
     server.setResponse("/gone", drop);
     HttpRequest request;
     request.url = at(server, u"gone"_s);
-    EXPECT_THROW(HttpClient::get(request), NetworkError);
+    try {
+        HttpClient::get(request);
+        FAIL() << "no error";
+    } catch (const NetworkError &error) {
+        EXPECT_EQ(error.code(), 2); // QNetworkReply::RemoteHostClosedError
+        EXPECT_EQ(error.message(), u"Serwer 127.0.0.1 zerwał połączenie. Spróbuj ponownie później."_s);
+        EXPECT_TRUE(error.isConnectionFailure());
+    }
 }
 
 TEST(Http, SilentServerTimesOut)
@@ -127,6 +139,9 @@ TEST(Http, SilentServerTimesOut)
         FAIL() << "no error";
     } catch (const NetworkError &error) {
         EXPECT_EQ(error.code(), HttpClient::TimedOut);
+        EXPECT_EQ(error.message(),
+                  u"Serwer 127.0.0.1 nie odpowiedział na czas. Sprawdź połączenie z internetem."_s);
+        EXPECT_TRUE(error.isConnectionFailure());
     }
 }
 
@@ -151,6 +166,8 @@ TEST(Http, CancelFlagAbandonsTheRequest)
         ADD_FAILURE() << "no error";
     } catch (const NetworkError &error) {
         EXPECT_EQ(error.code(), HttpClient::Cancelled);
+        // Giving up is the user's choice, not a missing connection.
+        EXPECT_FALSE(error.isConnectionFailure());
     }
     canceller.join();
 }

@@ -283,15 +283,48 @@ TEST(TextFormatG, PrintfGWithAPointInEveryLocale)
     std::setlocale(LC_NUMERIC, savedNumeric.c_str());
 }
 
+// Polish number agreement: 1 takes the singular; numbers ending in 2–4 (but
+// not 12–14) the paucal; every other number the genitive plural.
+TEST(TextPlural, PolishFormsOfEveryCount)
+{
+    const struct {
+        qint64 n;
+        text::Plural form;
+        const char *tracks;
+    } cases[] = {
+        {0, text::Plural::Many, "0 utworów"},     {1, text::Plural::One, "1 utwór"},
+        {2, text::Plural::Few, "2 utwory"},       {4, text::Plural::Few, "4 utwory"},
+        {5, text::Plural::Many, "5 utworów"},     {11, text::Plural::Many, "11 utworów"},
+        {12, text::Plural::Many, "12 utworów"},   {14, text::Plural::Many, "14 utworów"},
+        {21, text::Plural::Many, "21 utworów"},   {22, text::Plural::Few, "22 utwory"},
+        {25, text::Plural::Many, "25 utworów"},   {101, text::Plural::Many, "101 utworów"},
+        {111, text::Plural::Many, "111 utworów"}, {112, text::Plural::Many, "112 utworów"},
+        {122, text::Plural::Few, "122 utwory"},   {1'002, text::Plural::Few, "1002 utwory"},
+        {-2, text::Plural::Few, "-2 utwory"},
+        {std::numeric_limits<qint64>::min(), text::Plural::Many, "-9223372036854775808 utworów"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(text::plural(c.n), c.form) << c.n;
+        EXPECT_EQ(text::count(c.n, u"{0} utwór", u"{0} utwory", u"{0} utworów"), QString::fromUtf8(c.tracks));
+    }
+    // Every "{0}" of the chosen form takes the number; the other forms are not read.
+    EXPECT_EQ(text::count(3, u"x", u"{0} kopie ({0})", u"y"), u"3 kopie (3)"_s);
+}
+
 TEST(TextByteCount, FileStyle)
 {
     const struct {
         qint64 bytes;
         QString text;
     } cases[] = {
-        {0, u"0 bytes"_s},
-        {1, u"1 byte"_s},
-        {999, u"999 bytes"_s},
+        {0, u"0 bajtów"_s},
+        {1, u"1 bajt"_s},
+        {2, u"2 bajty"_s},
+        {5, u"5 bajtów"_s},
+        {-1, u"-1 bajt"_s},
+        {12, u"12 bajtów"_s},
+        {24, u"24 bajty"_s},
+        {999, u"999 bajtów"_s},
         {1000, u"1 KB"_s},
         {1499, u"1 KB"_s},
         {1500, u"2 KB"_s},

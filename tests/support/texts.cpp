@@ -439,4 +439,77 @@ QStringList PolishFinder::polishAmong(const QList<Text> &found) const
     return lines;
 }
 
+// --- English left on Polish screens --------------------------------------------
+
+const QStringList &EnglishFinder::qtWords()
+{
+    static const QStringList words = {
+        u"Cancel"_s, u"Open"_s, u"Save"_s, u"Close"_s, u"Look in:"_s, u"Directory:"_s, u"File name:"_s,
+        u"Files of type:"_s, u"Date Modified"_s, u"Undo"_s, u"Redo"_s, u"Cut"_s, u"Copy"_s, u"Paste"_s,
+        u"Delete"_s, u"Select All"_s, u"Apply"_s, u"Discard"_s, u"Yes"_s, u"No"_s,
+    };
+    return words;
+}
+
+const QStringList &EnglishFinder::platformWords()
+{
+    static const QStringList words = {
+        u"byte"_s, u"bytes"_s, u"tracks"_s, u"albums"_s, u"Could not"_s, u"not found"_s, u"No space left"_s,
+        u"No such file"_s, u"Permission denied"_s, u"timed out"_s, u"Connection refused"_s,
+        u"Operation canceled"_s, u"Unknown error"_s, u"Read-only file system"_s, u"Input/output error"_s,
+        u"Finder"_s, u"Finderze"_s, u"Mac"_s, u"on the Mac"_s, u"on your Mac"_s,
+    };
+    return words;
+}
+
+EnglishFinder::EnglishFinder() = default;
+
+void EnglishFinder::allowData(const QString &data)
+{
+    if (data.trimmed().isEmpty() || m_data.contains(data))
+        return;
+    m_data.append(data);
+    std::sort(m_data.begin(), m_data.end(), [](const QString &a, const QString &b) { return a.size() > b.size(); });
+}
+
+QString EnglishFinder::why(const QString &text) const
+{
+    QString rest = text;
+    for (const QString &data : m_data)
+        rest.replace(data, u"\u2022"_s);
+    // Whole words only ("Open" is not "OpenGL", "Mac" is not "macOS"); Qt's
+    // words as Qt writes them, the platform's in any case.
+    const auto found = [&](const QString &phrase, Qt::CaseSensitivity cs) {
+        const QRegularExpression pattern(u"(?<![\\p{L}\\p{N}])"_s + QRegularExpression::escape(phrase)
+                                             + u"(?![\\p{L}\\p{N}])"_s,
+                                         cs == Qt::CaseInsensitive ? QRegularExpression::CaseInsensitiveOption
+                                                                   : QRegularExpression::NoPatternOption);
+        return pattern.match(rest).hasMatch();
+    };
+    for (const QString &word : m_qtWords ? qtWords() : QStringList()) {
+        if (found(word, Qt::CaseSensitive))
+            return u"Qt's word \u201C"_s + word + u"\u201D"_s;
+    }
+    for (const QString &word : platformWords()) {
+        if (found(word, word.at(0).isUpper() ? Qt::CaseSensitive : Qt::CaseInsensitive))
+            return u"English \u201C"_s + word + u"\u201D"_s;
+    }
+    return QString();
+}
+
+QStringList EnglishFinder::englishAmong(const QList<Text> &found) const
+{
+    QStringList lines;
+    QSet<QString> seen;
+    for (const Text &text : found) {
+        if (seen.contains(text.text))
+            continue;
+        seen.insert(text.text);
+        const QString reason = why(text.text);
+        if (!reason.isEmpty())
+            lines.append(u"\u201C"_s + text.text + u"\u201D ("_s + reason + u"; "_s + text.where + u')');
+    }
+    return lines;
+}
+
 } // namespace texts

@@ -70,4 +70,38 @@ private:
     QStringList m_data;         // longest first
 };
 
+// Finds texts a person would read as English on a Polish screen: the words
+// that Qt's own dialogs, menus and buttons and the platform's messages show
+// when no Polish text answers for them ("Cancel", "Copy", "No space left on
+// device", "Could not open file"), and Mac words a Linux program never uses.
+class EnglishFinder
+{
+public:
+    EnglishFinder();
+
+    // Data of the person's own: removed from a text before it is checked.
+    void allowData(const QString &data);
+
+    // Whether Qt's own words are looked for (on by default): they can be
+    // Polish only where Qt's Polish catalogue is installed.
+    void setQtWordsChecked(bool checked) { m_qtWords = checked; }
+
+    // Why `text` reads as English ("Qt's word “Cancel”"), or an empty string.
+    QString why(const QString &text) const;
+
+    // The texts of `found` that read as English, one line each with where
+    // they were found; empty when none. Each text is listed once.
+    QStringList englishAmong(const QList<Text> &found) const;
+
+    // The words of Qt's own dialogs and standard menus (file chooser, the
+    // context menu of a text field, standard buttons).
+    static const QStringList &qtWords();
+    // The platform's own messages and the English of our counted nouns.
+    static const QStringList &platformWords();
+
+private:
+    QStringList m_data; // longest first
+    bool m_qtWords = true;
+};
+
 } // namespace texts

@@ -278,7 +278,7 @@ void AlbumDetailView::buildContent()
     });
     facts->addWidget(m_source);
 
-    QLabel *note = label(kit::tr(u"JPEG 500 × 500 bez kodowania progresywnego. Na iPodzie wcześniejsze obrazy trafiają do kopii na Macu."_s),
+    QLabel *note = label(kit::tr(u"JPEG 500 × 500 bez kodowania progresywnego. Na iPodzie wcześniejsze obrazy trafiają do kopii na komputerze."_s),
                          kit::size::caption2, m_content);
     note->setWordWrap(true);
     kit::setTextColor(note, kit::secondaryText(pal));
@@ -313,7 +313,7 @@ void AlbumDetailView::buildContent()
     m_upload = button(kit::tr(u"Wgraj album"_s), m_actions);
     kit::makeProminent(m_upload);
     m_addToPlaylist = button(kit::tr(u"Dodaj album do playlisty"_s), m_actions);
-    m_reveal = button(kit::tr(u"Pokaż w Finderze"_s), m_actions);
+    m_reveal = button(kit::tr(u"Pokaż w menedżerze plików"_s), m_actions);
     actions->addWidget(m_listen);
     actions->addWidget(m_enqueue);
     actions->addWidget(m_upload);

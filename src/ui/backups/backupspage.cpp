@@ -26,7 +26,7 @@ BackupsPage::BackupsPage(TavoModel *model, QWidget *parent, Workspace *workspace
 
     auto *top = new QHBoxLayout;
     top->addWidget(
-        new PageHeader(u"Kopie zapasowe"_s, u"Ustawienia i motywy bezpiecznie na Twoim Macu."_s, this), 1,
+        new PageHeader(u"Kopie zapasowe"_s, u"Ustawienia i motywy bezpiecznie na Twoim komputerze."_s, this), 1,
         Qt::AlignVCenter);
     m_backup = new QPushButton(kit::tr(u"Utwórz kopię"_s), this);
     m_backup->setObjectName(u"backup"_s);
@@ -42,7 +42,7 @@ BackupsPage::BackupsPage(TavoModel *model, QWidget *parent, Workspace *workspace
     m_explanation->setWordWrap(true);
     m_explanation->setTextFormat(Qt::RichText);
     const QString explanation = kit::tr(u"Kopie zawierają konfigurację, motywy, fonty i ich zasoby. Muzyka oraz "
-                                        u"firmware nie są częścią kopii. Przywracanie jest na razie ręczne przez Finder."_s);
+                                        u"firmware nie są częścią kopii. Przywracanie jest na razie ręczne, w menedżerze plików."_s);
     // Four pixels between lines on top of the font's own leading.
     const int lineHeight = QFontMetrics(m_explanation->font()).lineSpacing() + 4;
     m_explanation->setText(u"<div style=\"line-height: %1px\">%2</div>"_s.arg(lineHeight).arg(explanation.toHtmlEscaped()));

@@ -2,6 +2,7 @@
 
 #include "model/modeltasks.h"
 #include "model/tavomodel.h"
+#include "platform/text.h"
 #include "ui/coverflow/flowgeometry.h"
 #include "ui/coverflow/flowstage.h"
 #include "ui/kit/kit.h"
@@ -32,7 +33,7 @@ QLabel *label(const QString &text, double size, QFont::Weight weight, const QCol
 // The count in the header: "12 albumów", translated as one text.
 QString albumCount(qsizetype count)
 {
-    return kit::tr(QString::number(count) + u" albumów"_s);
+    return kit::tr(text::count(count, u"{0} album"_s, u"{0} albumy"_s, u"{0} albumów"_s));
 }
 
 } // namespace

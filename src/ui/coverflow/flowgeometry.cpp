@@ -1,5 +1,7 @@
 #include "ui/coverflow/flowgeometry.h"
 
+#include "platform/text.h"
+
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
@@ -117,7 +119,7 @@ int clampIndex(int i, int count)
 QString infoLine(int index, int count, int tracks, int discCount)
 {
     QString line = QString::number(index + 1) + u" / "_s + QString::number(count) + u" · "_s +
-                   QString::number(tracks) + u" utworów"_s;
+                   text::count(tracks, u"{0} utwór"_s, u"{0} utwory"_s, u"{0} utworów"_s);
     if (discCount >= 2)
         line += u" · "_s + QString::number(discCount) + u" CD"_s;
     return line;

@@ -360,7 +360,7 @@ QWidget *DeviceInfoView::buildHero()
     auto *folder = new QToolButton(left);
     folder->setObjectName(u"openFolder"_s);
     folder->setIcon(kit::symbolIcon(u"folder"_s, white));
-    folder->setToolTip(kit::tr(u"Otwórz dysk w Finderze"_s));
+    folder->setToolTip(kit::tr(u"Otwórz dysk w menedżerze plików"_s));
     connect(folder, &QToolButton::clicked, this, [this] {
         if (const auto &device = m_model->device())
             m_workspace->openUrl(QUrl::fromLocalFile(device->root));
@@ -651,7 +651,7 @@ void DeviceInfoView::refreshLower()
     const QList<Track> &tracks = m_model->deviceTracks();
     m_freeValue->setText(kit::tr(text::byteCount(device.available)));
     m_musicValue->setText(tracks.isEmpty() ? kit::tr(u"Do odczytania"_s)
-                                           : kit::tr(QString::number(tracks.size()) + u" utworów"_s));
+                                           : kit::tr(text::count(tracks.size(), u"{0} utwór"_s, u"{0} utwory"_s, u"{0} utworów"_s)));
     m_themesValue->setText(kit::tr(QString::number(m_model->themes().size()) + u" do wyboru"_s));
 
     m_storageFree->setText(kit::tr(text::byteCount(device.available) + u" wolne"_s));
@@ -665,7 +665,8 @@ void DeviceInfoView::refreshLower()
                                  : kit::tr(u"Motyw domyślny"_s));
     const qsizetype backups = m_model->backups().size();
     m_backupTitle->setText(backups == 0 ? kit::tr(u"Zapisz pierwszą kopię"_s)
-                                        : kit::tr(QString::number(backups) + u" kopii na Macu"_s));
+                                        : kit::tr(text::count(backups, u"{0} kopia na komputerze"_s, u"{0} kopie na komputerze"_s,
+                                                                u"{0} kopii na komputerze"_s)));
     m_backupButton->setEnabled(!m_model->busy());
 }
 

@@ -41,7 +41,7 @@ QString PlayButton::symbol(bool playing) { return playing ? u"pause.fill"_s : u"
 
 QString PlayButton::accessibleLabel(bool playing) { return kit::tr(playing ? u"Pauza"_s : u"Odtwórz"_s); }
 
-QString PlayButton::helpText() { return kit::tr(u"Odsłuch na Macu"_s); }
+QString PlayButton::helpText() { return kit::tr(u"Odsłuch na komputerze"_s); }
 
 QSize PlayButton::sizeHint() const { return QSize(width, width); }
 

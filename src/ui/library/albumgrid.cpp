@@ -633,7 +633,7 @@ QMenu *AlbumGridView::contextMenu(int row)
                                      [model, album] { model->chooseArtwork(album, false, std::nullopt); });
     cover->setEnabled(!model->busy());
     Workspace *workspace = m_workspace;
-    menu->addAction(kit::tr(u"Pokaż pliki w Finderze"_s), this, [workspace, album] {
+    menu->addAction(kit::tr(u"Pokaż pliki w menedżerze plików"_s), this, [workspace, album] {
         QStringList paths;
         for (const Track &track : album.tracks)
             paths.append(track.url);

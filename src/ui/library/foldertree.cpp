@@ -25,7 +25,7 @@ namespace folders {
 
 namespace {
 
-// Children in Finder order ("2" before "10"), equal names in the order they
+// Children in natural order ("2" before "10"), equal names in the order they
 // came; then each child learns its place.
 void sortTree(FolderNode &node)
 {
@@ -324,6 +324,6 @@ QMenu *FolderTreeView::contextMenu(const QModelIndex &index)
     const FolderNode *n = m_tree->node(index);
     const QString path = n ? library::cleanedPath(n->id) : QString();
     Workspace *workspace = m_workspace;
-    menu->addAction(kit::tr(u"Pokaż w Finderze"_s), this, [workspace, path] { workspace->reveal({path}); });
+    menu->addAction(kit::tr(u"Pokaż w menedżerze plików"_s), this, [workspace, path] { workspace->reveal({path}); });
     return menu;
 }

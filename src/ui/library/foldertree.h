@@ -31,7 +31,7 @@ public:
 
     const QString id;   // the parent's id, "/" and name
     const QString name; // one path component, shown as it is
-    // Nothing for a file; the subfolders and files of a folder, in Finder order.
+    // Nothing for a file; the subfolders and files of a folder, in natural order.
     std::optional<std::vector<std::unique_ptr<FolderNode>>> children;
     std::optional<Track> track; // the file's track; none for a folder
 

@@ -98,7 +98,7 @@ LibraryPage::LibraryPage(TavoModel *model, QWidget *parent, Workspace *workspace
 
     // 2. Side: the computer or the device, and reading the device.
     auto *sourceRow = new QHBoxLayout;
-    m_source = new SegmentedPicker({u"Na Macu"_s, u"Na iPodzie"_s}, this);
+    m_source = new SegmentedPicker({u"Na komputerze"_s, u"Na iPodzie"_s}, this);
     m_source->setAccessibleName(kit::tr(u"Źródło"_s));
     m_source->setFixedWidth(200);
     connect(m_source, &SegmentedPicker::activated, model, [model](int index) { model->setLibraryOnDevice(index == 1); });

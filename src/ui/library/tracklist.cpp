@@ -479,6 +479,6 @@ QMenu *TrackListView::contextMenu(int row)
     TavoModel *model = m_model;
     menu->addAction(kit::tr(u"Otwórz album"_s), model, [model, track] { model->openAlbumContaining(track); });
     Workspace *workspace = m_workspace;
-    menu->addAction(kit::tr(u"Pokaż w Finderze"_s), this, [workspace, track] { workspace->reveal({track.url}); });
+    menu->addAction(kit::tr(u"Pokaż w menedżerze plików"_s), this, [workspace, track] { workspace->reveal({track.url}); });
     return menu;
 }

@@ -176,7 +176,7 @@ void MiniPlayer::follow()
         return;
     const Playback &player = *m_player;
     static_cast<LineLabel *>(m_title)->setFullText(player.current()->title);
-    static_cast<LineLabel *>(m_subtitle)->setFullText(kit::tr(u"Odsłuch na Macu · "_s) + player.current()->artist);
+    static_cast<LineLabel *>(m_subtitle)->setFullText(kit::tr(u"Odsłuch na komputerze · "_s) + player.current()->artist);
 
     const bool playing = player.playing();
     if (playing != m_shownPlaying || m_play->accessibleName().isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "model/tavomodel.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/workspace.h"
 #include "ui/kit/emptystate.h"
 #include "ui/kit/filelist.h"
@@ -75,6 +76,8 @@ PlaylistsPage::PlaylistsPage(TavoModel *model, QWidget *parent, Workspace *works
             connect(m_model, signal, this, &PlaylistsPage::followTracks);
         connect(m_model, &TavoModel::playlistNameChanged, this, &PlaylistsPage::followName);
         connect(m_model, &TavoModel::playlistsChanged, this, &PlaylistsPage::followPlaylists);
+        // The page is built anew after a change of language.
+        m_model->followLanguage();
     }
     followTracks();
     followName();
@@ -86,7 +89,8 @@ bool PlaylistsPage::showsEmptyState() const { return m_stack->currentWidget() ==
 void PlaylistsPage::followTracks()
 {
     const qsizetype count = m_model ? m_model->playlistTracks().size() : 0;
-    m_count->setText(kit::tr(QString::number(count) + u" utworów: ostatnie transfery i zaznaczone albumy z iPoda."_s));
+    m_count->setText(kit::tr(text::count(count, u"{0} utwór"_s, u"{0} utwory"_s, u"{0} utworów"_s)
+                             + u": ostatnie transfery i zaznaczone albumy z iPoda."_s));
     m_save->setEnabled(m_model && count > 0 && m_model->device() && !m_model->busy());
 }
 

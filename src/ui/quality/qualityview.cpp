@@ -63,11 +63,11 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
 
     column->addWidget(new PageHeader(
         u"Porządek w kolekcji"_s,
-        u"Sprawdź kolekcję i napraw okładki dla Rockbox. Poprzednie obrazy z iPoda są zachowywane w kopii na Macu."_s,
+        u"Sprawdź kolekcję i napraw okładki dla Rockbox. Poprzednie obrazy z iPoda są zachowywane w kopii na komputerze."_s,
         this));
 
     auto *scopeRow = new QHBoxLayout;
-    m_scopePicker = segmented({u"Na Macu"_s, u"Na iPodzie"_s}, m_scope, u"Biblioteka"_s);
+    m_scopePicker = segmented({u"Na komputerze"_s, u"Na iPodzie"_s}, m_scope, u"Biblioteka"_s);
     m_scopePicker->setObjectName(u"scopePicker"_s);
     m_scopePicker->setFixedWidth(200);
     connect(m_scope, &QButtonGroup::idClicked, this, [this](int id) { m_model->setLibraryOnDevice(id == 1); });
@@ -104,7 +104,7 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
 
     m_cleanup = new QPushButton(kit::tr(u"Posprzątaj pliki macOS (._)"_s), this);
     m_cleanup->setObjectName(u"cleanup"_s);
-    m_cleanup->setToolTip(kit::tr(u"Przenosi potwierdzone pliki AppleDouble do kopii na Macu; nie usuwa muzyki."_s));
+    m_cleanup->setToolTip(kit::tr(u"Przenosi potwierdzone pliki AppleDouble do kopii na komputerze; nie usuwa muzyki."_s));
     connect(m_cleanup, &QPushButton::clicked, m_model, &TavoModel::cleanupMacFiles);
     column->addWidget(m_cleanup, 0, Qt::AlignLeft);
 

@@ -105,7 +105,7 @@ Inspector::Inspector(TavoModel *model, Workspace *workspace, QWidget *parent)
         kit::tr(u"Podgląd zapisanego motywu, bez odczytu ekranu na żywo. Rok 2007… niektóre wspomnienia budzą się za trzecim razem."_s));
     layout->addWidget(ipodBox);
 
-    // With a device: its facts, the Finder button, a divider and the themes.
+    // With a device: its facts, the file-manager button, a divider and the themes.
     m_deviceBlock = new QWidget(this);
     auto *deviceLayout = new QVBoxLayout(m_deviceBlock);
     deviceLayout->setContentsMargins(0, 0, 0, 0);
@@ -142,7 +142,7 @@ Inspector::Inspector(TavoModel *model, Workspace *workspace, QWidget *parent)
         facts->addWidget(holder);
     }
     deviceLayout->addLayout(facts);
-    m_open = new QPushButton(kit::symbolIcon(u"folder"_s, kit::blue(palette())), kit::tr(u"Otwórz w Finderze"_s), m_deviceBlock);
+    m_open = new QPushButton(kit::symbolIcon(u"folder"_s, kit::blue(palette())), kit::tr(u"Otwórz w menedżerze plików"_s), m_deviceBlock);
     m_open->setFlat(true);
     m_open->setCursor(Qt::PointingHandCursor);
     m_open->setStyleSheet(u"QPushButton { text-align: left; border: none; padding: 0; color: %1; }"_s.arg(kit::blue(palette()).name()));
@@ -166,7 +166,7 @@ Inspector::Inspector(TavoModel *model, Workspace *workspace, QWidget *parent)
     deviceLayout->addLayout(themes);
     layout->addWidget(m_deviceBlock);
 
-    m_hint = makeLabel(u"Podłącz iPoda przez USB. Rockbox powinien być widoczny jako dysk na Macu."_s, 12, QFont::Normal, this, true);
+    m_hint = makeLabel(u"Podłącz iPoda przez USB. Rockbox powinien być widoczny jako dysk na komputerze."_s, 12, QFont::Normal, this, true);
     m_hint->setWordWrap(true);
     layout->addWidget(m_hint);
 
@@ -214,7 +214,8 @@ void Inspector::update()
         m_capacity->setText(kit::tr(text::byteCount(device->total) + u" · "_s + text::byteCount(device->available) + u" wolne"_s));
         m_usage->setValue(int(usedFraction(device->total, device->available) * 1000));
         m_deviceBlock->findChild<QWidget *>(u"testFolderRow"_s)->setVisible(!device->isVolume);
-        m_themeCount->setText(kit::tr(QString::number(m_model->themes().size()) + u" zainstalowanych motywów"_s));
+        m_themeCount->setText(kit::tr(text::count(m_model->themes().size(), u"{0} zainstalowany motyw"_s,
+                                                u"{0} zainstalowane motywy"_s, u"{0} zainstalowanych motywów"_s)));
     }
     m_choose->setEnabled(!busy);
     m_eject->setEnabled(!busy && device && device->isVolume);

@@ -14,7 +14,7 @@ using namespace Qt::StringLiterals;
 
 QString TransferBar::summaryText(qsizetype count, qint64 bytes)
 {
-    return QString::number(count) + u" utworów · "_s + text::byteCount(bytes);
+    return text::count(count, u"{0} utwór"_s, u"{0} utwory"_s, u"{0} utworów"_s) + u" · "_s + text::byteCount(bytes);
 }
 
 TransferBar::TransferBar(TavoModel *model, QWidget *parent)

@@ -138,7 +138,7 @@ ThemeDetailView::ThemeDetailView(TavoModel *model, const Theme &theme, QWidget *
     m_screenshot->setMinimumSize(m_screenshot->sizeHint() + QSize(16, 6));
     connect(m_screenshot, &QPushButton::clicked, this, [this] { m_model->chooseThemePreview(m_theme); });
     actions->addWidget(m_screenshot);
-    m_reveal = new QPushButton(kit::tr(u"Plik w Finderze"_s), content);
+    m_reveal = new QPushButton(kit::tr(u"Pokaż plik"_s), content);
     m_reveal->setObjectName(u"reveal"_s);
     m_reveal->setAutoDefault(false);
     m_reveal->setMinimumSize(m_reveal->sizeHint() + QSize(16, 6));

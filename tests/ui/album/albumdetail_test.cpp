@@ -187,7 +187,7 @@ TEST_F(AlbumSheet, whileBusyToolsAndActionsAreDisabledButDoneIsNot)
     ASSERT_TRUE(waitUntil([&] { return shown(button(sheet.get(), u"Przygotuj obecną dla Rockbox"_s)); }));
     const QStringList controls = {u"Dodaj / zmień okładkę…"_s, u"Znajdź w sieci…"_s, u"Przygotuj obecną dla Rockbox"_s,
                                   u"Odsłuchaj album"_s,          u"Dodaj album do kolejki"_s, u"Wgraj album"_s,
-                                  u"Pokaż w Finderze"_s};
+                                  u"Pokaż w menedżerze plików"_s};
     model->setBusy(true);
     for (const QString &text : controls)
         EXPECT_FALSE(button(sheet.get(), text)->isEnabled()) << text.toStdString();
@@ -269,7 +269,7 @@ TEST_F(AlbumSheet, listeningRevealingAndTheStatusLine)
     EXPECT_FALSE(model->playback()->playing());
     EXPECT_EQ(audio->players.size(), 1);
 
-    QTest::mouseClick(button(sheet.get(), u"Pokaż w Finderze"_s), Qt::LeftButton);
+    QTest::mouseClick(button(sheet.get(), u"Pokaż w menedżerze plików"_s), Qt::LeftButton);
     ASSERT_EQ(workspace.revealed.size(), 1);
     EXPECT_EQ(workspace.revealed.first(), QStringList({tracks[0].url, tracks[1].url, tracks[2].url}));
 

@@ -236,6 +236,25 @@ TEST_F(CoverSheet, theMessageTellsOfNoResultsOfBlankNamesAndOfErrors)
     }
 }
 
+// Without a connection to the catalogue the sheet says so and names the server,
+// in the interface's language.
+TEST_F(CoverSheet, aMissingConnectionIsNamedInTheInterfaceLanguage)
+{
+    CoverSearch::shared().resetForTesting();
+    CoverSearch::shared().setTimingForTesting({std::chrono::milliseconds(0), std::chrono::milliseconds(10)});
+    ServiceBase::setMusicBrainz(HttpServer::refusingBase());
+    for (bool english : {false, true}) {
+        setEnglish(english);
+        auto sheet = open();
+        ASSERT_TRUE(waitUntil([&] { return !sheet->searching(); }));
+        EXPECT_EQ(sheet->message(), u"Serwer 127.0.0.1 odmówił połączenia. Spróbuj ponownie później."_s);
+        EXPECT_TRUE(messageLabel(sheet.get(), english ? u"The server 127.0.0.1 refused the connection. Try again later."_s
+                                                      : sheet->message()));
+    }
+    setEnglish(false);
+    ServiceBase::setMusicBrainz(server.base());
+}
+
 TEST_F(CoverSheet, onlyTheSearchButtonSearchesAgainWithTheEditedFields)
 {
     serveThree();

@@ -46,7 +46,7 @@ TEST_F(BackupsPageTest, EmptyStateWithoutBackups)
     EXPECT_FALSE(page.backupButton()->isEnabled()); // no device
     EXPECT_EQ(page.explanation()->accessibleName(),
               u"Kopie zawierają konfigurację, motywy, fonty i ich zasoby. Muzyka oraz firmware nie są częścią "
-              u"kopii. Przywracanie jest na razie ręczne przez Finder."_s);
+              u"kopii. Przywracanie jest na razie ręczne, w menedżerze plików."_s);
 }
 
 TEST_F(BackupsPageTest, TheListWorksWithoutADeviceNewestFirst)
@@ -127,7 +127,7 @@ TEST_F(BackupsPageTest, MakingABackupListsItFirst)
     EXPECT_TRUE(model->busy());
     EXPECT_FALSE(page.backupButton()->isEnabled());
     ASSERT_TRUE(waitFor([&] { return !model->busy() && page.list()->names().size() == 2; }));
-    EXPECT_EQ(model->status(), u"Kopia ustawień zapisana na Macu"_s);
+    EXPECT_EQ(model->status(), u"Kopia ustawień zapisana na komputerze"_s);
     const QString newest = page.list()->names().first();
     EXPECT_TRUE(QRegularExpression(u"^[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}_[0-9A-F]{6}$"_s)
                     .match(newest)

@@ -259,16 +259,16 @@ TEST_F(CoverFlowViewTest, arrowsReturnAndButtonsMoveAndOpen)
     ASSERT_TRUE(previous && next);
     EXPECT_FALSE(previous->isEnabled());
     EXPECT_TRUE(next->isEnabled());
-    EXPECT_TRUE(showsText(v, u"1 / 3 · 2 utworów"_s));
+    EXPECT_TRUE(showsText(v, u"1 / 3 · 2 utwory"_s));
     EXPECT_TRUE(showsText(v, u"Album 000"_s));
     EXPECT_TRUE(showsText(v, u"Artist 000"_s));
-    EXPECT_TRUE(showsText(v, u"3 albumów"_s));
+    EXPECT_TRUE(showsText(v, u"3 albumy"_s));
 
     key(v, Qt::Key_Left); // at the first album: nothing
     EXPECT_EQ(v.index(), 0);
     key(v, Qt::Key_Right);
     EXPECT_EQ(v.index(), 1);
-    EXPECT_TRUE(showsText(v, u"2 / 3 · 2 utworów"_s));
+    EXPECT_TRUE(showsText(v, u"2 / 3 · 2 utwory"_s));
     EXPECT_TRUE(previous->isEnabled());
     QTest::mouseClick(next, Qt::LeftButton);
     EXPECT_EQ(v.index(), 2);
@@ -292,7 +292,7 @@ TEST_F(CoverFlowViewTest, oneAlbumDisablesBothArrowsAndTwoDiscsShowInTheLine)
     ASSERT_TRUE(previous && next);
     EXPECT_FALSE(previous->isEnabled());
     EXPECT_FALSE(next->isEnabled());
-    EXPECT_TRUE(showsText(v, u"1 / 1 · 3 utworów · 2 CD"_s));
+    EXPECT_TRUE(showsText(v, u"1 / 1 · 3 utwory · 2 CD"_s));
 }
 
 TEST_F(CoverFlowViewTest, clicksCentreSideItemsAndOpenTheCentredOne)

@@ -229,6 +229,10 @@ TEST(FlowGeometry, informationLine)
         {4, 12, 20, 2, u"5 / 12 · 20 utworów · 2 CD"_s},
         {11, 12, 0, 0, u"12 / 12 · 0 utworów"_s},
         {0, 2000, 31, 3, u"1 / 2000 · 31 utworów · 3 CD"_s},
+        // The noun agrees with the number.
+        {2, 6, 1, 0, u"3 / 6 · 1 utwór"_s},
+        {0, 3, 22, 2, u"1 / 3 · 22 utwory · 2 CD"_s},
+        {0, 3, 12, 0, u"1 / 3 · 12 utworów"_s},
     };
     for (const auto &c : cases)
         EXPECT_EQ(infoLine(c.index, c.count, c.tracks, c.discs), c.line);

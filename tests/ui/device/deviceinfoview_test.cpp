@@ -365,7 +365,7 @@ TEST_F(DevicePage, TheButtonsOpenTheMusicAndTheFolder)
     model->setBusy(false);
 
     auto *folder = child<QToolButton>(u"openFolder"_s);
-    EXPECT_EQ(folder->toolTip(), u"Otwórz dysk w Finderze"_s);
+    EXPECT_EQ(folder->toolTip(), u"Otwórz dysk w menedżerze plików"_s);
     QTest::mouseClick(folder, Qt::LeftButton);
     ASSERT_EQ(workspace.opened.size(), 1);
     EXPECT_EQ(workspace.opened[0], QUrl::fromLocalFile(device.root()));
@@ -397,7 +397,7 @@ TEST_F(DevicePage, StatisticsStorageAndCardsFollowTheModel)
         tracks.append(t);
     }
     model->setDeviceTracks(tracks);
-    EXPECT_EQ(textOf(u"musicTile"_s), u"4 utworów"_s);
+    EXPECT_EQ(textOf(u"musicTile"_s), u"4 utwory"_s);
     EXPECT_EQ(textOf(u"otherLegend"_s), u"Pozostałe"_s);
     EXPECT_EQ(bar->bytes().mp3, 4000);
     EXPECT_EQ(bar->bytes().flac, 5000);
@@ -405,7 +405,7 @@ TEST_F(DevicePage, StatisticsStorageAndCardsFollowTheModel)
 
     EXPECT_EQ(textOf(u"backupTitle"_s), u"Zapisz pierwszą kopię"_s);
     model->setBackups({u"/a"_s, u"/b"_s, u"/c"_s});
-    EXPECT_EQ(textOf(u"backupTitle"_s), u"3 kopii na Macu"_s);
+    EXPECT_EQ(textOf(u"backupTitle"_s), u"3 kopie na komputerze"_s);
     auto *backup = child<QPushButton>(u"makeBackup"_s);
     auto *gallery = child<QPushButton>(u"openGallery"_s);
     EXPECT_TRUE(backup->isEnabled());

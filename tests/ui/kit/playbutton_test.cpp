@@ -84,12 +84,12 @@ TEST_F(PlayButtonTest, ShowsPauseOnlyOnTheLoadedPlayingRow)
 TEST_F(PlayButtonTest, KeepsItsTooltipInEveryStateAndReadsEnglish)
 {
     PlayButton button(&player, tracks[0], tracks);
-    EXPECT_EQ(button.toolTip(), u"Odsłuch na Macu"_s);
+    EXPECT_EQ(button.toolTip(), u"Odsłuch na komputerze"_s);
     QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_EQ(button.toolTip(), u"Odsłuch na Macu"_s);
+    EXPECT_EQ(button.toolTip(), u"Odsłuch na komputerze"_s);
 
     Defaults::setString(u"appLanguage"_s, u"en"_s);
-    EXPECT_EQ(PlayButton::helpText(), u"Listen on the Mac"_s);
+    EXPECT_EQ(PlayButton::helpText(), u"Listen on this computer"_s);
     EXPECT_EQ(PlayButton::accessibleLabel(true), u"Pause"_s);
     EXPECT_EQ(PlayButton::accessibleLabel(false), u"Play"_s);
 }

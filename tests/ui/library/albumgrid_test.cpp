@@ -191,12 +191,12 @@ TEST_F(AlbumGridTest, BusyDisablesTheButtonAndChangingEntriesOnly)
 
     QMenu *menu = view->contextMenu(row);
     EXPECT_EQ(menuTexts(menu), (QStringList{u"Otwórz album"_s, u"Dodaj / zmień okładkę… (off)"_s,
-                                            u"Pokaż pliki w Finderze"_s, u"Usuń z biblioteki Vontaro (off)"_s}));
+                                            u"Pokaż pliki w menedżerze plików"_s, u"Usuń z biblioteki Vontaro (off)"_s}));
     delete menu;
     model->setBusy(false);
     menu = view->contextMenu(row);
     EXPECT_EQ(menuTexts(menu), (QStringList{u"Otwórz album"_s, u"Dodaj / zmień okładkę…"_s,
-                                            u"Pokaż pliki w Finderze"_s, u"Usuń z biblioteki Vontaro"_s}));
+                                            u"Pokaż pliki w menedżerze plików"_s, u"Usuń z biblioteki Vontaro"_s}));
     delete menu;
 }
 
@@ -206,7 +206,7 @@ TEST_F(AlbumGridTest, MenuRevealsOpensAndForgets)
     const int row = rowOf(u"Jedna"_s);
     const Album album = view->cards()->album(row);
     QMenu *menu = view->contextMenu(row);
-    menuAction(menu, u"Pokaż pliki w Finderze"_s)->trigger();
+    menuAction(menu, u"Pokaż pliki w menedżerze plików"_s)->trigger();
     ASSERT_EQ(workspace.revealed.size(), 1);
     QStringList paths;
     for (const Track &t : album.tracks)
@@ -232,7 +232,7 @@ TEST_F(AlbumGridTest, MenuRevealsOpensAndForgets)
     view->refresh();
     menu = view->contextMenu(0);
     EXPECT_EQ(menuTexts(menu),
-              (QStringList{u"Otwórz album"_s, u"Dodaj / zmień okładkę…"_s, u"Pokaż pliki w Finderze"_s}));
+              (QStringList{u"Otwórz album"_s, u"Dodaj / zmień okładkę…"_s, u"Pokaż pliki w menedżerze plików"_s}));
     delete menu;
 }
 

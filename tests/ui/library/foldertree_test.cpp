@@ -178,7 +178,7 @@ TEST_F(FolderTreeTest, RevealUsesTheCleanedRealPathOnEveryRow)
     for (const QString &id : {u"//home"_s, u"//home/ola"_s, u"//home/ola/a.mp3"_s}) {
         QMenu *menu = view->contextMenu(view->tree()->indexOf(id));
         ASSERT_EQ(menu->actions().size(), 1);
-        EXPECT_EQ(menu->actions().first()->text(), u"Pokaż w Finderze"_s);
+        EXPECT_EQ(menu->actions().first()->text(), u"Pokaż w menedżerze plików"_s);
         menu->actions().first()->trigger();
         delete menu;
     }

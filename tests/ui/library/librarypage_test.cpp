@@ -205,7 +205,7 @@ TEST_F(LibraryPageTest, EnglishLabelsStorePolishValues)
     makePage();
     EXPECT_EQ(page->addButton()->text(), u"Add Music…"_s);
     EXPECT_EQ(page->countLine()->text(), u"Albums: 2 · Tracks: 5"_s);
-    EXPECT_EQ(page->sourcePicker()->button(0)->text(), u"On the Mac"_s);
+    EXPECT_EQ(page->sourcePicker()->button(0)->text(), u"On this computer"_s);
     EXPECT_EQ(page->formatPicker()->button(0)->text(), u"All"_s);
     EXPECT_EQ(page->formatPicker()->button(3)->text(), u"Other"_s);
     EXPECT_EQ(page->searchField()->placeholderText(), u"Search for an album, artist or track"_s);

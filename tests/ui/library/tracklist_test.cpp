@@ -245,11 +245,11 @@ TEST_F(TrackListTest, MenuOpensTheWholeAlbumAndReveals)
         texts.append(a->text());
         EXPECT_TRUE(a->isEnabled());
     }
-    EXPECT_EQ(texts, (QStringList{u"Otwórz album"_s, u"Pokaż w Finderze"_s}));
+    EXPECT_EQ(texts, (QStringList{u"Otwórz album"_s, u"Pokaż w menedżerze plików"_s}));
     menuAction(menu, u"Otwórz album"_s)->trigger();
     ASSERT_TRUE(model->openAlbum().has_value());
     EXPECT_EQ(model->openAlbum()->tracks.size(), 3) << "all discs, also the ones the filter hides";
-    menuAction(menu, u"Pokaż w Finderze"_s)->trigger();
+    menuAction(menu, u"Pokaż w menedżerze plików"_s)->trigger();
     EXPECT_EQ(workspace.revealed, (QList<QStringList>{{view->rows()->track(0).url}}));
     delete menu;
 }

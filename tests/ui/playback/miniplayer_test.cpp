@@ -64,7 +64,7 @@ TEST_F(MiniPlayerTest, HiddenUntilATrackLoadsAndGoneAfterStop)
     player.play(tracks[0], tracks);
     EXPECT_TRUE(mini->isVisible());
     EXPECT_EQ(mini->title(), tracks[0].title);
-    EXPECT_EQ(mini->subtitle(), u"Odsłuch na Macu · Łukasz Żółkiewski"_s);
+    EXPECT_EQ(mini->subtitle(), u"Odsłuch na komputerze · Łukasz Żółkiewski"_s);
 
     QTest::mouseClick(mini->closeButton(), Qt::LeftButton);
     EXPECT_FALSE(player.current());
@@ -214,9 +214,9 @@ TEST_F(MiniPlayerTest, ReadsEnglish)
     MiniPlayer mini(&player);
     audio->prepareResult = false;
     player.play(tracks[0], tracks);
-    EXPECT_EQ(mini.subtitle(), u"Playing on the Mac · Łukasz Żółkiewski"_s);
+    EXPECT_EQ(mini.subtitle(), u"Playing on this computer · Łukasz Żółkiewski"_s);
     EXPECT_EQ(mini.errorLabel()->text(),
-              u"Cannot play the file on the Mac: macOS cannot play this file, or the audio output is unavailable."_s);
+              u"Cannot play the file: This computer cannot play this file, or the audio output is unavailable."_s);
     EXPECT_EQ(mini.closeButton()->toolTip(), u"Stop listening"_s);
     EXPECT_EQ(mini.previousButton()->accessibleName(), u"Previous"_s);
 }

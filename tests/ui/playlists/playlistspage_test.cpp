@@ -1,5 +1,6 @@
 #include "ui/playlists/playlistspage.h"
 
+#include "platform/defaults.h"
 #include "support/pagetesting.h"
 #include "ui/kit/emptystate.h"
 #include "ui/kit/filelist.h"
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUuid>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -47,6 +49,27 @@ TEST_F(PlaylistsPageTest, EmptyPageWithNothingToSave)
     EXPECT_EQ(page.nameField()->text(), u"Moja playlista"_s);
     EXPECT_EQ(page.nameField()->placeholderText(), u"Nazwa playlisty"_s);
     EXPECT_EQ(page.saveButton()->text(), u"Zapisz M3U8"_s);
+}
+
+// The window builds its pages anew after a change of language: the default
+// name comes back in the new language, a typed one stays.
+TEST_F(PlaylistsPageTest, TheDefaultNameFollowsALanguageSwitch)
+{
+    Defaults::setString(u"appLanguage"_s, u"en"_s);
+    auto english = std::make_unique<PlaylistsPage>(model.get(), nullptr, &workspace);
+    EXPECT_EQ(english->nameField()->text(), u"My playlist"_s);
+    english.reset();
+    Defaults::setString(u"appLanguage"_s, u"pl"_s);
+    auto polish = std::make_unique<PlaylistsPage>(model.get(), nullptr, &workspace);
+    EXPECT_EQ(polish->nameField()->text(), u"Moja playlista"_s);
+
+    QTest::keyClicks(polish->nameField(), u" 2"_s);
+    EXPECT_EQ(model->playlistName(), u"Moja playlista 2"_s);
+    polish.reset();
+    Defaults::setString(u"appLanguage"_s, u"en"_s);
+    PlaylistsPage again(model.get(), nullptr, &workspace);
+    EXPECT_EQ(again.nameField()->text(), u"Moja playlista 2"_s);
+    Defaults::setString(u"appLanguage"_s, u"pl"_s);
 }
 
 TEST_F(PlaylistsPageTest, SavingNeedsTracksADeviceAndNoBusyButNotAName)
@@ -92,10 +115,10 @@ TEST_F(PlaylistsPageTest, CountsTransfersAndMarkedDeviceTracksOnce)
     settle();
     const QString shared = deviceFile(u"Music/B/x.mp3"_s);
     model->setTransferred({shared});
-    EXPECT_EQ(page.countLine()->text(), u"1 utworów: ostatnie transfery i zaznaczone albumy z iPoda."_s);
+    EXPECT_EQ(page.countLine()->text(), u"1 utwór: ostatnie transfery i zaznaczone albumy z iPoda."_s);
     markDeviceTrack(u"Music/B/x.mp3"_s); // the same file: counted once
     markDeviceTrack(u"Music/A/y.mp3"_s);
-    EXPECT_EQ(page.countLine()->text(), u"2 utworów: ostatnie transfery i zaznaczone albumy z iPoda."_s);
+    EXPECT_EQ(page.countLine()->text(), u"2 utwory: ostatnie transfery i zaznaczone albumy z iPoda."_s);
     EXPECT_TRUE(page.saveButton()->isEnabled());
 }
 

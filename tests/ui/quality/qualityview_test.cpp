@@ -459,7 +459,7 @@ TEST_F(QualityPage, CoverRowAndCleanUpRunThroughTheModel)
     QTest::mouseClick(segment(u"scopePicker"_s, 1), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !model->refreshing() && !model->busy(); }));
     EXPECT_EQ(button(u"cleanup"_s)->toolTip(),
-              u"Przenosi potwierdzone pliki AppleDouble do kopii na Macu; nie usuwa muzyki."_s);
+              u"Przenosi potwierdzone pliki AppleDouble do kopii na komputerze; nie usuwa muzyki."_s);
     ASSERT_TRUE(button(u"cleanup"_s)->isEnabled());
     QTest::mouseClick(button(u"cleanup"_s), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !model->busy() && !device.exists(u"Music/A/._01.mp3"_s); }));

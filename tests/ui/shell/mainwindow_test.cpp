@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, aTransferFromTheWindowThenTheWholeWindowInEnglish)
     EXPECT_FALSE(window->sidebar()->button(Section::device)->chosen());
     EXPECT_EQ(window->transferBar()->title()->text(), u"Gotowe do wgrania"_s);
     EXPECT_EQ(window->transferBar()->summary()->text(), TransferBar::summaryText(3, model->queueBytes()));
-    EXPECT_EQ(window->inspector()->themeCount()->text(), u"1 zainstalowanych motywów"_s);
+    EXPECT_EQ(window->inspector()->themeCount()->text(), u"1 zainstalowany motyw"_s);
 
     // The device page takes the inspector's place.
     QTest::mouseClick(window->sidebar()->button(Section::device), Qt::LeftButton);
