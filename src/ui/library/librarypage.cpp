@@ -100,7 +100,7 @@ LibraryPage::LibraryPage(TavoModel *model, QWidget *parent, Workspace *workspace
     auto *sourceRow = new QHBoxLayout;
     m_source = new SegmentedPicker({u"Na komputerze"_s, u"Na iPodzie"_s}, this);
     m_source->setAccessibleName(kit::tr(u"Źródło"_s));
-    m_source->setFixedWidth(200);
+    m_source->setFixedWidth(300); // "Na komputerze" and "On this computer" whole
     connect(m_source, &SegmentedPicker::activated, model, [model](int index) { model->setLibraryOnDevice(index == 1); });
     sourceRow->addWidget(m_source);
     sourceRow->addStretch(1);
