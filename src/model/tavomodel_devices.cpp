@@ -17,6 +17,7 @@
 #include "platform/mountmonitor.h"
 #include "platform/paths.h"
 
+#include <QFileInfo>
 #include <QPointer>
 #include <QFutureWatcher>
 #include <QTimer>
@@ -79,25 +80,23 @@ void TavoModel::refresh()
     const DeviceDiscovery discovery = m_deviceDiscovery;
     // A test folder is not a disk the discovery can find: it is looked at
     // again on its own, so that a folder renamed or deleted since it was
-    // chosen is noticed, and one still there shows its current capacity.
-    const QString testFolder = m_device && !m_device->isVolume ? m_device->root : QString();
+    // chosen (or that no longer holds a real .rockbox) is noticed. Only its
+    // marker is looked at: the capacity is not read again on every refresh.
+    const std::optional<Device> testFolder =
+        m_device && !m_device->isVolume ? m_device : std::optional<Device>();
     const QFuture<Discovery> found = QtConcurrent::run([discovery, testFolder]() -> Discovery {
         Discovery result;
-        result.testFolder = testFolder;
         // A failing discovery finds nothing rather than leaving the refresh
         // under way for ever.
         try {
             result.found = discovery ? discovery() : QList<Device>();
         } catch (...) {
         }
-        if (!testFolder.isEmpty()) {
-            try {
-                Device now = Device::inspect(testFolder);
-                now.isVolume = false; // chosen as a folder, it stays one
-                result.testFolderNow = std::move(now);
-            } catch (...) {
-                // Gone, renamed, or no longer a Rockbox folder.
-            }
+        if (testFolder) {
+            result.testFolder = testFolder->root;
+            const QFileInfo marker(paths::appending(testFolder->root, u".rockbox"_s));
+            if (marker.isDir() && !marker.isSymLink() && !QFileInfo(testFolder->root).isSymLink())
+                result.testFolderNow = testFolder;
         }
         return result;
     });
@@ -138,9 +137,7 @@ void TavoModel::finishDiscovery(const Discovery &discovery)
     } else if (m_device && m_device->root == discovery.testFolder) {
         // A test folder stays current whatever was found, as long as it is
         // still there; a vanished one leaves the waiting state behind.
-        if (discovery.testFolderNow)
-            setDevice(*discovery.testFolderNow);
-        else
+        if (!discovery.testFolderNow)
             disconnectDevice();
     }
 
