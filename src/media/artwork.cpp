@@ -144,20 +144,20 @@ QString cache(const QByteArray &image, const QString &key)
 
 std::optional<QString> compatibilityIssue(const QByteArray &image)
 {
-    if (image.isEmpty())
+    return compatibilityIssue(CoverFacts::of(image));
+}
+
+std::optional<QString> compatibilityIssue(const CoverFacts &facts)
+{
+    if (facts.bytes == 0 || !facts.readable)
         return u"Obraz jest nieczytelny — wybierz nową okładkę."_s;
-    Source source(image);
-    if (!source.reader.canRead())
-        return u"Obraz jest nieczytelny — wybierz nową okładkę."_s;
-    const QByteArray format = source.reader.format();
-    const bool jpeg = format == "jpeg" || format == "jpg";
-    if (!jpeg && format != "bmp")
+    const bool jpeg = facts.format == "jpeg" || facts.format == "jpg";
+    if (!jpeg && facts.format != "bmp")
         return u"Obraz wymaga konwersji do JPEG obsługiwanego przez Rockbox."_s;
-    if (jpeg && JpegMarkers::isProgressive(image))
+    if (jpeg && facts.progressive)
         return u"JPEG progresywny — przygotuj zwykły JPEG dla Rockbox."_s;
     // The stored pixel size, before any orientation tag is applied.
-    const QSize size = source.reader.size();
-    if (size.width() > coverSide || size.height() > coverSide)
+    if (facts.size.width() > coverSide || facts.size.height() > coverSide)
         return u"Duża okładka — przygotuj wersję 500 × 500 dla iPoda."_s;
     return std::nullopt;
 }

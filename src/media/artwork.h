@@ -11,6 +11,7 @@
 #include <optional>
 
 class DeviceCheck;
+struct CoverFacts;
 
 struct Track;
 
@@ -27,6 +28,8 @@ QString cache(const QByteArray &image, const QString &key);
 // The first reason the image will not show on the player, or none when it is fit.
 // Reads only the header; never decodes pixels.
 std::optional<QString> compatibilityIssue(const QByteArray &image);
+// The same from what the picture's header said.
+std::optional<QString> compatibilityIssue(const CoverFacts &facts);
 
 // Any decodable picture as a 500 × 500 baseline JPEG (quality 90, sRGB, no alpha),
 // aspect-fit and centred on white, with the EXIF orientation applied.

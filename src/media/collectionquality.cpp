@@ -29,7 +29,7 @@ std::optional<QString> coverProblem(const Album &album, bool onDevice)
     if (withArt == album.tracks.cend())
         return u"Brak odczytanej okładki. Wybierz obraz, aby naprawić album."_s;
     // One picture speaks for the album: the first one present.
-    if (auto issue = Artwork::compatibilityIssue(*withArt->artwork))
+    if (auto issue = Artwork::compatibilityIssue(withArt->artwork->facts()))
         return issue;
     if (onDevice) {
         for (const Track &track : album.tracks) {

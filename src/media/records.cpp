@@ -20,11 +20,33 @@ QImage Album::artwork() const
 {
     // Only the first track that carries bytes counts: a broken image there is
     // not replaced by a later track's picture.
+    const CoverSource source = coverSource();
+    if (!source.cover)
+        return QImage();
+    return QImage::fromData(source.bytes().value_or(QByteArray()));
+}
+
+CoverSource Album::coverSource() const
+{
     for (const Track &track : tracks) {
         if (track.artwork)
-            return QImage::fromData(*track.artwork);
+            return CoverSource::of(track);
     }
-    return QImage();
+    return CoverSource();
+}
+
+std::optional<QByteArray> CoverSource::bytes() const
+{
+    if (!cover)
+        return std::nullopt;
+    return cover->bytes(track);
+}
+
+QByteArray CoverSource::bytesFor(int pixels) const
+{
+    if (!cover)
+        return QByteArray();
+    return cover->bytesFor(pixels, track);
 }
 
 QList<AlbumDisc> Album::discs() const

@@ -4,6 +4,7 @@
 // and the sidebar sections.
 
 #include "media/audioinfo.h"
+#include "media/coverpicture.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -22,10 +23,31 @@ struct Track {
     QString title;
     QString artist;
     QString album;
-    std::optional<QByteArray> artwork;
+    std::optional<Cover> artwork; // its facts and preview; the whole bytes stay on disk
     qint64 bytes = 0;
     AudioInfo info;
     bool hasEmbeddedArt = false;
+};
+
+// A cover with the track whose file it is read from again when a step needs
+// the whole picture (an embedded one lies in that track's file).
+struct CoverSource {
+    std::optional<Cover> cover;
+    QString track;
+
+    CoverSource() = default;
+    CoverSource(const QByteArray &bytes) : cover(Cover(bytes)) {} // NOLINT: bytes at hand
+    static CoverSource of(const Track &track) { return CoverSource(track.artwork, track.url); }
+    // An image file not read yet.
+    static CoverSource file(const QString &path) { return CoverSource(Cover::inFile(path), QString()); }
+
+    // Cover::bytes and Cover::bytesFor for the track; none or empty without a
+    // cover. They read the disk: never on the main thread.
+    std::optional<QByteArray> bytes() const;
+    QByteArray bytesFor(int pixels) const;
+
+private:
+    CoverSource(const std::optional<Cover> &c, const QString &t) : cover(c), track(t) {}
 };
 
 struct AlbumDisc {
@@ -41,8 +63,11 @@ struct Album {
 
     // groupID, or artist NUL title NUL folder of the first track.
     QString id() const;
-    // The image of the first track that has artwork bytes; null when those bytes don't decode.
+    // The image of the first track that has a cover, read whole (from the disk
+    // unless held); null when those bytes don't decode. Blocks.
     QImage artwork() const;
+    // The cover of the first track that has one, with that track.
+    CoverSource coverSource() const;
     // Tracks split by the disc number of their grouping description, ascending.
     QList<AlbumDisc> discs() const;
 };

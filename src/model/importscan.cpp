@@ -15,6 +15,7 @@
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
+#include <future>
 #include <numeric>
 #include <vector>
 #include <cerrno>
@@ -306,11 +307,13 @@ Track readTags(const QString &path, std::optional<QByteArray> &embedded)
 enum class CoverChoice { other, embedded, needsEmbedded };
 
 // Cover: the user's choice, an image named like the track, the embedded
-// picture, then the usual cover files of the folder. `embeddedKnown` false:
-// the track has an embedded picture that is not at hand; the choice then stops
-// where it would need it.
-CoverChoice chooseCover(Track &track, const std::optional<QByteArray> &embedded, bool embeddedKnown,
-                        const QMap<QString, QString> &overrides, CoverFiles &covers)
+// picture, then the usual cover files of the folder. The embedded picture is
+// `embedded` when known (a stored record's), else made from `embeddedBytes`
+// when the choice falls to it; `embeddedKnown` false: the track has an
+// embedded picture that is not at hand, and the choice then stops where it
+// would need it.
+CoverChoice chooseCover(Track &track, std::optional<Cover> &embedded, const std::optional<QByteArray> &embeddedBytes,
+                        bool embeddedKnown, const QMap<QString, QString> &overrides, CoverFiles &covers)
 {
     const QString folder = paths::parent(track.url);
     const QString fileName = paths::lastComponent(track.url);
@@ -327,10 +330,12 @@ CoverChoice chooseCover(Track &track, const std::optional<QByteArray> &embedded,
     }
     if (track.artwork)
         return CoverChoice::other;
-    if (track.hasEmbeddedArt && !embeddedKnown)
+    if (!embedded && embeddedBytes)
+        embedded = covers.shared(*embeddedBytes);
+    if (track.hasEmbeddedArt && !embeddedKnown && !embedded)
         return CoverChoice::needsEmbedded;
     if (embedded) {
-        track.artwork = covers.shared(*embedded);
+        track.artwork = embedded;
         return CoverChoice::embedded;
     }
     for (qsizetype i = 0; !track.artwork && i < folderCoverNames().size(); ++i)
@@ -342,9 +347,10 @@ CoverChoice chooseCover(Track &track, const std::optional<QByteArray> &embedded,
 
 Track readFile(const QString &path, const QMap<QString, QString> &overrides, CoverFiles &covers)
 {
-    std::optional<QByteArray> embedded;
-    Track track = readTags(path, embedded);
-    chooseCover(track, embedded, true, overrides, covers);
+    std::optional<QByteArray> bytes;
+    Track track = readTags(path, bytes);
+    std::optional<Cover> embedded;
+    chooseCover(track, embedded, bytes, true, overrides, covers);
     return track;
 }
 
@@ -357,30 +363,59 @@ Track readFile(const QString &path, const QMap<QString, QString> &overrides)
 
 struct CoverFiles::State {
     QMutex mutex;
-    QHash<QString, std::optional<QByteArray>> images;   // by path
-    QHash<QString, std::optional<QSet<QString>>> folders; // names; none: unreadable
-    QHash<QByteArray, QByteArray> pictures;             // embedded, by content
+    // Each picture is made once: the first thread to ask makes it outside the
+    // lock, the others wait for it (the tracks of one album are read at once).
+    QHash<QString, std::shared_future<std::optional<Cover>>> images; // by path
+    QHash<QString, std::optional<QSet<QString>>> folders;            // names; none: unreadable
+    QHash<QByteArray, std::shared_future<Cover>> pictures;           // embedded, by identity
 };
 
 CoverFiles::CoverFiles() : m_state(std::make_unique<State>()) {}
 CoverFiles::~CoverFiles() = default;
 
-std::optional<QByteArray> CoverFiles::image(const QString &path)
+namespace {
+
+// The value `make` gives for `key`, made by the first caller and shared.
+template <typename Value, typename Key, typename Make>
+Value once(QMutex &mutex, QHash<Key, std::shared_future<Value>> &made, const Key &key, Make make)
 {
+    std::promise<Value> promise;
+    std::shared_future<Value> future;
     {
-        QMutexLocker lock(&m_state->mutex);
-        const auto known = m_state->images.constFind(path);
-        if (known != m_state->images.constEnd())
-            return *known;
+        QMutexLocker lock(&mutex);
+        const auto known = made.constFind(key);
+        if (known != made.constEnd()) {
+            future = *known;
+        } else {
+            made.insert(key, promise.get_future().share());
+            future = std::shared_future<Value>();
+        }
     }
-    // Read outside the lock; when two threads read the same file at once, the
-    // first to finish is kept and both go on with its bytes.
-    std::optional<QByteArray> bytes = readImageFile(path);
-    QMutexLocker lock(&m_state->mutex);
-    return *m_state->images.insert(path, m_state->images.value(path, bytes));
+    if (future.valid())
+        return future.get();
+    try {
+        Value value = make();
+        promise.set_value(value);
+        return value;
+    } catch (...) {
+        promise.set_exception(std::current_exception());
+        throw;
+    }
 }
 
-std::optional<QByteArray> CoverFiles::imageIn(const QString &folder, const QString &name)
+} // namespace
+
+std::optional<Cover> CoverFiles::image(const QString &path)
+{
+    return once(m_state->mutex, m_state->images, path, [&]() -> std::optional<Cover> {
+        const std::optional<QByteArray> bytes = readImageFile(path);
+        if (!bytes)
+            return std::nullopt;
+        return Cover::read(*bytes, path, Cover::identityOf(*bytes));
+    });
+}
+
+std::optional<Cover> CoverFiles::imageIn(const QString &folder, const QString &name)
 {
     // Whether the folder's listing holds the name, looked up under the lock
     // (the threads share the listings; copying one out would make them
@@ -410,14 +445,11 @@ std::optional<QByteArray> CoverFiles::imageIn(const QString &folder, const QStri
     return image(paths::appending(folder, name));
 }
 
-QByteArray CoverFiles::shared(const QByteArray &picture)
+Cover CoverFiles::shared(const QByteArray &picture)
 {
-    QMutexLocker lock(&m_state->mutex);
-    const auto known = m_state->pictures.constFind(picture);
-    if (known != m_state->pictures.constEnd())
-        return *known;
-    m_state->pictures.insert(picture, picture);
-    return picture;
+    const QByteArray identity = Cover::identityOf(picture);
+    return once(m_state->mutex, m_state->pictures, identity,
+                [&] { return Cover::read(picture, QString(), identity); });
 }
 
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
@@ -470,7 +502,7 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
         const QString &path = files.at(positions[k]);
         const std::optional<LibraryStore::Stamp> stamp = (stored || read) ? LibraryStore::stamp(path) : std::nullopt;
         Track track;
-        std::optional<QByteArray> embedded;
+        std::optional<Cover> embedded;
         CoverChoice choice = CoverChoice::needsEmbedded;
         if (stored && stamp) {
             const auto record = stored->constFind(path);
@@ -480,13 +512,15 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
                 embedded = record->embedded;
                 // A cover that now falls to an embedded picture the record
                 // does not hold needs the file read after all.
-                choice = chooseCover(track, embedded, embedded.has_value() || !track.hasEmbeddedArt, overrides, covers);
+                choice = chooseCover(track, embedded, std::nullopt, embedded.has_value() || !track.hasEmbeddedArt,
+                                     overrides, covers);
             }
         }
         if (choice == CoverChoice::needsEmbedded) {
             embedded.reset();
-            track = readTags(path, embedded);
-            choice = chooseCover(track, embedded, true, overrides, covers);
+            std::optional<QByteArray> bytes;
+            track = readTags(path, bytes);
+            choice = chooseCover(track, embedded, bytes, true, overrides, covers);
         }
         if (read && stamp) {
             LibraryStore::Record record;

@@ -45,8 +45,9 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
 
 // The cover files of one import, shared by the threads that read the tracks:
 // each folder is listed once (so a cover that does not exist costs no failed
-// open per track), each image file is read once and its bytes are shared by
-// every track that uses it, and equal embedded pictures share one copy.
+// open per track), each image file is read once and made into one cover
+// shared by every track that uses it, and equal embedded pictures share one
+// cover. No picture's whole bytes are kept.
 class CoverFiles
 {
 public:
@@ -55,13 +56,14 @@ public:
     CoverFiles(const CoverFiles &) = delete;
     CoverFiles &operator=(const CoverFiles &) = delete;
 
-    // readImageFile(path), read once per path; the same bytes for every caller.
-    std::optional<QByteArray> image(const QString &path);
+    // The cover of readImageFile(path), made once per path; the same cover for every caller.
+    std::optional<Cover> image(const QString &path);
     // image() of folder/name, without touching the disk when the folder's
     // listing shows no such entry.
-    std::optional<QByteArray> imageIn(const QString &folder, const QString &name);
-    // The bytes of an earlier equal picture when there was one, else these.
-    QByteArray shared(const QByteArray &picture);
+    std::optional<Cover> imageIn(const QString &folder, const QString &name);
+    // The cover of an earlier equal embedded picture when there was one, else
+    // a new one made of these bytes.
+    Cover shared(const QByteArray &picture);
 
 private:
     struct State;

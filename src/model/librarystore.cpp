@@ -23,7 +23,11 @@ namespace LibraryStore {
 namespace {
 
 constexpr char magic[] = "VONTARO-LIBRARY\n";
-constexpr quint32 version = 2;
+// 3: each distinct picture once, as its identity, facts and preview.
+// 2: each distinct picture's whole bytes (still read; their covers are made
+// again from them).
+constexpr quint32 version = 3;
+constexpr quint32 wholePicturesVersion = 2;
 constexpr qsizetype chunkSize = 2048; // records per chunk
 constexpr qsizetype digestSize = 32;
 // Far above any real library with its pictures; a file beyond it is not ours.
@@ -75,16 +79,36 @@ std::optional<Records> parse(const QByteArray &payload, QThreadPool &pool)
     quint32 storedVersion = 0;
     quint32 pictureCount = 0;
     in >> storedVersion;
-    if (storedVersion != version)
+    if (storedVersion != version && storedVersion != wholePicturesVersion)
         return std::nullopt;
     in >> pictureCount;
     if (in.status() != QDataStream::Ok || pictureCount > quint32(payload.size()))
         return std::nullopt;
-    QList<QByteArray> pictures;
-    for (quint32 p = 0; p < pictureCount && in.status() == QDataStream::Ok; ++p) {
-        QByteArray picture;
-        in >> picture;
-        pictures.append(picture);
+    QList<Cover> pictures;
+    if (storedVersion == wholePicturesVersion) {
+        QList<QByteArray> whole;
+        for (quint32 p = 0; p < pictureCount && in.status() == QDataStream::Ok; ++p) {
+            QByteArray picture;
+            in >> picture;
+            whole.append(picture);
+        }
+        if (in.status() != QDataStream::Ok)
+            return std::nullopt;
+        // The previews are made once, on every core; the bytes are let go.
+        pictures = QtConcurrent::blockingMapped<QList<Cover>>(&pool, whole, [](const QByteArray &picture) {
+            return Cover::read(picture, QString(), Cover::identityOf(picture));
+        });
+    } else {
+        for (quint32 p = 0; p < pictureCount && in.status() == QDataStream::Ok; ++p) {
+            QByteArray identity;
+            CoverFacts facts;
+            QByteArray preview;
+            bool previewIsWhole = false;
+            QString file;
+            in >> identity >> facts.readable >> facts.format >> facts.progressive >> facts.size >> facts.bytes
+                >> preview >> previewIsWhole >> file;
+            pictures.append(Cover::stored(identity, facts, preview, previewIsWhole, file));
+        }
     }
     quint32 count = 0;
     quint32 chunkCount = 0;
@@ -113,6 +137,8 @@ std::optional<Records> parse(const QByteArray &payload, QThreadPool &pool)
     if (in.status() != QDataStream::Ok || !in.atEnd() || total != count)
         return std::nullopt;
 
+    if (in.status() != QDataStream::Ok)
+        return std::nullopt;
     const qsizetype pictureTotal = pictures.size();
     QList<std::optional<QList<std::pair<Record, qint32>>>> parsed =
         QtConcurrent::blockingMapped<QList<std::optional<QList<std::pair<Record, qint32>>>>>(
@@ -202,13 +228,14 @@ namespace {
 void writeFile(const QString &file, const std::vector<const Record *> &ordered)
 {
     const qsizetype count = qsizetype(ordered.size());
-    // Equal pictures (the tracks of one album) are stored once.
+    // Equal pictures (the tracks of one album) are stored once; only their
+    // identities are gathered here, never their bytes.
     QHash<QByteArray, qint32> pictureIndex;
-    QList<QByteArray> pictures;
+    QList<const Cover *> pictures;
     for (const Record *record : ordered) {
-        if (record->embedded && !pictureIndex.contains(*record->embedded)) {
-            pictureIndex.insert(*record->embedded, qint32(pictures.size()));
-            pictures.append(*record->embedded);
+        if (record->embedded && !pictureIndex.contains(record->embedded->identity())) {
+            pictureIndex.insert(record->embedded->identity(), qint32(pictures.size()));
+            pictures.append(&*record->embedded);
         }
     }
     // The records in chunks of their own, so that they can be read on
@@ -227,7 +254,7 @@ void writeFile(const QString &file, const std::vector<const Record *> &ordered)
             const Record &record = *ordered[size_t(r)];
             chunkOut << record.stamp.size << record.stamp.modified;
             write(chunkOut, record.track);
-            chunkOut << (record.embedded ? pictureIndex.value(*record.embedded) : qint32(-1));
+            chunkOut << (record.embedded ? pictureIndex.value(record.embedded->identity()) : qint32(-1));
         }
         return chunk;
     });
@@ -249,12 +276,18 @@ void writeFile(const QString &file, const std::vector<const Record *> &ordered)
         return bytes;
     };
     target.write(magic, qsizetype(sizeof magic - 1));
-    put(framed([&](QDataStream &out) {
-        out << version << quint32(pictures.size());
-        for (const QByteArray &picture : std::as_const(pictures))
-            out << picture;
-        out << quint32(count) << quint32(chunks.size());
-    }));
+    put(framed([&](QDataStream &out) { out << version << quint32(pictures.size()); }));
+    // Each picture is framed and written on its own: the header is never
+    // gathered into one buffer.
+    for (qsizetype p = 0; p < pictures.size(); ++p) {
+        const Cover &cover = *pictures.at(p);
+        put(framed([&](QDataStream &out) {
+            const CoverFacts &facts = cover.facts();
+            out << cover.identity() << facts.readable << facts.format << facts.progressive << facts.size
+                << facts.bytes << cover.preview() << cover.previewIsWhole() << cover.file();
+        }));
+    }
+    put(framed([&](QDataStream &out) { out << quint32(count) << quint32(chunks.size()); }));
     for (qsizetype c = 0; c < chunks.size(); ++c) {
         const QByteArray &chunk = chunks.at(c);
         // As QDataStream writes a byte array: its size, then its bytes.

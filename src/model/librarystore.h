@@ -26,8 +26,9 @@ std::optional<Stamp> stamp(const QString &path);
 struct Record {
     Stamp stamp;
     Track track; // everything the file gave; id and artwork are not kept
-    // The file's embedded picture, kept only when it is the track's cover.
-    std::optional<QByteArray> embedded;
+    // The file's embedded picture, kept only when it is the track's cover:
+    // its facts and preview, shared by the records of equal pictures.
+    std::optional<Cover> embedded;
 };
 using Records = QHash<QString, Record>; // by the track's path
 

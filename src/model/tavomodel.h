@@ -424,11 +424,12 @@ private:
     // check that it is still the same device.
     using ArtworkApplied = std::function<void(const std::optional<QString> &error)>;
     using CoverDevice = std::shared_ptr<std::optional<DeviceCheck>>;
-    void applyArtwork(const Album &album, const QByteArray &data, bool onDevice,
+    // The picture's whole bytes are read on the worker.
+    void applyArtwork(const Album &album, const CoverSource &picture, bool onDevice,
                       const std::optional<QString> &root, ArtworkApplied done, CoverDevice device = {});
     void saveCoverSource(const CoverCandidate &candidate, const Album &album);
     // The steps of the choosing operations that follow the user's answer.
-    void applyChosenArtwork(const Album &album, const QByteArray &data, std::optional<bool> onDeviceOverride);
+    void applyChosenArtwork(const Album &album, const CoverSource &picture, std::optional<bool> onDeviceOverride);
     void inspectChosenFolder(const QString &folder);
     void installChosenTheme(const QString &root, const QString &zip);
     void keepThemeScreenshot(const Theme &theme, const QString &chosen);

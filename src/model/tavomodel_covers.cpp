@@ -12,11 +12,12 @@
 #include "model/modeltasks.h"
 #include "platform/appfolders.h"
 #include "platform/defaults.h"
+#include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/sha256.h"
 
+#include <QFileInfo>
 #include <QPointer>
-#include <QFile>
 
 using namespace Qt::StringLiterals;
 
@@ -27,32 +28,28 @@ QString trackCoverKey(const Track &track)
     return track.artist + QChar(u'\0') + track.album + QChar(u'\0') + paths::parent(track.url);
 }
 
-// The whole file, or none when it cannot be read.
-std::optional<QByteArray> readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
-}
-
 } // namespace
 
-void TavoModel::applyArtwork(const Album &album, const QByteArray &data, bool onDevice,
+void TavoModel::applyArtwork(const Album &album, const CoverSource &picture, bool onDevice,
                              const std::optional<QString> &root, ArtworkApplied done, CoverDevice device)
 {
     QStringList files;
     files.reserve(album.tracks.size());
     for (const Track &track : album.tracks)
         files.append(track.url);
+    const QString cacheKey = sha256::hex(album.id().toUtf8());
 
+    struct Applied {
+        Cover cover;
+        QString cached;
+    };
     ModelTasks::run(
         this, ModelTasks::filePool(),
-        [data, onDevice, root, files, device]() -> QByteArray {
-            const QByteArray jpeg = Artwork::baselineJPEG(data);
+        [picture, onDevice, root, files, device, cacheKey]() -> Applied {
+            const std::optional<QByteArray> data = picture.bytes();
+            if (!data)
+                throw TavoError(u"Nie można odczytać obrazu."_s);
+            const QByteArray jpeg = Artwork::baselineJPEG(*data);
             if (onDevice) {
                 if (!root)
                     throw TavoError(u"Podłącz iPoda."_s);
@@ -66,22 +63,18 @@ void TavoModel::applyArtwork(const Album &album, const QByteArray &data, bool on
                     Artwork::install(jpeg, files, **device, AppFolders::backups());
                 }
             }
-            return jpeg;
+            // When caching fails, what reached the device stays there and
+            // nothing here changes. The tracks then show the cached file: its
+            // bytes are not kept in memory.
+            const QString cached = Artwork::cache(jpeg, cacheKey);
+            return Applied{Cover::read(jpeg, cached, Cover::identityOf(jpeg)), cached};
         },
-        [this, album, onDevice, done](const ModelTasks::Outcome<QByteArray> &outcome) {
+        [this, album, onDevice, done](const ModelTasks::Outcome<Applied> &outcome) {
             if (!outcome.ok()) {
                 done(outcome.errorText());
                 return;
             }
-            const QByteArray &jpeg = *outcome.value;
-            QString cached;
-            try {
-                cached = Artwork::cache(jpeg, sha256::hex(album.id().toUtf8()));
-            } catch (const std::exception &error) {
-                // What reached the device stays there; nothing here changes.
-                done(describe(error));
-                return;
-            }
+            const QString &cached = outcome.value->cached;
 
             // Later imports of these folders find the cover again through these entries.
             QMap<QString, QString> overrides = Defaults::stringMap(u"artworkOverrides"_s).value_or(QMap<QString, QString>());
@@ -97,7 +90,7 @@ void TavoModel::applyArtwork(const Album &album, const QByteArray &data, bool on
             bool changed = false;
             for (Track &track : side) {
                 if (ids.contains(track.id)) {
-                    track.artwork = jpeg;
+                    track.artwork = outcome.value->cover;
                     changed = true;
                 }
             }
@@ -162,13 +155,11 @@ void TavoModel::chooseArtwork(const Album &album, bool current, std::optional<bo
 {
     if (m_busy)
         return;
-    QByteArray data;
+    CoverSource picture;
     if (current) {
-        const auto withArt = std::find_if(album.tracks.cbegin(), album.tracks.cend(),
-                                          [](const Track &track) { return track.artwork.has_value(); });
-        if (withArt == album.tracks.cend())
+        picture = album.coverSource();
+        if (!picture.cover)
             return;
-        data = *withArt->artwork;
     } else {
         if (!m_imageChooser)
             return;
@@ -180,16 +171,19 @@ void TavoModel::chooseArtwork(const Album &album, bool current, std::optional<bo
                            // operations must still never overlap.
                            if (self->m_busy)
                                return;
-                           const std::optional<QByteArray> bytes = readFile(*chosen);
-                           if (bytes)
-                               self->applyChosenArtwork(album, *bytes, onDeviceOverride);
+                           // Read on the worker that prepares it; a folder or an
+                           // unreadable file is no picture, and nothing starts.
+                           const QFileInfo file(*chosen);
+                           if (!file.isFile() || !file.isReadable())
+                               return;
+                           self->applyChosenArtwork(album, CoverSource::file(*chosen), onDeviceOverride);
                        });
         return;
     }
-    applyChosenArtwork(album, data, onDeviceOverride);
+    applyChosenArtwork(album, picture, onDeviceOverride);
 }
 
-void TavoModel::applyChosenArtwork(const Album &album, const QByteArray &data, std::optional<bool> onDeviceOverride)
+void TavoModel::applyChosenArtwork(const Album &album, const CoverSource &picture, std::optional<bool> onDeviceOverride)
 {
 
     const bool onDevice = onDeviceOverride.value_or(m_libraryOnDevice);
@@ -197,7 +191,7 @@ void TavoModel::applyChosenArtwork(const Album &album, const QByteArray &data, s
     setBusy(true);
     setStatus(u"Przygotowuję okładkę…"_s);
 
-    applyArtwork(album, data, onDevice, root, [this, onDevice](const std::optional<QString> &error) {
+    applyArtwork(album, picture, onDevice, root, [this, onDevice](const std::optional<QString> &error) {
         if (error) {
             setAlert(*error);
             setStatus(u"Nie udało się zapisać okładki"_s);

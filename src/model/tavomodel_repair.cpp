@@ -17,7 +17,7 @@ using namespace Qt::StringLiterals;
 struct TavoModel::CoverRepairRun {
     struct Target {
         Album album;
-        QByteArray image; // the album's first picture, in album order
+        CoverSource image; // the album's first picture, in album order
     };
     QList<Target> targets; // fixed when the run starts
     bool onDevice = false;
@@ -61,7 +61,7 @@ void TavoModel::repairAvailableCovers()
             // Without any picture there is nothing to repair from; the user picks one.
             if (withArt == album.tracks.cend())
                 continue;
-            targets.append({album, *withArt->artwork});
+            targets.append({album, CoverSource::of(*withArt)});
         }
         return targets;
     }, [this, onDevice, root](const ModelTasks::Outcome<QList<CoverRepairRun::Target>> &outcome) {

@@ -10,6 +10,7 @@
 #include "model/modeltasks.h"
 #include "platform/appfolders.h"
 #include "platform/defaults.h"
+#include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -49,7 +50,7 @@ QString coverKey(const Track &track)
 // One album folder's cover work after the copy.
 struct CoverJob {
     QString album;       // the album folder's name, for the warning
-    QByteArray artwork;  // the first artwork bytes of the group
+    CoverSource artwork; // the first cover of the group, read whole only now
     QStringList targets; // the device files of the group, in transfer order
 };
 
@@ -68,7 +69,10 @@ QStringList finishOnDevice(const QList<CoverJob> &covers, const DeviceCheck &dev
     }
     for (const CoverJob &job : covers) {
         try {
-            Artwork::install(Artwork::baselineJPEG(job.artwork), job.targets, device, backupRoot);
+            const std::optional<QByteArray> bytes = job.artwork.bytes();
+            if (!bytes)
+                throw TavoError(u"Nie można odczytać obrazu."_s);
+            Artwork::install(Artwork::baselineJPEG(*bytes), job.targets, device, backupRoot);
         } catch (const std::exception &error) {
             warnings.append(u"Nie zapisano okładki albumu „"_s + job.album + u"”:\n"_s + describe(error));
         }
@@ -91,7 +95,7 @@ struct TransferOutcome {
 // library takes a while at tens of thousands of tracks: it runs on the worker.
 struct PendingCover {
     QString album;
-    QByteArray artwork;
+    CoverSource artwork;
     QList<qsizetype> positions;
 };
 
@@ -150,7 +154,8 @@ TransferPlan planTransfer(const QList<Track> &sending, const QList<Track> &libra
         const QList<qsizetype> &positions = groupMembers[key];
         for (qsizetype position : positions) {
             if (sending[position].artwork) {
-                pending.append(PendingCover{jobs[positions.first()].album, *sending[position].artwork, positions});
+                pending.append(
+                    PendingCover{jobs[positions.first()].album, CoverSource::of(sending[position]), positions});
                 break;
             }
         }

@@ -4,6 +4,7 @@
 #include "media/jpegmarkers.h"
 #include "support/imagefixtures.h"
 #include "support/qtprinters.h"
+#include "support/coverbytes.h"
 
 #include <QFile>
 #include <QMutex>
@@ -183,8 +184,8 @@ TEST_F(CoverFinder, AddsTheUniqueMatchAndCountsTheOthers)
     ASSERT_TRUE(found.has_value());
     for (const Track &track : found->tracks) {
         ASSERT_TRUE(track.artwork.has_value());
-        EXPECT_FALSE(JpegMarkers::isProgressive(*track.artwork));
-        EXPECT_EQ(fixtures::decode(*track.artwork).size(), QSize(500, 500));
+        EXPECT_FALSE(JpegMarkers::isProgressive(fixtures::coverBytes(track)));
+        EXPECT_EQ(fixtures::decode(fixtures::coverBytes(track)).size(), QSize(500, 500));
     }
     const auto sources = Defaults::stringMap(u"coverSources"_s).value_or(QMap<QString, QString>());
     EXPECT_EQ(sources.value(found->id()), server.base().toString() + u"release-group/"_s + uniqueGroup);

@@ -6,6 +6,7 @@
 #include "platform/sha256.h"
 #include "support/imagefixtures.h"
 #include "support/qtprinters.h"
+#include "support/coverbytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,9 +39,9 @@ QByteArray fitCover()
 void expectRockboxCover(const Track &track)
 {
     ASSERT_TRUE(track.artwork.has_value()) << track.url.toStdString();
-    EXPECT_FALSE(Artwork::compatibilityIssue(*track.artwork).has_value()) << track.url.toStdString();
-    EXPECT_FALSE(JpegMarkers::isProgressive(*track.artwork));
-    EXPECT_EQ(fixtures::decode(*track.artwork).size(), QSize(500, 500));
+    EXPECT_FALSE(Artwork::compatibilityIssue(track.artwork->facts()).has_value()) << track.url.toStdString();
+    EXPECT_FALSE(JpegMarkers::isProgressive(fixtures::coverBytes(track)));
+    EXPECT_EQ(fixtures::decode(fixtures::coverBytes(track)).size(), QSize(500, 500));
 }
 
 class CoverRepair : public OperationsTest

@@ -5,6 +5,7 @@
 #include "platform/defaults.h"
 #include "support/imagefixtures.h"
 #include "support/qtprinters.h"
+#include "support/coverbytes.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -276,19 +277,22 @@ TEST_F(ImportTest, ACoverIsHeldOncePerImageFile)
     auto model = importAndWait({root()});
     ASSERT_EQ(model->tracks().size(), 7);
 
-    QHash<QByteArray, const char *> storage; // contents → where its bytes live
+    QHash<QByteArray, const void *> storage; // contents → the one cover made of them
     for (const Track &track : model->tracks()) {
         ASSERT_TRUE(track.artwork.has_value()) << track.url.toStdString();
         const QString name = QFileInfo(track.url).fileName();
         const bool inOne = track.url.contains(u"/One/"_s);
         const QByteArray &expected = inOne ? first : name == u"02.mp3"_s ? own : second;
-        EXPECT_EQ(*track.artwork, expected) << track.url.toStdString();
-        // Every track of a cover file points at the same bytes, not a copy of them.
-        const auto known = storage.constFind(*track.artwork);
+        EXPECT_EQ(fixtures::coverBytes(track), expected) << track.url.toStdString();
+        // Every track of a cover file shares one cover, not a copy of it,
+        // and the cover names its file rather than holding the bytes.
+        EXPECT_FALSE(track.artwork->isHeld());
+        EXPECT_FALSE(track.artwork->file().isEmpty());
+        const auto known = storage.constFind(expected);
         if (known == storage.constEnd())
-            storage.insert(*track.artwork, track.artwork->constData());
+            storage.insert(expected, track.artwork->address());
         else
-            EXPECT_EQ(*known, track.artwork->constData()) << track.url.toStdString();
+            EXPECT_EQ(*known, track.artwork->address()) << track.url.toStdString();
     }
     EXPECT_EQ(storage.size(), 3);
 }
@@ -514,7 +518,7 @@ TEST_F(ImportTest, CoverComesFromTheFirstSourceThatHasOne)
     const Track &embedded = find(embeddedOnly);
     EXPECT_TRUE(embedded.hasEmbeddedArt);
     ASSERT_TRUE(embedded.artwork.has_value());
-    EXPECT_NE(*embedded.artwork, folderJpg);
+    EXPECT_NE(fixtures::coverBytes(embedded), folderJpg);
     EXPECT_FALSE(embedded.info.picture.has_value());
 
     const Track &beside = find(besideWins);

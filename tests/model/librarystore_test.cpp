@@ -4,9 +4,13 @@
 
 #include "platform/appfolders.h"
 #include "platform/defaults.h"
+#include "platform/sha256.h"
+#include "support/coverbytes.h"
+#include "support/embedpicture.h"
 #include "support/imagefixtures.h"
 #include "support/qtprinters.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -161,6 +165,116 @@ TEST_F(LibraryStoreTest, ADamagedOrForeignFileIsIgnored)
         expectSameTracks(model->tracks(), imported);
     }
     (void)good;
+}
+
+// A cover of `side` pixels padded with a comment segment to 100 KB, as large
+// as real covers are, so that it has a preview of its own.
+QByteArray largeCover(int side, QColor colour)
+{
+    QByteArray jpeg = fixtures::encode(fixtures::solid(side, side, colour), "jpeg");
+    const int room = 100 * 1024 - int(jpeg.size());
+    QByteArray segment("\xFF\xFE", 2);
+    segment += char((room + 2) >> 8);
+    segment += char((room + 2) & 0xFF);
+    segment += QByteArray(room, 'c');
+    jpeg.insert(2, segment);
+    return jpeg;
+}
+
+TEST_F(LibraryStoreTest, EmbeddedCoversComeBackAfterARestartWithoutTheirBytes)
+{
+    const QByteArray picture = largeCover(800, QColor(20, 160, 40));
+    const QStringList files = {copy(u"tagged.mp3"_s, u"A/One/01 a.mp3"_s), copy(u"tagged.flac"_s, u"A/One/02 b.flac"_s),
+                               copy(u"aac.m4a"_s, u"A/One/03 c.m4a"_s)};
+    for (const QString &file : files)
+        ASSERT_TRUE(fixtures::embedPicture(file, picture)) << file.toStdString();
+
+    auto check = [&](const QList<Track> &tracks) {
+        ASSERT_EQ(tracks.size(), 3);
+        for (const Track &track : tracks) {
+            SCOPED_TRACE(track.url.toStdString());
+            ASSERT_TRUE(track.artwork.has_value());
+            const Cover &cover = *track.artwork;
+            // One cover for the three files, which holds none of their bytes.
+            EXPECT_EQ(cover.address(), tracks.first().artwork->address());
+            EXPECT_TRUE(cover.isEmbedded());
+            EXPECT_FALSE(cover.isHeld());
+            EXPECT_EQ(cover.facts().size, QSize(800, 800));
+            EXPECT_EQ(cover.facts().format, QByteArray("jpeg"));
+            EXPECT_FALSE(cover.facts().progressive);
+            EXPECT_EQ(cover.facts().bytes, picture.size());
+            EXPECT_LT(cover.preview().size(), picture.size() / 2);
+            const QImage preview = fixtures::decode(cover.preview());
+            EXPECT_EQ(preview.size(), QSize(Cover::previewSide, Cover::previewSide));
+            EXPECT_TRUE(fixtures::near(preview.pixelColor(200, 200), QColor(20, 160, 40)));
+            // The whole picture is read again from the track's own file.
+            EXPECT_EQ(fixtures::coverBytes(track), picture);
+            EXPECT_EQ(CoverSource::of(track).bytesFor(100), cover.preview());
+            EXPECT_EQ(CoverSource::of(track).bytesFor(600), picture);
+        }
+    };
+    auto model = makeModel();
+    model->importURLs({dir.path() + u"/Music"_s}, false, false);
+    ASSERT_TRUE(waitUntilIdle(*model));
+    const QList<Track> imported = model->tracks();
+    check(imported);
+    model.reset();
+    Defaults::flush();
+
+    // The records keep the picture once, as its facts and preview.
+    EXPECT_LT(QFileInfo(LibraryStore::defaultFile()).size(), picture.size() / 2);
+    auto restored = restore();
+    check(restored->tracks());
+    expectSameTracks(restored->tracks(), imported);
+}
+
+TEST_F(LibraryStoreTest, RecordsOfTheEarlierFormatStillLoad)
+{
+    // The earlier format stored each distinct picture's whole bytes; its
+    // covers are made again from them, and the records read as before.
+    const QByteArray picture = largeCover(600, QColor(200, 40, 40));
+    QByteArray payload;
+    {
+        QDataStream out(&payload, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        QByteArray chunk;
+        {
+            QDataStream records(&chunk, QIODevice::WriteOnly);
+            records.setVersion(QDataStream::Qt_6_4);
+            for (int i = 0; i < 2; ++i) {
+                Track track;
+                track.url = u"/m/A/"_s + QString::number(i) + u".mp3"_s;
+                track.title = u"Tytuł "_s + QString::number(i);
+                track.hasEmbeddedArt = true;
+                const AudioInfo &info = track.info;
+                records << qint64(100 + i) << qint64(1'700'000'000'000'000'000LL) << track.url << track.title
+                        << track.artist << track.album << track.bytes << track.hasEmbeddedArt << info.codec
+                        << info.sampleRate << info.bitDepth << info.duration << info.bitrate << info.trackNumber
+                        << info.discNumber << info.year << info.tags << qint32(i == 0 ? 0 : -1);
+            }
+        }
+        out << quint32(2) << quint32(1) << picture << quint32(2) << quint32(1) << quint32(2) << chunk;
+    }
+    QDir().mkpath(QFileInfo(LibraryStore::defaultFile()).path());
+    QFile file(LibraryStore::defaultFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("VONTARO-LIBRARY\n");
+    file.write(payload);
+    file.write(sha256::of(payload));
+    file.close();
+
+    const auto loaded = LibraryStore::load(LibraryStore::defaultFile());
+    ASSERT_TRUE(loaded.has_value());
+    ASSERT_EQ(loaded->size(), 2);
+    const LibraryStore::Record &first = loaded->value(u"/m/A/0.mp3"_s);
+    EXPECT_EQ(first.track.title, u"Tytuł 0"_s);
+    EXPECT_EQ(first.stamp, (LibraryStore::Stamp{100, 1'700'000'000'000'000'000LL}));
+    ASSERT_TRUE(first.embedded.has_value());
+    EXPECT_EQ(*first.embedded, Cover(picture));
+    EXPECT_TRUE(first.embedded->isEmbedded());
+    EXPECT_EQ(first.embedded->facts().size, QSize(600, 600));
+    EXPECT_EQ(fixtures::decode(first.embedded->preview()).size(), QSize(Cover::previewSide, Cover::previewSide));
+    EXPECT_FALSE(loaded->value(u"/m/A/1.mp3"_s).embedded.has_value());
 }
 
 TEST_F(LibraryStoreTest, RecordsRoundTripWithTheirPicturesOnce)

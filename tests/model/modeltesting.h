@@ -51,7 +51,7 @@ inline QStringList listLines(const TavoModel &model)
         return t.id.toString() + u'|' + t.url + u'|' + t.title + u'|' + t.artist + u'|' + t.album + u'|'
                + QString::number(t.bytes) + u'|' + t.info.codec + u'|' + t.info.year + u'|'
                + QString::number(t.info.trackNumber) + u'|' + QString::number(t.info.discNumber) + u'|'
-               + (t.artwork ? QString::fromLatin1(t.artwork->toHex()) : u"-"_s);
+               + (t.artwork ? QString::fromLatin1(t.artwork->identity().toHex()) : u"-"_s);
     };
     QStringList lines;
     for (const Album &album : model.albums()) {

@@ -4,6 +4,8 @@
 #include "platform/text.h"
 #include "support/imagefixtures.h"
 #include "support/qtprinters.h"
+#include "model/importscan.h"
+#include "support/embedpicture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -353,6 +355,33 @@ TEST_F(Transfer, AFailedCoverIsAWarningAndTheRestStillHappens)
     EXPECT_FALSE(device.exists(u"Music/Old/._track.mp3"_s));
     EXPECT_FALSE(model->busy());
 
+}
+
+TEST_F(Transfer, ACoverEmbeddedInTheTracksIsReadFromTheirFilesForTheDevice)
+{
+    makeLibrary();
+    connectDevice();
+    // The single's tracks carry a large picture of their own, as an import
+    // finds it: the library keeps its facts and preview, not its bytes.
+    QImage picture(900, 900, QImage::Format_RGB32);
+    picture.fill(QColor(30, 90, 200));
+    const QByteArray bytes = fixtures::encode(picture, "jpeg", true);
+    ImportScan::CoverFiles covers;
+    for (Track &track : single) {
+        ASSERT_TRUE(fixtures::embedPicture(track.url, bytes));
+        track.artwork = ImportScan::readFile(track.url, {}, covers).artwork;
+        ASSERT_TRUE(track.artwork.has_value());
+        ASSERT_TRUE(track.artwork->isEmbedded());
+        ASSERT_FALSE(track.artwork->isHeld());
+    }
+    model->setTracks(all());
+    model->setQueued(idsOf(single));
+
+    transferAndWait();
+    EXPECT_EQ(model->status(), u"Wgrano: 2. Pominięto identyczne: 0."_s);
+    const QImage onDevice = fixtures::decode(device.read(u"Music/Solo/Single/cover.jpeg"_s));
+    ASSERT_EQ(onDevice.size(), QSize(500, 500));
+    EXPECT_TRUE(fixtures::near(onDevice.pixelColor(250, 250), QColor(30, 90, 200)));
 }
 
 TEST_F(Transfer, TheOperationInspectsTheDeviceOnceAndRefusesItsCoversOnceReplaced)

@@ -58,13 +58,13 @@ DetailCover::DetailCover(int side, QWidget *parent)
 
 DetailCover::~DetailCover() = default;
 
-void DetailCover::setArtwork(const std::optional<QByteArray> &bytes)
+void DetailCover::setArtwork(const CoverSource &source)
 {
-    if (bytes == m_bytes)
+    if (source.cover == m_source.cover && source.track == m_source.track)
         return;
-    m_bytes = bytes;
+    m_source = source;
     const quint64 generation = ++m_generation;
-    if (!bytes) {
+    if (!source.cover) {
         m_image = QImage();
         m_decoding = false;
         update();
@@ -73,10 +73,9 @@ void DetailCover::setArtwork(const std::optional<QByteArray> &bytes)
     }
     m_decoding = true;
     const int pixels = qCeil(m_side * devicePixelRatioF());
-    const QByteArray data = *bytes;
     // Wide pictures still fill the square once cropped, so the bound is generous.
-    QFuture<QImage> future = QtConcurrent::run([data, pixels] {
-        const QImage decoded = ScaledImage::decode(data, QSize(pixels * 4, pixels * 4));
+    QFuture<QImage> future = QtConcurrent::run([source, pixels] {
+        const QImage decoded = ScaledImage::decode(source.bytesFor(pixels), QSize(pixels * 4, pixels * 4));
         if (decoded.isNull())
             return QImage();
         const QImage filled =
@@ -385,15 +384,12 @@ void AlbumDetailView::showAlbum()
     m_artist->setText(kit::artistName(album.artist));
     m_info->setText(kit::tr(infoLine(album)));
 
-    std::optional<QByteArray> artwork;
+    const CoverSource artwork = album.coverSource();
     bool embedded = false;
-    for (const Track &track : album.tracks) {
-        if (!artwork && track.artwork)
-            artwork = track.artwork;
+    for (const Track &track : album.tracks)
         embedded = embedded || track.hasEmbeddedArt;
-    }
     m_cover->setArtwork(artwork);
-    m_prepareCover->setVisible(!m_cover->image().isNull() && artwork.has_value());
+    m_prepareCover->setVisible(!m_cover->image().isNull() && artwork.cover.has_value());
 
     const std::optional<QUrl> source = coverSource(m_albumID);
     m_source->setVisible(source.has_value());

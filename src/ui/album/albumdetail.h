@@ -108,8 +108,9 @@ public:
     explicit DetailCover(int side, QWidget *parent = nullptr);
     ~DetailCover() override;
 
-    // Starts decoding the bytes unless they are the ones already shown.
-    void setArtwork(const std::optional<QByteArray> &bytes);
+    // Starts reading the whole picture and decoding it (on a worker) unless
+    // it is the one already shown.
+    void setArtwork(const CoverSource &source);
     const QImage &image() const { return m_image; }
     bool decoding() const { return m_decoding; }
 
@@ -124,7 +125,7 @@ protected:
 
 private:
     int m_side;
-    std::optional<QByteArray> m_bytes;
+    CoverSource m_source;
     QImage m_image;
     quint64 m_generation = 0;
     bool m_decoding = false;

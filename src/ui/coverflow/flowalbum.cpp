@@ -40,13 +40,9 @@ QList<FlowAlbum> FlowAlbum::prepare(const QList<Track> &tracks)
         FlowAlbum item;
         item.album = album;
         item.id = ids[size_t(i)];
-        for (const Track &track : album.tracks) {
-            if (track.artwork) {
-                item.artwork = track.artwork;
-                item.artworkKey = reinterpret_cast<quintptr>(item.artwork->constData());
-                break;
-            }
-        }
+        item.artwork = album.coverSource();
+        if (item.artwork.cover)
+            item.artworkKey = reinterpret_cast<quintptr>(item.artwork.cover->address());
         QSet<qint64> discs;
         for (const Track &track : album.tracks)
             discs.insert(AlbumGrouping::describe(track).disc);

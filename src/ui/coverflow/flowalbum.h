@@ -15,14 +15,14 @@
 
 struct FlowAlbum {
     Album album;
-    // The artwork data of the album's first track that has any; only that one
-    // is ever decoded: when it is broken the placeholder shows, even if a later
-    // track carries a good picture.
-    std::optional<QByteArray> artwork;
-    // Which bytes those are (the address of the shared buffer; 0 without
-    // artwork): tracks of one album share one buffer, so this costs nothing
-    // to make, and a picture cache that keeps the bytes alive with its entry
-    // can never see the key reused for other bytes.
+    // The cover of the album's first track that has one, with that track;
+    // only that one is ever decoded: when it is broken the placeholder shows,
+    // even if a later track carries a good picture.
+    CoverSource artwork;
+    // Which cover that is (the address of the shared cover; 0 without
+    // artwork): tracks of one album share one cover, so this costs nothing
+    // to make, and a picture cache that keeps the cover alive with its entry
+    // can never see the key reused for another.
     quintptr artworkKey = 0;
     int discCount = 0;
 

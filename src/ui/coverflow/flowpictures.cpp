@@ -330,7 +330,7 @@ const FlowPictures::Entry *FlowPictures::entryFor(int position) const
     if (position < 0 || position >= m_items.size())
         return nullptr;
     const FlowAlbum &item = m_items[position];
-    if (!item.artwork)
+    if (!item.artwork.cover)
         return nullptr;
     auto it = m_entries.constFind(item.artworkKey);
     return it == m_entries.cend() ? nullptr : &*it;
@@ -340,7 +340,7 @@ flowpictures::Sprite FlowPictures::spriteFor(int position) const
 {
     if (position < 0 || position >= m_items.size())
         return {};
-    if (!m_items[position].artwork)
+    if (!m_items[position].artwork.cover)
         return m_placeholder;
     const Entry *entry = entryFor(position);
     if (!entry)
@@ -355,7 +355,7 @@ flowpictures::Sprite FlowPictures::spriteFor(int position) const
 
 bool FlowPictures::isReady(int position) const
 {
-    if (position < 0 || position >= m_items.size() || !m_items[position].artwork)
+    if (position < 0 || position >= m_items.size() || !m_items[position].artwork.cover)
         return true;
     const Entry *entry = entryFor(position);
     return entry && !entry->pending && (entry->broken || (!entry->sprite.isNull() && entry->side == m_side));
@@ -385,19 +385,19 @@ void FlowPictures::startJobs()
         if (position < 0 || position >= m_items.size())
             continue;
         const FlowAlbum &item = m_items[position];
-        if (!item.artwork)
+        if (!item.artwork.cover)
             continue;
         Entry &entry = m_entries[item.artworkKey];
         if (entry.pending || entry.broken || (entry.side == m_side && !entry.sprite.isNull()))
             continue;
-        entry.bytes = *item.artwork;
+        entry.source = item.artwork;
         entry.pending = true;
         ++m_running;
         const int side = m_side;
         const double dpr = m_dpr;
         const int generation = m_shared->generation.load();
         std::shared_ptr<Shared> shared = m_shared;
-        const QByteArray bytes = entry.bytes;
+        const CoverSource source = entry.source;
         const QImage shadowImage = m_shadow;
         const quintptr key = item.artworkKey;
         // The sprite is handed back only while this object exists. Jobs run
@@ -415,7 +415,9 @@ void FlowPictures::startJobs()
             if (shared->generation.load() != generation ||
                 std::abs(shared->centre.load() - position) > window + 2)
                 return Made{{}, false, true};
-            const QImage picture = flowpictures::decodeCover(bytes, side);
+            // The preview serves the usual sizes; a larger stage reads the
+            // whole picture again here, on the worker.
+            const QImage picture = flowpictures::decodeCover(source.bytesFor(side), side);
             if (picture.isNull())
                 return Made{{}, true, false};
             return Made{flowpictures::withSideViews(

@@ -115,7 +115,7 @@ signals:
 
 private:
     struct Entry {
-        QByteArray bytes; // keeps the key's buffer alive (see FlowAlbum::artworkKey)
+        CoverSource source; // keeps the key's cover alive (see FlowAlbum::artworkKey)
         flowpictures::Sprite sprite;
         int side = 0;      // the size the sprite was made at
         bool broken = false;

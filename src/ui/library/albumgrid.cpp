@@ -115,7 +115,7 @@ const AlbumGridModel::Card &AlbumGridModel::card(int row) const
         c.hiRes = library::isHiRes(a);
         c.discs = a.discs().size();
         c.coverKey = CoverCache::keyOf(a);
-        c.coverBytes = CoverCache::bytesOf(a);
+        c.coverSource = CoverCache::sourceOf(a);
         slot = std::move(c);
     }
     return *slot;
@@ -186,7 +186,7 @@ void AlbumCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     painter->save();
     painter->translate(option.rect.topLeft());
 
-    const CoverCache::Lookup cover = m_covers->cover(card.coverKey, card.coverBytes, qCeil(l.cover.width() * dpr));
+    const CoverCache::Lookup cover = m_covers->cover(card.coverKey, card.coverSource, qCeil(l.cover.width() * dpr));
     const int side = int(l.cover.width());
     if (cover.state == CoverCache::State::pending && !cover.image.isNull()) {
         // The same cover at another size, drawn scaled until its own arrives.

@@ -34,7 +34,7 @@ public:
         bool hiRes = false;
         qsizetype discs = 1;
         QString coverKey; // empty: no artwork
-        QByteArray coverBytes;
+        CoverSource coverSource;
     };
 
     AlbumGridModel(TavoModel *model, QObject *parent = nullptr);

@@ -17,17 +17,6 @@ namespace {
 // Requests beyond this many are the oldest, for cards long scrolled past.
 constexpr qsizetype queueLimit = 96;
 
-// A cheap fingerprint of artwork bytes: their size and a hash of the head and
-// the tail (a whole-file hash of 2,000 covers would cost more than the grid).
-QString fingerprint(const QByteArray &bytes)
-{
-    constexpr qsizetype part = 4096;
-    const size_t head = qHash(QByteArrayView(bytes).first(std::min(part, bytes.size())));
-    const size_t tail = qHash(QByteArrayView(bytes).last(std::min(part, bytes.size())));
-    return QString::number(bytes.size(), 36) + u'.' + QString::number(quint64(head), 36) + u'.'
-           + QString::number(quint64(tail), 36);
-}
-
 } // namespace
 
 CoverCache::CoverCache(qint64 budgetBytes, QObject *parent)
@@ -52,13 +41,9 @@ CoverCache &CoverCache::shared()
     return *cache;
 }
 
-QByteArray CoverCache::bytesOf(const Album &album)
+CoverSource CoverCache::sourceOf(const Album &album)
 {
-    for (const Track &track : album.tracks) {
-        if (track.artwork)
-            return *track.artwork;
-    }
-    return QByteArray();
+    return album.coverSource();
 }
 
 QString CoverCache::keyOf(const Album &album)
@@ -66,9 +51,9 @@ QString CoverCache::keyOf(const Album &album)
     for (const Track &track : album.tracks) {
         if (track.artwork) {
             // Only the first track with bytes counts, as for the album's artwork.
-            if (track.artwork->isEmpty())
+            if (track.artwork->facts().bytes == 0)
                 return QString();
-            return album.id() + QChar(u'\0') + fingerprint(*track.artwork);
+            return album.id() + QChar(u'\0') + QString::fromLatin1(track.artwork->identity().toBase64());
         }
     }
     return QString();
@@ -85,7 +70,7 @@ QString CoverCache::cacheKey(const QString &key, int bucketPixels)
     return key + QChar(u'\0') + QString::number(bucketPixels);
 }
 
-CoverCache::Lookup CoverCache::cover(const QString &key, const QByteArray &bytes, int pixels)
+CoverCache::Lookup CoverCache::cover(const QString &key, const CoverSource &source, int pixels)
 {
     if (key.isEmpty() || m_failed.contains(key))
         return {State::failed, QImage()};
@@ -117,7 +102,7 @@ CoverCache::Lookup CoverCache::cover(const QString &key, const QByteArray &bytes
         std::optional<Request> dropped;
         {
             QMutexLocker lock(&m_queueLock);
-            m_queue.push_front(Request{key, bytes, size});
+            m_queue.push_front(Request{key, source, size});
             if (qsizetype(m_queue.size()) > queueLimit) {
                 dropped = m_queue.back();
                 m_queue.pop_back();
@@ -152,7 +137,7 @@ void CoverCache::work()
             request = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        const QImage image = decodeSquare(request.bytes, request.pixels);
+        const QImage image = decodeSquare(request.source.bytesFor(request.pixels), request.pixels);
         // Queued to the main thread; dropped with the cache if it is gone.
         QMetaObject::invokeMethod(
             this, [this, key = request.key, size = request.pixels, image] { deliver(key, size, image); },

@@ -10,6 +10,8 @@
 // before those scrolled past. Decoded covers live in a cache with a memory
 // budget; the least recently used go first.
 
+#include "media/records.h"
+
 #include <QByteArray>
 #include <QCache>
 #include <QHash>
@@ -20,8 +22,6 @@
 #include <QString>
 #include <QThreadPool>
 #include <deque>
-
-struct Album;
 
 class CoverCache : public QObject
 {
@@ -39,12 +39,12 @@ public:
     // The one cache the library's views share (made on first use, main thread).
     static CoverCache &shared();
 
-    // What identifies an album's artwork: the album id and a fingerprint of
-    // the bytes, so a changed cover is never served from the old decode.
-    // Empty when the album has no artwork bytes.
+    // What identifies an album's artwork: the album id and the cover's
+    // identity, so a changed cover is never served from the old decode.
+    // Empty when the album has no artwork or its picture is empty.
     static QString keyOf(const Album &album);
-    // The artwork bytes the key describes (those of the first track that has some).
-    static QByteArray bytesOf(const Album &album);
+    // The cover the key describes (that of the first track that has one).
+    static CoverSource sourceOf(const Album &album);
 
     enum class State { ready, pending, failed };
     struct Lookup {
@@ -52,8 +52,9 @@ public:
         QImage image; // the cover, or while pending the same cover at another size (may be null)
     };
     // A square cover at least `pixels` wide. Starts a decode when none is cached
-    // at that size. `bytes` is read only when a decode starts.
-    Lookup cover(const QString &key, const QByteArray &bytes, int pixels);
+    // at that size. The decode reads the cover's preview, or its whole bytes
+    // from the disk when the preview is smaller than asked.
+    Lookup cover(const QString &key, const CoverSource &source, int pixels);
 
     // The centred square of the picture, scaled to `pixels` a side (never up
     // beyond the picture's own shorter side); null when the bytes don't decode.
@@ -74,7 +75,7 @@ signals:
 private:
     struct Request {
         QString key;
-        QByteArray bytes;
+        CoverSource source;
         int pixels = 0;
     };
     static int bucket(int pixels);

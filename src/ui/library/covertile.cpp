@@ -115,7 +115,7 @@ CoverView::CoverView(const Album &album, QWidget *parent) : QWidget(parent)
 void CoverView::setAlbum(const Album &album)
 {
     m_key = CoverCache::keyOf(album);
-    m_bytes = CoverCache::bytesOf(album);
+    m_source = CoverCache::sourceOf(album);
     update();
 }
 
@@ -128,7 +128,7 @@ QRectF CoverView::square() const
 QImage CoverView::shownCover() const
 {
     const QRectF rect = square();
-    return CoverCache::shared().cover(m_key, m_bytes, qCeil(rect.width() * devicePixelRatioF())).image;
+    return CoverCache::shared().cover(m_key, m_source, qCeil(rect.width() * devicePixelRatioF())).image;
 }
 
 void CoverView::paintEvent(QPaintEvent *)

@@ -49,5 +49,5 @@ protected:
 private:
     QRectF square() const;
     QString m_key;
-    QByteArray m_bytes;
+    CoverSource m_source;
 };

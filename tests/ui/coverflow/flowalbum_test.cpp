@@ -66,16 +66,17 @@ TEST(FlowAlbum, artworkIsTheFirstTracksThatHasAny)
     ASSERT_EQ(items.size(), 2);
     // The broken data is kept: it is what the item shows (the placeholder),
     // never the good picture of the later track.
-    ASSERT_TRUE(items[0].artwork);
-    EXPECT_EQ(*items[0].artwork, broken);
+    ASSERT_TRUE(items[0].artwork.cover);
+    EXPECT_EQ(items[0].artwork.bytes(), broken);
+    EXPECT_EQ(items[0].artwork.track, items[0].album.tracks[1].url);
     EXPECT_NE(items[0].artworkKey, 0u);
-    EXPECT_FALSE(items[1].artwork);
+    EXPECT_FALSE(items[1].artwork.cover);
     EXPECT_EQ(items[1].artworkKey, 0u);
 }
 
-TEST(FlowAlbum, tracksSharingBytesShareTheKey)
+TEST(FlowAlbum, tracksSharingACoverShareTheKey)
 {
-    const QByteArray cover = fixtures::jpeg(20, 20);
+    const Cover cover(fixtures::jpeg(20, 20));
     const QList<FlowAlbum> items = FlowAlbum::prepare({
         track(u"A"_s, u"One"_s, u"1"_s, 1, 0, cover),
         track(u"B"_s, u"Two"_s, u"1"_s, 1, 0, cover),

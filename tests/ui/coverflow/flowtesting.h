@@ -1,7 +1,7 @@
 #pragma once
 
 // Device tracks for the Cover Flow tests: albums in folders of their own, with
-// disc and track numbers and, where asked, artwork bytes.
+// disc and track numbers and, where asked, a cover.
 
 #include "media/records.h"
 #include "support/imagefixtures.h"
@@ -14,7 +14,7 @@
 namespace flowtesting {
 
 inline Track track(const QString &artist, const QString &album, const QString &title, qint64 number = 1,
-                   qint64 disc = 0, std::optional<QByteArray> artwork = std::nullopt, QString folder = QString())
+                   qint64 disc = 0, std::optional<Cover> artwork = std::nullopt, QString folder = QString())
 {
     Track t;
     t.id = QUuid::createUuid();

@@ -74,7 +74,7 @@ TEST(CoverCacheKeys, KeyFollowsTheFirstArtworkBytes)
     second.tracks.first().url = first.tracks.first().url; // the same album id
     second.tracks.first().artist = first.tracks.first().artist;
     EXPECT_NE(CoverCache::keyOf(first), CoverCache::keyOf(second)) << "a changed cover is another key";
-    EXPECT_EQ(CoverCache::bytesOf(first), a);
+    EXPECT_EQ(CoverCache::sourceOf(first).bytes(), a);
 }
 
 TEST(CoverCacheLookup, PendingThenReadyOffTheMainThread)
