@@ -69,7 +69,7 @@ QualityView::QualityView(TavoModel *model, const QString &filter, Workspace *wor
     auto *scopeRow = new QHBoxLayout;
     m_scopePicker = segmented({u"Na komputerze"_s, u"Na iPodzie"_s}, m_scope, u"Biblioteka"_s);
     m_scopePicker->setObjectName(u"scopePicker"_s);
-    m_scopePicker->setFixedWidth(200);
+    m_scopePicker->setFixedWidth(300); // "Na komputerze" and "On this computer" whole
     connect(m_scope, &QButtonGroup::idClicked, this, [this](int id) { m_model->setLibraryOnDevice(id == 1); });
     m_readDevice = new QPushButton(kit::tr(u"Odczytaj iPoda"_s), this);
     m_readDevice->setObjectName(u"readDevice"_s);
