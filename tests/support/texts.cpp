@@ -25,11 +25,30 @@
 #include <QTextEdit>
 #include <algorithm>
 
+#include <functional>
+
 using namespace Qt::StringLiterals;
 
 namespace texts {
 
 namespace {
+
+// One line per distinct text that a finder objects to: the text, the reason
+// and where it was found.
+QStringList reasonsAmong(const QList<Text> &found, const std::function<QString(const QString &)> &why)
+{
+    QStringList lines;
+    QSet<QString> seen;
+    for (const Text &text : found) {
+        if (seen.contains(text.text))
+            continue;
+        seen.insert(text.text);
+        const QString reason = why(text.text);
+        if (!reason.isEmpty())
+            lines.append(u"\u201C"_s + text.text + u"\u201D ("_s + reason + u"; "_s + text.where + u')');
+    }
+    return lines;
+}
 
 QString nameOf(const QObject *object)
 {
@@ -426,17 +445,7 @@ QString PolishFinder::why(const QString &text) const
 
 QStringList PolishFinder::polishAmong(const QList<Text> &found) const
 {
-    QStringList lines;
-    QSet<QString> seen;
-    for (const Text &text : found) {
-        if (seen.contains(text.text))
-            continue;
-        seen.insert(text.text);
-        const QString reason = why(text.text);
-        if (!reason.isEmpty())
-            lines.append(u"\u201C"_s + text.text + u"\u201D ("_s + reason + u"; "_s + text.where + u')');
-    }
-    return lines;
+    return reasonsAmong(found, [this](const QString &text) { return why(text); });
 }
 
 // --- English left on Polish screens --------------------------------------------
@@ -499,17 +508,7 @@ QString EnglishFinder::why(const QString &text) const
 
 QStringList EnglishFinder::englishAmong(const QList<Text> &found) const
 {
-    QStringList lines;
-    QSet<QString> seen;
-    for (const Text &text : found) {
-        if (seen.contains(text.text))
-            continue;
-        seen.insert(text.text);
-        const QString reason = why(text.text);
-        if (!reason.isEmpty())
-            lines.append(u"\u201C"_s + text.text + u"\u201D ("_s + reason + u"; "_s + text.where + u')');
-    }
-    return lines;
+    return reasonsAmong(found, [this](const QString &text) { return why(text); });
 }
 
 } // namespace texts
