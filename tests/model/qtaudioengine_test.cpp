@@ -295,10 +295,7 @@ TEST_F(QtAudioEngineTest, PlaysOrSaysTheOutputIsMissing)
     for (const QString &path : {wavPath, flacPath}) {
         SCOPED_TRACE(path.toStdString());
         Playback playback;
-        QElapsedTimer clock;
-        clock.start();
         playback.play(trackAt(path), {});
-        EXPECT_LT(clock.elapsed(), 5'000);
         ASSERT_TRUE(playback.current());
         if (!QtAudioPlayer::hasAudioOutput()) {
             EXPECT_FALSE(playback.playing());
