@@ -398,6 +398,20 @@ TEST_F(WindowSizes, pictures)
                     savePng(sheet.get(), s.name + suffix);
                     sheet->close();
                 }
+                // The device folder chooser, as the model asks for it.
+                filechoosers::install(model.get(), window.get());
+                model->chooseDevice();
+                QFileDialog *folders = nullptr;
+                ASSERT_TRUE(waitUntil([&] {
+                    for (QFileDialog *d : window->findChildren<QFileDialog *>())
+                        if (d->isVisible() && !qobject_cast<FilesAndFoldersDialog *>(d))
+                            folders = d;
+                    return folders != nullptr;
+                }));
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(folders));
+                folders->setDirectory(music.path());
+                savePng(folders, u"sheet-folderchooser"_s + suffix);
+                folders->reject();
                 model->setAlert(u"Nie udało się zapisać kopii"_s);
                 ASSERT_TRUE(window->alertBox());
                 EXPECT_TRUE(QTest::qWaitForWindowExposed(window->alertBox()));
