@@ -5,8 +5,8 @@
 #include "ui/coverflow/coverflowview.h"
 #include "ui/kit/kit.h"
 
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>

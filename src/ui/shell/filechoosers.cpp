@@ -10,8 +10,8 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileIconProvider>
-#include <QLibraryInfo>
 #include <QHeaderView>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
