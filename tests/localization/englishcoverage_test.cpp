@@ -438,6 +438,7 @@ const QHash<QString, const char *> &sameInBothLanguages()
         {u"Modele"_s, "the value of the guide's sub-page picker, never shown"},
         {u"katalogu"_s, "the word the theme sheet looks for in a preview's source, never shown"},
         {u"Hi-Res"_s, "a technical label shown as written in both languages"},
+        {u"Folder"_s, "the music chooser's type of a folder, the same word in English"},
         {u"Format"_s, "the library's picker and column title, the same word in English"},
         {u"OK"_s, "the alert's button reads the same in both languages"},
         {u"Bez nazwy"_s, "the name of a playlist file on the device, kept in the file system as written"},

@@ -32,9 +32,11 @@ inline void redirectUserFolders()
     QFile::setPermissions(QString::fromUtf8(runtime), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     setenv("XDG_RUNTIME_DIR", runtime.constData(), 1);
     // Offscreen by default, with screens like a person's: a desktop monitor
-    // (primary) and, to its right, the room a 1366 × 768 laptop leaves a window
-    // once a 40 px panel and a title bar are taken. Windows open on the first;
-    // a test moves one to the second to see it at the small size.
+    // (primary) and, to its right, a 1366 × 768 laptop's free area once a 40 px
+    // panel is taken, less the part of a 37 px title bar the offscreen frame
+    // (2 px each side) does not count: a window's content gets 1366 × 691
+    // there, as on the laptop. Windows open on the first; a test moves one to
+    // the second to see it at the small size.
     const char *platform = std::getenv("QT_QPA_PLATFORM");
     if (!platform || QByteArray(platform) == "offscreen") {
         const QString config = testHome().filePath(QStringLiteral("screens.json"));
@@ -42,7 +44,7 @@ inline void redirectUserFolders()
         if (file.open(QIODevice::WriteOnly))
             file.write(R"({"windowFrameMargins": true, "screens": [
                 {"name": "Desktop", "x": 0, "y": 0, "width": 1920, "height": 1200},
-                {"name": "Laptop", "x": 1920, "y": 0, "width": 1366, "height": 700}]})");
+                {"name": "Laptop", "x": 1920, "y": 0, "width": 1366, "height": 695}]})");
         file.close();
         const QByteArray value = QByteArray("offscreen:configfile=") + config.toUtf8();
         setenv("QT_QPA_PLATFORM", value.constData(), 1);

@@ -346,7 +346,7 @@ void AlbumDetailView::buildContent()
         m_workspace->reveal(paths);
     });
 
-    m_tracks = new DiscTrackListView(m_model, m_onDeviceOverride, m_content);
+    m_tracks = new DiscTrackListView(m_model, m_onDeviceOverride, m_content, m_workspace);
     content->addWidget(m_tracks, 1);
     m_flat = new TrackListView(m_model, m_workspace, m_content);
     m_flat->rows()->setSideOverride(m_onDeviceOverride);

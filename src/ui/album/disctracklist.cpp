@@ -3,10 +3,17 @@
 #include "media/albumgrouping.h"
 #include "media/audioinfo.h"
 #include "model/tavomodel.h"
+#include "platform/workspace.h"
+#include "ui/kit/focusmarks.h"
 #include "ui/kit/kit.h"
+#include "ui/kit/paintedrows.h"
 #include "ui/kit/playbutton.h"
+#include "ui/library/librarytexts.h"
 
+#include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -78,6 +85,12 @@ public:
         const QPalette &palette = m_view->palette();
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
+        // The keyboard's row: a faint tint across it, never a selection's fill.
+        if (kit::showsKeyboardMark(m_view) && m_view->currentIndex() == index) {
+            QColor tint = kit::blue(palette);
+            tint.setAlphaF(0.08f);
+            painter->fillRect(option.rect, tint);
+        }
         switch (rows->kind(index)) {
         case DiscTrackModel::Kind::divider: {
             const int y = option.rect.top() + itemGap;
@@ -280,16 +293,19 @@ QVariant DiscTrackModel::data(const QModelIndex &index, int role) const
 
 Qt::ItemFlags DiscTrackModel::flags(const QModelIndex &index) const
 {
-    if (!index.isValid())
+    // The keyboard passes over dividers.
+    if (!index.isValid() || kind(index) == Kind::divider)
         return Qt::NoItemFlags;
     return Qt::ItemIsEnabled;
 }
 
 // ---------------------------------------------------------------------------
 
-DiscTrackListView::DiscTrackListView(TavoModel *model, std::optional<bool> onDeviceOverride, QWidget *parent)
+DiscTrackListView::DiscTrackListView(TavoModel *model, std::optional<bool> onDeviceOverride, QWidget *parent,
+                                     Workspace *workspace)
     : QTreeView(parent)
     , m_model(model)
+    , m_workspace(workspace ? workspace : &Workspace::system())
     , m_onDeviceOverride(onDeviceOverride)
     , m_rows(new DiscTrackModel(this))
 {
@@ -301,7 +317,9 @@ DiscTrackListView::DiscTrackListView(TavoModel *model, std::optional<bool> onDev
     setItemsExpandable(true);
     setExpandsOnDoubleClick(false);
     setSelectionMode(QAbstractItemView::NoSelection);
-    setFocusPolicy(Qt::NoFocus);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setFocusPolicy(Qt::StrongFocus);
+    kit::followKeyboardFocus(this);
     setUniformRowHeights(false);
     setMouseTracking(true);
     setFrameShape(QFrame::NoFrame);
@@ -318,6 +336,153 @@ DiscTrackListView::DiscTrackListView(TavoModel *model, std::optional<bool> onDev
     connect(m_model, &TavoModel::busyChanged, viewport(), qOverload<>(&QWidget::update));
     if (Playback *player = m_model->playback())
         connect(player, &Playback::changed, this, &DiscTrackListView::playbackChanged);
+    describeRows();
+}
+
+QList<QModelIndex> DiscTrackListView::reachableRows() const
+{
+    QList<QModelIndex> rows;
+    for (int row = 0; row < m_rows->rowCount(); ++row) {
+        const QModelIndex index = m_rows->index(row, 0);
+        if (m_rows->kind(index) == DiscTrackModel::Kind::divider)
+            continue;
+        rows << index;
+        if (m_rows->kind(index) == DiscTrackModel::Kind::disc && isExpanded(index)) {
+            for (int child = 0; child < m_rows->rowCount(index); ++child)
+                rows << m_rows->index(child, 0, index);
+        }
+    }
+    return rows;
+}
+
+void DiscTrackListView::describeRows()
+{
+    const auto at = [this](int row) {
+        const QList<QModelIndex> rows = reachableRows();
+        return row >= 0 && row < rows.size() ? rows.at(row) : QModelIndex();
+    };
+    kit::RowsDescription rows;
+    rows.area = viewport();
+    rows.listRole = QAccessible::Tree;
+    rows.rowRole = QAccessible::TreeItem;
+    rows.count = [this] { return int(reachableRows().size()); };
+    rows.name = [this, at](int row) {
+        const QModelIndex index = at(row);
+        if (const AlbumDisc *disc = m_rows->disc(index))
+            return kit::tr(DiscTrackModel::heading(*disc));
+        const Track *track = m_rows->track(index);
+        return track ? library::firstLine(*track) : QString();
+    };
+    rows.description = [this, at](int row) {
+        const Track *track = m_rows->track(at(row));
+        if (!track)
+            return QString();
+        return QStringList{kit::tr(durationLabel(track->info.duration)), kit::tr(track->info.codec)}.join(u", "_s);
+    };
+    rows.rect = [this, at](int row) { return visualRect(at(row)); };
+    rows.expanded = [this, at](int row) -> std::optional<bool> {
+        const QModelIndex index = at(row);
+        if (m_rows->kind(index) != DiscTrackModel::Kind::disc || !index.isValid())
+            return std::nullopt;
+        return isExpanded(index);
+    };
+    rows.buttons = [this, at](int row) {
+        const QModelIndex index = at(row);
+        if (!m_rows->track(index))
+            return QList<kit::RowButton>();
+        const RowGeometry g = trackGeometry(index);
+        return QList<kit::RowButton>{
+            {PlayButton::helpText(), g.play, true},
+            {kit::tr(library::trackToggleTip(onDevice())), g.toggle, !m_model->busy()},
+        };
+    };
+    rows.press = [this, at](int row, int button) {
+        const Track *found = m_rows->track(at(row));
+        if (!found)
+            return;
+        const Track track = *found;
+        if (button == 0)
+            play(track);
+        else
+            toggle(track);
+    };
+    rows.current = [this] { return int(reachableRows().indexOf(currentIndex())); };
+    kit::describeRows(this, std::move(rows));
+}
+
+void DiscTrackListView::play(const Track &track)
+{
+    // Listening goes on through the rest of the album, past this disc.
+    if (Playback *player = m_model->playback())
+        player->play(track, m_rows->album().tracks);
+}
+
+void DiscTrackListView::toggle(const Track &track)
+{
+    if (!m_model->busy())
+        m_model->toggleTrack(track, onDevice());
+}
+
+QMenu *DiscTrackListView::contextMenu(const QModelIndex &index)
+{
+    const Track *found = m_rows->track(index);
+    if (!found)
+        return nullptr;
+    const Track track = *found;
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(PlayButton::helpText(), this, [this, track] { play(track); });
+    QAction *choose = menu->addAction(kit::tr(library::trackToggleTip(onDevice())), this, [this, track] { toggle(track); });
+    choose->setEnabled(!m_model->busy());
+    menu->addSeparator();
+    Workspace *workspace = m_workspace;
+    menu->addAction(kit::tr(u"Pokaż w menedżerze plików"_s), this, [workspace, track] { workspace->reveal({track.url}); });
+    return menu;
+}
+
+void DiscTrackListView::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex current = currentIndex();
+    const DiscTrackModel::Kind kind = current.isValid() ? m_rows->kind(current) : DiscTrackModel::Kind::divider;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (kind == DiscTrackModel::Kind::disc) {
+            setExpanded(current, !isExpanded(current));
+        } else if (const Track *found = m_rows->track(current)) {
+            const Track track = *found; // the call below may change the model
+            if (event->key() == Qt::Key_Space)
+                toggle(track);
+            else
+                play(track);
+        }
+        event->accept();
+        return;
+    case Qt::Key_Menu:
+        if (QMenu *menu = contextMenu(current))
+            menu->popup(viewport()->mapToGlobal(visualRect(current).center()));
+        event->accept();
+        return;
+    default: QTreeView::keyPressEvent(event);
+    }
+}
+
+void DiscTrackListView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // From the keyboard the menu is the current row's; from the mouse, the row under it.
+    const QModelIndex index = event->reason() == QContextMenuEvent::Mouse ? indexAt(event->pos()) : currentIndex();
+    if (QMenu *menu = contextMenu(index)) {
+        const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->pos() : visualRect(index).center();
+        menu->popup(viewport()->mapToGlobal(at));
+    }
+    event->accept();
+}
+
+void DiscTrackListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTreeView::currentChanged(current, previous);
+    kit::announceCurrentRow(this, int(reachableRows().indexOf(current)));
 }
 
 void DiscTrackListView::setAlbum(const Album &album, bool byDisc)
@@ -458,13 +623,10 @@ void DiscTrackListView::mouseReleaseEvent(QMouseEvent *event)
         return;
     const Track track = *found; // the call below may change the model
     const RowGeometry g = trackGeometry(index);
-    if (g.play.contains(at)) {
-        // Listening goes on through the rest of the album, past this disc.
-        if (Playback *player = m_model->playback())
-            player->play(track, m_rows->album().tracks);
-    } else if (g.toggle.contains(at) && !m_model->busy()) {
-        m_model->toggleTrack(track, onDevice());
-    }
+    if (g.play.contains(at))
+        play(track);
+    else if (g.toggle.contains(at))
+        toggle(track);
 }
 
 bool DiscTrackListView::viewportEvent(QEvent *event)

@@ -6,7 +6,10 @@
 // has a play button whose queue is the whole album, the number, title,
 // duration and codec, and a toggle that puts the track into the selection of
 // the sheet's side: the upload queue on the computer, the playlist choice on
-// the device.
+// the device. The list takes focus: the arrows move between headings and
+// tracks (Right and Left open and close a disc), Return plays a track or opens
+// a disc, Space switches a track's selection, the menu key opens the track's
+// menu; screen readers are told each heading, each track and its two buttons.
 
 #include "media/records.h"
 
@@ -16,7 +19,9 @@
 #include <QUuid>
 #include <optional>
 
+class QMenu;
 class TavoModel;
+class Workspace;
 
 class DiscTrackModel : public QAbstractItemModel
 {
@@ -63,8 +68,9 @@ class DiscTrackListView : public QTreeView
     Q_OBJECT
 public:
     // onDeviceOverride: the side the toggles act on; absent, the side the
-    // window shows (followed live).
-    DiscTrackListView(TavoModel *model, std::optional<bool> onDeviceOverride, QWidget *parent = nullptr);
+    // window shows (followed live). `workspace` shows files; absent, the desktop's own.
+    DiscTrackListView(TavoModel *model, std::optional<bool> onDeviceOverride, QWidget *parent = nullptr,
+                      Workspace *workspace = nullptr);
 
     // Shows the album; disc groups keep their open or closed state across
     // calls, by disc number.
@@ -86,7 +92,16 @@ public:
     // The disclosure area of a disc heading row.
     QRect discRect(const QModelIndex &index) const;
 
+    // The menu of a track's row (shown with popup(); also for tests).
+    QMenu *contextMenu(const QModelIndex &index);
+    // The rows a reader or the keyboard can reach now, in order: headings and
+    // the tracks of open discs (no dividers), or the tracks alone.
+    QList<QModelIndex> reachableRows() const;
+
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
@@ -96,8 +111,12 @@ private:
     void selectionChanged();
     void playbackChanged();
     QSet<QUuid> markedIds() const;
+    void describeRows();
+    void play(const Track &track);
+    void toggle(const Track &track);
 
     TavoModel *m_model;
+    Workspace *m_workspace;
     std::optional<bool> m_onDeviceOverride;
     DiscTrackModel *m_rows;
     QSet<QUuid> m_marked;

@@ -5,10 +5,12 @@
 #include "ui/coverflow/coverflowview.h"
 #include "ui/kit/kit.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -43,6 +45,14 @@ CoverFlowWindow::CoverFlowWindow(TavoModel *model)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(u"Cover Flow"_s); // a name, the same in every language
     setMinimumSize(800, 640);
+    // It opens on the screen of the window it was asked from, sized for that
+    // screen's free area, so a small laptop screen beside a large monitor
+    // gets a window that fits it.
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (const QWidget *asking = QApplication::activeWindow())
+        screen = asking->screen();
+    if (screen)
+        setScreen(screen);
     resize(kit::fittedToScreen({1000, 740}, this));
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -61,9 +71,14 @@ CoverFlowWindow::CoverFlowWindow(TavoModel *model)
     // revealed while it is already shown.
     connect(model, &TavoModel::coverFlowRaiseRequested, this, [model] { present(model); });
 
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    if (screen) {
         const QRect available = screen->availableGeometry();
-        move(available.center() - QPoint(width() / 2, height() / 2));
+        // Centred, yet with its title bar (a window's position is its frame's)
+        // and its bottom within the free area where it barely fits.
+        QPoint topLeft = available.center() - QPoint(width() / 2, height() / 2);
+        topLeft.setY(std::min(topLeft.y(), available.bottom() + 1 - height() - kit::assumedTitleBar));
+        topLeft.setY(std::max(topLeft.y(), available.top()));
+        move(topLeft);
     }
 }
 

@@ -84,8 +84,9 @@ void setTextColor(QWidget *widget, const QColor &color);
 void makeProminent(QPushButton *button, bool large = false);
 
 // The room a window's title bar and borders take when the window system has not
-// told yet (before the window is first shown).
-inline constexpr int assumedTitleBar = 32;
+// told yet (before the window is first shown): a common desktop's title bar
+// with its border.
+inline constexpr int assumedTitleBar = 37;
 // The size a window or sheet opens at: `wanted`, made smaller in each direction
 // where the available area of the screen it opens on (less the panels and the
 // window's frame) has less room. `window` is the window itself or, for a sheet,

@@ -119,7 +119,7 @@ private:
 class RowsAccessible : public QAccessibleWidget
 {
 public:
-    explicit RowsAccessible(QWidget *list) : QAccessibleWidget(list, QAccessible::List) {}
+    explicit RowsAccessible(QWidget *list, QAccessible::Role role) : QAccessibleWidget(list, role) {}
     ~RowsAccessible() override
     {
         for (QAccessible::Id id : std::as_const(m_rows))
@@ -240,6 +240,8 @@ QRect RowAccessible::rect() const
 QAccessible::Role RowAccessible::role() const
 {
     const RowsDescription *d = m_list->description();
+    if (d && d->roleOf && isValid())
+        return d->roleOf(m_index);
     return d ? d->rowRole : QAccessible::ListItem;
 }
 
@@ -259,6 +261,11 @@ QAccessible::State RowAccessible::state() const
     const QRect r = d->rect ? d->rect(m_index) : QRect();
     s.invisible = r.isEmpty() || !d->area || !d->area->rect().intersects(r);
     s.offscreen = s.invisible;
+    if (const std::optional<bool> open = d->expanded ? d->expanded(m_index) : std::nullopt) {
+        s.expandable = true;
+        s.expanded = *open;
+        s.collapsed = !*open;
+    }
     return s;
 }
 
@@ -322,7 +329,7 @@ void RowButtonAccessible::doAction(const QString &name)
 QAccessibleInterface *rowsFactory(const QString &, QObject *object)
 {
     if (auto *widget = qobject_cast<QWidget *>(object); widget && holderOf(widget))
-        return new RowsAccessible(widget);
+        return new RowsAccessible(widget, holderOf(widget)->description.listRole);
     return nullptr;
 }
 

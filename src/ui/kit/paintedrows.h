@@ -13,6 +13,7 @@
 #include <QRect>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -26,7 +27,12 @@ struct RowButton {
 
 struct RowsDescription {
     QWidget *area = nullptr; // the widget the rows are painted on (a view's viewport)
+    QAccessible::Role listRole = QAccessible::List;
     QAccessible::Role rowRole = QAccessible::ListItem;
+    // A tree's rows differ: the role of one row (when given, instead of rowRole),
+    // and whether a row that opens is open (none for a row that does not open).
+    std::function<QAccessible::Role(int row)> roleOf;
+    std::function<std::optional<bool>(int row)> expanded;
     std::function<int()> count;
     std::function<QString(int row)> name;
     std::function<QString(int row)> description; // may be empty

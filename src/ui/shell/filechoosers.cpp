@@ -9,11 +9,14 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileIconProvider>
+#include <QHeaderView>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QPointer>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTranslator>
 #include <QTreeView>
 #include <algorithm>
@@ -41,9 +44,28 @@ void ask(QFileDialog *dialog, TavoModel::Answer<T> answer, Pick pick)
     dialog->open();
 }
 
-// The labels of the dialog's own fields, in the interface language.
+// The type column names entries in the interface language. Qt's own names
+// come from the system's file type catalogue in the language of the system's
+// locale, which need not be the interface language. Asked on the dialog's
+// reading thread as well.
+class InterfaceLanguageTypes : public QFileIconProvider
+{
+public:
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return kit::tr(u"Folder"_s);
+        const QString suffix = info.suffix().toUpper();
+        return suffix.isEmpty() ? kit::tr(u"Plik"_s) : kit::tr(u"Plik %1"_s.arg(suffix));
+    }
+};
+
+// The labels of the dialog's own fields and its type column, in the interface language.
 void labelInInterfaceLanguage(QFileDialog *dialog)
 {
+    // Dialogs do not own their provider; this one serves them all for the process's life.
+    static InterfaceLanguageTypes *types = new InterfaceLanguageTypes;
+    dialog->setIconProvider(types);
     dialog->setLabelText(QFileDialog::LookIn, kit::tr(u"Szukaj w:"_s));
     dialog->setLabelText(QFileDialog::FileType, kit::tr(u"Pliki typu:"_s));
     dialog->setLabelText(QFileDialog::Reject, kit::tr(u"Anuluj"_s));
@@ -80,8 +102,19 @@ FilesAndFoldersDialog::FilesAndFoldersDialog(QWidget *parent, const QString &tit
     labelInInterfaceLanguage(this);
     setLabelText(QFileDialog::FileName, kit::tr(u"Pliki i foldery:"_s));
     setLabelText(QFileDialog::Accept, acceptLabel);
-    // Room for the names and their details without widening the columns by hand.
+    // Room for the names and their details without widening the columns by hand:
+    // the places beside the list wide enough for their names in either
+    // language, the details' name column taking what the others leave.
     resize(kit::fittedToScreen({820, 520}, parent ? parent : this));
+    if (auto *splitter = findChild<QSplitter *>(u"splitter"_s); splitter && splitter->count() == 2)
+        splitter->setSizes({170, width() - 170});
+    if (auto *details = findChild<QTreeView *>(u"treeView"_s)) {
+        QHeaderView *header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     // Folders are always listed; the filter narrows only the files beside them.
     QStringList patterns;
     for (const QString &extension : audioExtensions())
@@ -93,14 +126,25 @@ FilesAndFoldersDialog::FilesAndFoldersDialog(QWidget *parent, const QString &tit
     // The dialog renames its accept button "Open" while a folder is selected,
     // as its accept would enter the folder; here it adds it, so the label stays.
     // The dialog relabels first, in its own handlers; this runs after them.
-    if (auto *list = findChild<QListView *>(u"listView"_s)) {
-        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
+    for (auto *view : {static_cast<QAbstractItemView *>(findChild<QListView *>(u"listView"_s)),
+                       static_cast<QAbstractItemView *>(findChild<QTreeView *>(u"treeView"_s))}) {
+        if (view && view->selectionModel())
+            connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
     }
     if (auto *name = findChild<QLineEdit *>(u"fileNameEdit"_s))
         connect(name, &QLineEdit::textChanged, this, &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
     connect(this, &QFileDialog::directoryEntered, this, &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
     connect(this, &QFileDialog::currentChanged, this, &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
+}
+
+void FilesAndFoldersDialog::changeEvent(QEvent *event)
+{
+    QFileDialog::changeEvent(event);
+    // A change of Qt's texts relabels the dialog's buttons with Qt's own words,
+    // the button box after the dialog; the label is put back once all are done.
+    if (event->type() == QEvent::LanguageChange)
+        QMetaObject::invokeMethod(this, &FilesAndFoldersDialog::keepAcceptLabel, Qt::QueuedConnection);
 }
 
 void FilesAndFoldersDialog::keepAcceptLabel()

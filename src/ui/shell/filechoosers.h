@@ -38,6 +38,9 @@ public:
 public slots:
     void accept() override;
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void keepAcceptLabel();
 

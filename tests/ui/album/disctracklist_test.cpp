@@ -2,7 +2,12 @@
 
 #include "albumtesting.h"
 #include "media/albumgrouping.h"
+#include "support/accessiblerows.h"
+#include "ui/library/librarytexts.h"
+#include "ui/kit/playbutton.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -31,7 +36,7 @@ protected:
     // Shows the list at a real size, so rows have rectangles.
     std::unique_ptr<DiscTrackListView> show(const Album &album, std::optional<bool> side = std::nullopt)
     {
-        auto view = std::make_unique<DiscTrackListView>(model.get(), side);
+        auto view = std::make_unique<DiscTrackListView>(model.get(), side, nullptr, &workspace);
         view->resize(700, 420);
         view->setAlbum(album, album.discs().size() >= 2);
         view->show();
@@ -61,7 +66,17 @@ protected:
             if (!view.isExpanded(heading(view, disc)))
                 click(view, view.visualRect(heading(view, disc)));
     }
+
+    RecordingWorkspace workspace;
 };
+
+QAction *actionNamed(QMenu *menu, const QString &text)
+{
+    for (QAction *action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
 
 } // namespace
 
@@ -203,4 +218,126 @@ TEST_F(DiscList, anAlbumOfOneDiscListsItsTracksWithoutGroups)
     EXPECT_EQ(view->trackModel()->rowCount(), 2);
     click(*view, view->trackGeometry(trackRow(*view, album.tracks[1].id)).toggle);
     EXPECT_EQ(model->queued(), TavoModel::UuidSet({album.tracks[1].id}));
+}
+
+// Without a mouse: the list takes focus, the arrows pass from heading to
+// heading over the dividers, Right and Return open a disc, Return plays a
+// track within the whole album, Space switches its selection, the menu key
+// opens its menu; a screen reader finds each heading (and whether it is open),
+// each track and its two buttons.
+TEST_F(DiscList, theKeyboardAndAScreenReaderReachEveryHeadingAndTrack)
+{
+    const Album album = twoDiscs();
+    auto view = show(album);
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_NE(view->focusPolicy() & Qt::TabFocus, 0);
+    view->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(view->hasFocus());
+    ASSERT_EQ(view->currentIndex(), heading(*view, 0));
+
+    // Closed discs: Down goes to the next heading, never to a divider.
+    QTest::keyClick(view.get(), Qt::Key_Down);
+    EXPECT_EQ(view->currentIndex(), heading(*view, 1));
+    QTest::keyClick(view.get(), Qt::Key_Down);
+    EXPECT_EQ(view->currentIndex(), heading(*view, 1));
+    QTest::keyClick(view.get(), Qt::Key_Up);
+    ASSERT_EQ(view->currentIndex(), heading(*view, 0));
+
+    std::vector<AccessibleRow> rows = accessibleRows(view.get());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].name, u"CD 1 · Utwory: 3 · 3:31"_s);
+    EXPECT_EQ(rows[0].role, QAccessible::TreeItem);
+    EXPECT_TRUE(rows[0].buttons.isEmpty());
+    EXPECT_TRUE(rows[0].focused);
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view.get());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::Tree);
+    EXPECT_TRUE(list->child(0)->state().collapsed);
+
+    // Return opens the first disc, Right the second; Down then walks the tracks.
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    EXPECT_TRUE(view->isExpanded(heading(*view, 0)));
+    EXPECT_TRUE(list->child(0)->state().expanded);
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(view.get(), Qt::Key_Down);
+    ASSERT_EQ(view->currentIndex(), heading(*view, 1));
+    QTest::keyClick(view.get(), Qt::Key_Right);
+    EXPECT_TRUE(view->isExpanded(heading(*view, 1)));
+    QTest::keyClick(view.get(), Qt::Key_Down);
+    const Track three = album.discs()[1].tracks[0];
+    ASSERT_EQ(view->currentIndex(), trackRow(*view, three.id));
+
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    ASSERT_TRUE(model->playback()->current());
+    EXPECT_EQ(model->playback()->current()->id, three.id);
+    EXPECT_EQ(model->playback()->queue().size(), album.tracks.size());
+    QTest::keyClick(view.get(), Qt::Key_Space);
+    EXPECT_EQ(model->queued(), TavoModel::UuidSet{three.id});
+
+    QTest::keyClick(view.get(), Qt::Key_Menu);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAction *reveal = actionNamed(menu, u"Pokaż w menedżerze plików"_s);
+    ASSERT_NE(reveal, nullptr);
+    reveal->trigger();
+    menu->close();
+    EXPECT_EQ(workspace.revealed, QList<QStringList>{{three.url}});
+
+    // Two headings, the first disc's three tracks, the second's two.
+    rows = accessibleRows(view.get());
+    ASSERT_EQ(rows.size(), 7u);
+    const QList<Track> listed = album.discs()[0].tracks + album.discs()[1].tracks;
+    const int trackRows[] = {1, 2, 3, 5, 6};
+    for (int i = 0; i < 5; ++i) {
+        const AccessibleRow &row = rows[size_t(trackRows[i])];
+        EXPECT_EQ(row.name, library::firstLine(listed[i])) << i;
+        EXPECT_EQ(row.role, QAccessible::TreeItem);
+        EXPECT_EQ(row.buttons, (QStringList{PlayButton::helpText(), u"Dodaj / usuń z kolejki"_s})) << i;
+        EXPECT_EQ(row.focused, trackRows[i] == 5) << i;
+    }
+    EXPECT_EQ(rows[4].name, u"CD 2 · Utwory: 2 · 0:00"_s);
+
+    // The buttons press as a click does; the toggle is off while the model works.
+    ASSERT_TRUE(pressAccessible(view.get(), 2, 1));
+    EXPECT_EQ(model->queued(), (TavoModel::UuidSet{three.id, listed[1].id}));
+    ASSERT_TRUE(pressAccessible(view.get(), 6, 0));
+    EXPECT_EQ(model->playback()->current()->id, listed[4].id);
+    model->setBusy(true);
+    EXPECT_EQ(accessibleRows(view.get())[1].enabled, (QList<bool>{true, false}));
+    QTest::keyClick(view.get(), Qt::Key_Space);
+    EXPECT_EQ(model->queued().size(), 2) << "no toggle while busy";
+    model->setBusy(false);
+
+    // Left goes back to the heading, Return closes the disc again.
+    QTest::keyClick(view.get(), Qt::Key_Left);
+    ASSERT_EQ(view->currentIndex(), heading(*view, 1));
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    EXPECT_FALSE(view->isExpanded(heading(*view, 1)));
+    EXPECT_EQ(accessibleRows(view.get()).size(), 5u);
+}
+
+// The mouse's right button opens the same menu over a track, none over a heading.
+TEST_F(DiscList, aTrackRowHasAMenuUnderTheRightButton)
+{
+    const Album album = twoDiscs();
+    auto view = show(album);
+    expandAll(*view);
+    const QModelIndex row = trackRow(*view, album.tracks[1].id);
+    QContextMenuEvent onTrack(QContextMenuEvent::Mouse, view->visualRect(row).center(),
+                              view->viewport()->mapToGlobal(view->visualRect(row).center()));
+    QApplication::sendEvent(view->viewport(), &onTrack);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAction *choose = actionNamed(menu, u"Dodaj / usuń z kolejki"_s);
+    ASSERT_NE(choose, nullptr);
+    choose->trigger();
+    menu->close();
+    EXPECT_EQ(model->queued(), TavoModel::UuidSet{album.tracks[1].id});
+
+    QApplication::processEvents();
+    const QPoint headingCentre = view->visualRect(heading(*view, 0)).center();
+    QContextMenuEvent onHeading(QContextMenuEvent::Mouse, headingCentre, view->viewport()->mapToGlobal(headingCentre));
+    QApplication::sendEvent(view->viewport(), &onHeading);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }

@@ -11,12 +11,14 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -172,7 +174,39 @@ TEST_F(MusicChooser, theDialogSpeaksTheInterfaceLanguage)
             EXPECT_EQ(cancel, u"Cancel"_s);
             EXPECT_EQ(acceptButton(dialog)->text(), u"Add Music"_s);
         }
-        listIn(dialog, {u"Album"_s});
+        listIn(dialog, {u"Album"_s, u"one.mp3"_s});
+        // The details' type column names folders and files in the interface
+        // language too, whatever language the system's locale speaks.
+        dialog->setViewMode(QFileDialog::Detail);
+        auto *details = dialog->findChild<QTreeView *>(u"treeView"_s);
+        ASSERT_TRUE(details);
+        const QAbstractItemModel *entries = details->model();
+        const auto typeOf = [&](const QString &name) {
+            const QModelIndex root = details->rootIndex();
+            for (int r = 0; r < entries->rowCount(root); ++r)
+                if (entries->index(r, 0, root).data().toString() == name)
+                    return entries->index(r, 2, root).data().toString();
+            return QString();
+        };
+        ASSERT_TRUE(waitFor([&] { return !typeOf(u"one.mp3"_s).isEmpty() && !typeOf(u"Album"_s).isEmpty(); }));
+        const bool polish = language == u"pl"_s;
+        EXPECT_EQ(typeOf(u"one.mp3"_s), polish ? u"Plik MP3"_s : u"MP3 file"_s);
+        EXPECT_EQ(typeOf(u"two.flac"_s), polish ? u"Plik FLAC"_s : u"FLAC file"_s);
+        EXPECT_EQ(typeOf(u"Album"_s), u"Folder"_s);
+        EXPECT_EQ(entries->headerData(2, Qt::Horizontal).toString(), polish ? u"Rodzaj"_s : u"Type"_s);
+        // Qt's texts changed with the language meanwhile, and the view; the
+        // accept button keeps (or gets back at once) its label.
+        const QString label = polish ? u"Dodaj muzykę"_s : u"Add Music"_s;
+        EXPECT_TRUE(waitFor([&] { return acceptButton(dialog)->text() == label; })) << acceptButton(dialog)->text().toStdString();
+        // Every column shows its whole header and the dates whole.
+        for (int column = 1; column < details->header()->count(); ++column) {
+            const QString title = entries->headerData(column, Qt::Horizontal).toString();
+            EXPECT_GE(details->header()->sectionSize(column), details->header()->fontMetrics().horizontalAdvance(title))
+                << title.toStdString();
+        }
+        const QModelIndex first = details->model()->index(0, 3, details->rootIndex());
+        EXPECT_GE(details->header()->sectionSize(3),
+                  details->fontMetrics().horizontalAdvance(first.data().toString()));
         for (bool dark : {false, true}) {
             dialog->setPalette(dark ? kit::darkPalette() : kit::lightPalette());
             QApplication::processEvents();

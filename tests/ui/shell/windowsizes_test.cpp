@@ -8,23 +8,28 @@
 #include "support/fakeworkspace.h"
 #include "support/qtprinters.h"
 #include "ui/album/albumdetail.h"
+#include "ui/album/disctracklist.h"
 #include "ui/album/coversearchview.h"
 #include "ui/coverflow/coverflowwindow.h"
 #include "ui/kit/kit.h"
 #include "ui/shell/inspector.h"
+#include "ui/shell/filechoosers.h"
 #include "ui/shell/mainwindow.h"
 #include "ui/shell/sidebar.h"
 #include "ui/themes/themedetailview.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -38,9 +43,10 @@ QScreen *screenNamed(const QString &name)
     return nullptr;
 }
 
+// Pictures go to the build's screenshots folder, or where VONTARO_PICTURES says.
 void savePng(QWidget *widget, const QString &name)
 {
-    const QString folder = QStringLiteral(VONTARO_BUILD_DIR "/screenshots");
+    const QString folder = qEnvironmentVariable("VONTARO_PICTURES", QStringLiteral(VONTARO_BUILD_DIR "/screenshots"));
     QDir().mkpath(folder);
     QApplication::processEvents();
     QApplication::processEvents();
@@ -190,8 +196,10 @@ TEST_F(WindowSizes, onALaptopTheWindowAndEverySheetOpenWithinTheFreeArea)
     if (!laptop)
         GTEST_SKIP() << "the test platform has no laptop screen";
     withDeviceAndThemes();
-    Track track = libraryTrack(library(u"Artist/Album/1.mp3"_s), u"Artist"_s, u"Album"_s, 1, 1);
-    model->setTracks({track});
+    QList<Track> tracks{libraryTrack(library(u"Artist/Album/1.mp3"_s), u"Artist"_s, u"Album"_s, 1, 1)};
+    for (int disc = 1; disc <= 2; ++disc)
+        tracks << libraryTrack(library(u"Artist/Double/%1.mp3"_s.arg(disc)), u"Artist"_s, u"Double"_s, disc, 1);
+    model->setTracks(tracks);
     open(laptop);
     EXPECT_EQ(window->screen(), laptop);
     const QSize room = laptop->availableGeometry().size();
@@ -200,9 +208,20 @@ TEST_F(WindowSizes, onALaptopTheWindowAndEverySheetOpenWithinTheFreeArea)
     EXPECT_EQ(window->width(), MainWindow::defaultSize.width());
     expectInspectorFits();
     EXPECT_EQ(clipped(window.get()), QStringList());
+    const QMargins frame = window->windowHandle()->frameMargins();
+    const QSize inside = room - QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    // Maximised, nothing of the window asks for more than the free area.
+    EXPECT_LE(window->minimumSize().height(), inside.height());
+    EXPECT_LE(window->minimumSize().width(), inside.width());
+    EXPECT_LE(window->minimumSizeHint().height(), inside.height());
+    EXPECT_LE(window->minimumSizeHint().width(), inside.width());
 
-    // Each sheet at its own size where that fits, else as tall as the free area allows.
-    const Album album = model->albums().first();
+    // Each sheet at its own size where that fits, else as tall as the free area
+    // allows, and its content needs no more than it gets.
+    Album album, twoDiscs;
+    for (const Album &a : model->albums())
+        (a.discs().size() >= 2 ? twoDiscs : album) = a;
+    ASSERT_EQ(twoDiscs.discs().size(), 2);
     struct Sheet {
         QString name;
         QSize wanted;
@@ -210,21 +229,61 @@ TEST_F(WindowSizes, onALaptopTheWindowAndEverySheetOpenWithinTheFreeArea)
     };
     const Sheet sheets[] = {
         {u"album"_s, {860, 660}, [&] { return new AlbumDetailView(model.get(), album.id(), std::nullopt, window.get(), &workspace); }},
+        {u"album of two discs"_s, {860, 660},
+         [&] { return new AlbumDetailView(model.get(), twoDiscs.id(), std::nullopt, window.get(), &workspace); }},
         {u"cover search"_s, {760, 630}, [&] { return new CoverSearchView(model.get(), album, false, window.get(), &workspace); }},
         {u"theme"_s, {ThemeDetailView::sheetWidth, ThemeDetailView::sheetHeight},
          [&] { return new ThemeDetailView(model.get(), model->themes().first(), window.get(), &workspace); }},
+        {u"music chooser"_s, {820, 520},
+         [&] { return new FilesAndFoldersDialog(window.get(), u"Dodaj muzykę"_s, u"Dodaj muzykę"_s); }},
     };
-    const QMargins frame = window->windowHandle()->frameMargins();
     for (const Sheet &s : sheets) {
         std::unique_ptr<QDialog> dialog(s.make());
         dialog->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
         EXPECT_EQ(dialog->width(), s.wanted.width()) << s.name.toStdString();
-        EXPECT_EQ(dialog->height(), std::min(s.wanted.height(), room.height() - frame.top() - frame.bottom()))
-            << s.name.toStdString();
+        EXPECT_EQ(dialog->height(), std::min(s.wanted.height(), inside.height())) << s.name.toStdString();
+        ASSERT_TRUE(dialog->layout());
+        const QSize needed = dialog->layout()->minimumSize();
+        EXPECT_LE(needed.height(), dialog->height()) << s.name.toStdString();
+        EXPECT_LE(needed.width(), dialog->width()) << s.name.toStdString();
         EXPECT_EQ(clipped(dialog.get()), QStringList()) << s.name.toStdString();
         dialog->close();
     }
+
+    // An alert opens over the window within the free area.
+    model->setAlert(u"Nie udało się odczytać iPoda: folder zniknął albo nie ma do niego dostępu."_s);
+    QMessageBox *box = window->alertBox();
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+    EXPECT_LE(box->frameGeometry().height(), room.height());
+    EXPECT_LE(box->frameGeometry().width(), room.width());
+    model->setAlert(std::nullopt);
+}
+
+// Cover Flow opens on the screen of the window it is asked from, within the
+// free area there.
+TEST_F(WindowSizes, onALaptopCoverFlowOpensWithinTheFreeArea)
+{
+    QScreen *laptop = screenNamed(u"Laptop"_s);
+    if (!laptop)
+        GTEST_SKIP() << "the test platform has no laptop screen";
+    open(laptop);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    CoverFlowWindow::present(model.get());
+    CoverFlowWindow *flow = CoverFlowWindow::current();
+    ASSERT_TRUE(flow);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(flow));
+    EXPECT_EQ(flow->screen(), laptop);
+    const QRect room = laptop->availableGeometry();
+    EXPECT_TRUE(room.contains(flow->frameGeometry())) << flow->frameGeometry().top() << " " << flow->frameGeometry().bottom();
+    const QMargins frame = flow->windowHandle()->frameMargins();
+    const QSize inside = room.size() - QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    EXPECT_LE(flow->minimumSize().height(), inside.height());
+    EXPECT_LE(flow->minimumSize().width(), inside.width());
+    EXPECT_LE(flow->minimumSizeHint().height(), inside.height());
+    EXPECT_LE(flow->minimumSizeHint().width(), inside.width());
 }
 
 TEST_F(WindowSizes, anAlertIsWideEnoughForItsTextAndTitle)
@@ -267,8 +326,21 @@ TEST_F(WindowSizes, pictures)
     QList<Track> tracks;
     for (int i = 1; i <= 3; ++i)
         tracks << libraryTrack(library(u"Artist/Album/%1.mp3"_s.arg(i)), u"Artist"_s, u"Album"_s, 1, i);
+    for (int disc = 1; disc <= 2; ++disc)
+        for (int i = 1; i <= 4; ++i)
+            tracks << libraryTrack(library(u"Artist/Double/%1-%2.mp3"_s.arg(disc).arg(i)), u"Artist"_s, u"Double"_s,
+                                   disc, i);
     model->setTracks(tracks);
-    const Album album = model->albums().first();
+    Album album, twoDiscs;
+    for (const Album &a : model->albums())
+        (a.discs().size() >= 2 ? twoDiscs : album) = a;
+    ASSERT_EQ(twoDiscs.discs().size(), 2);
+    // What the music chooser lists: a folder, tracks and a file of another kind.
+    QTemporaryDir music;
+    QDir(music.path()).mkpath(u"Album"_s);
+    for (const QString &name : {u"one.mp3"_s, u"two.flac"_s, u"cover.jpg"_s})
+        QFile::copy(testAudioFile(u"tagged.mp3"_s), music.filePath(name));
+
     for (bool dark : {false, true}) {
         QApplication::setPalette(dark ? kit::darkPalette() : kit::lightPalette());
         for (const QString &language : {u"pl"_s, u"en"_s}) {
@@ -287,24 +359,64 @@ TEST_F(WindowSizes, pictures)
                     waitUntil([&] { return !model->busy(); });
                     savePng(window.get(), u"page-%1"_s.arg(int(section)) + suffix);
                 }
-                std::unique_ptr<QDialog> sheets[] = {
-                    std::make_unique<AlbumDetailView>(model.get(), album.id(), std::nullopt, window.get(), &workspace),
-                    std::make_unique<CoverSearchView>(model.get(), album, false, window.get(), &workspace),
-                    std::make_unique<ThemeDetailView>(model.get(), model->themes().first(), window.get(), &workspace)};
-                const QString names[] = {u"sheet-album"_s, u"sheet-coversearch"_s, u"sheet-theme"_s};
-                for (int i = 0; i < 3; ++i) {
-                    sheets[i]->show();
-                    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheets[i].get()));
-                    savePng(sheets[i].get(), names[i] + suffix);
-                    sheets[i]->close();
+                struct Sheet {
+                    QString name;
+                    std::function<QWidget *()> make;
+                };
+                const Sheet sheets[] = {
+                    {u"sheet-album"_s,
+                     [&] { return new AlbumDetailView(model.get(), album.id(), std::nullopt, window.get(), &workspace); }},
+                    {u"sheet-album-discs"_s,
+                     [&] {
+                         auto *sheet = new AlbumDetailView(model.get(), twoDiscs.id(), std::nullopt, window.get(), &workspace);
+                         DiscTrackListView *list = sheet->trackList();
+                         list->setExpanded(list->trackModel()->index(0, 0), true);
+                         return sheet;
+                     }},
+                    {u"sheet-coversearch"_s,
+                     [&] { return new CoverSearchView(model.get(), album, false, window.get(), &workspace); }},
+                    {u"sheet-theme"_s,
+                     [&] { return new ThemeDetailView(model.get(), model->themes().first(), window.get(), &workspace); }},
+                    {u"sheet-musicchooser"_s,
+                     [&] {
+                         auto *chooser = new FilesAndFoldersDialog(window.get(), kit::tr(u"Dodaj muzykę"_s),
+                                                                   kit::tr(u"Dodaj muzykę"_s));
+                         chooser->setViewMode(QFileDialog::Detail);
+                         chooser->setDirectory(music.path());
+                         return chooser;
+                     }},
+                };
+                for (const Sheet &s : sheets) {
+                    std::unique_ptr<QWidget> sheet(s.make());
+                    sheet->show();
+                    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+                    if (auto *chooser = qobject_cast<FilesAndFoldersDialog *>(sheet.get())) {
+                        // The folder's entries are read in the background.
+                        auto *files = chooser->findChild<QAbstractItemView *>(u"treeView"_s);
+                        waitUntil([&] { return files && files->model()->rowCount(files->rootIndex()) >= 3; });
+                    }
+                    savePng(sheet.get(), s.name + suffix);
+                    sheet->close();
                 }
+                // The device folder chooser, as the model asks for it.
+                filechoosers::install(model.get(), window.get());
+                model->chooseDevice();
+                QFileDialog *folders = nullptr;
+                ASSERT_TRUE(waitUntil([&] {
+                    for (QFileDialog *d : window->findChildren<QFileDialog *>())
+                        if (d->isVisible() && !qobject_cast<FilesAndFoldersDialog *>(d))
+                            folders = d;
+                    return folders != nullptr;
+                }));
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(folders));
+                folders->setDirectory(music.path());
+                savePng(folders, u"sheet-folderchooser"_s + suffix);
+                folders->reject();
                 model->setAlert(u"Nie udało się zapisać kopii"_s);
                 ASSERT_TRUE(window->alertBox());
                 EXPECT_TRUE(QTest::qWaitForWindowExposed(window->alertBox()));
                 savePng(window->alertBox(), u"alert"_s + suffix);
                 model->setAlert(std::nullopt);
-                for (auto &sheet : sheets)
-                    sheet.reset();
                 window.reset();
             }
         }
