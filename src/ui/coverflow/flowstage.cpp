@@ -190,8 +190,10 @@ void FlowStage::paintStage(QPainter &painter, QSizeF size)
     const QRect area = QRectF(QPointF(0, 0), size).toAlignedRect();
     paintInBands(painter, area, [&] {
         const QRectF band = painter.clipBoundingRect();
+        // At its own pixel size: stretched by the fraction of a pixel its
+        // rounded size differs by, it would be filtered anew in every frame.
         if (m_glowRect.intersects(band))
-            painter.drawImage(m_glowRect, m_glow);
+            painter.drawImage(QRectF(m_glowRect.topLeft(), QSizeF(m_glow.size()) / dpr), m_glow);
         for (const Piece &piece : pieces) {
             if (!piece.bounds.intersects(band))
                 continue;
