@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -386,11 +387,14 @@ bool CoverFlowView::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void CoverFlowView::paintEvent(QPaintEvent *)
+void CoverFlowView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     QLinearGradient gradient(0, 0, 0, height());
     gradient.setColorAt(0, QColor::fromRgbF(0.12f, 0.12f, 0.12f));
     gradient.setColorAt(1, Qt::black);
-    painter.fillRect(rect(), gradient);
+    // Under the stage this is painted with every frame: in bands, as the
+    // stage itself, so that the frame waits for no other thread.
+    const QRect area = event->rect() & rect();
+    FlowStage::paintInBands(painter, area, [&] { painter.fillRect(area, gradient); });
 }

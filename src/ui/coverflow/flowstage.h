@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class FlowPictures;
@@ -40,6 +41,12 @@ public:
     // Draws the stage as it stands onto `painter`, at `size` (what paintEvent
     // does; the benchmark calls it to time frames).
     void paintStage(QPainter &painter, QSizeF size);
+
+    // Runs `draw` once per band of `area` (in the painter's coordinates), the
+    // painter clipped to that band: no fill of a band is large enough for
+    // Qt's raster engine to hand parts of it to other threads and wait.
+    static constexpr int bandPixels = 64;
+    static void paintInBands(QPainter &painter, const QRect &area, const std::function<void()> &draw);
 
     // The spring the moves follow (response 0.28 s, damping 0.88), as the
     // fraction of the way done after `seconds`; and how long a move lasts.
