@@ -261,11 +261,9 @@ void appendComment(const QString &name, const QString &value, QList<MetadataItem
 
 // TagLib keeps Vorbis comments in a map sorted by name; the raw comment packet
 // gives the stored order.
-bool appendOggComments(TagLib::Ogg::File &file, QByteArrayView prefix, QList<MetadataItem> &items,
+bool appendOggComments(QByteArrayView view, QByteArrayView prefix, QList<MetadataItem> &items,
                        const Wanted &wanted)
 {
-    const TagLib::ByteVector packet = file.packet(1);
-    const QByteArrayView view(packet.data(), qsizetype(packet.size()));
     if (!view.startsWith(prefix))
         return false;
     PictureChoice pictures;
@@ -907,6 +905,57 @@ std::optional<LeanFacts> readLeanMP4(CachedFileStream &stream)
     return facts;
 }
 
+// The second packet of a plain Ogg stream (its comment header), gathered from
+// its pages; none for anything else (another stream's page, a page cut short,
+// a bad capture pattern), which is then left to TagLib.
+std::optional<QByteArray> secondOggPacket(CachedFileStream &stream)
+{
+    QByteArray packet;
+    int packetIndex = 0;
+    quint32 serial = 0;
+    bool continued = false; // the last page ended inside a packet
+    for (qint64 pos = 0; pos + 27 <= stream.length();) {
+        uchar header[27];
+        if (!stream.copy(pos, reinterpret_cast<char *>(header), 27))
+            return std::nullopt;
+        if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0)
+            return std::nullopt;
+        const quint32 pageSerial = quint32(header[14]) | quint32(header[15]) << 8 | quint32(header[16]) << 16
+                                   | quint32(header[17]) << 24;
+        if (pos == 0)
+            serial = pageSerial;
+        else if (pageSerial != serial)
+            return std::nullopt;
+        // The first page begins the stream; each page says whether it continues a packet.
+        if (bool(header[5] & 0x02) != (pos == 0) || bool(header[5] & 0x01) != continued)
+            return std::nullopt;
+        const int segments = header[26];
+        uchar lacing[255];
+        if (!stream.copy(pos + 27, reinterpret_cast<char *>(lacing), segments))
+            return std::nullopt;
+        qint64 at = pos + 27 + segments;
+        for (int i = 0; i < segments; ++i) {
+            if (packetIndex == 1) {
+                const qsizetype old = packet.size();
+                packet.resize(old + lacing[i]);
+                if (!stream.copy(at, packet.data() + old, lacing[i]))
+                    return std::nullopt;
+            }
+            at += lacing[i];
+            continued = lacing[i] == 255;
+            if (lacing[i] < 255) {
+                if (packetIndex == 1)
+                    return packet;
+                ++packetIndex;
+            }
+        }
+        if (at > stream.length())
+            return std::nullopt;
+        pos = at;
+    }
+    return std::nullopt;
+}
+
 // The extensions TagLib reads as MP4 files.
 bool hasMP4Extension(const QString &path)
 {
@@ -1121,6 +1170,15 @@ std::optional<QList<MetadataItem>> MediaAsset::readItems(const QList<QLatin1Stri
     if (o.ref().isNull())
         return std::nullopt;
     TagLib::File *file = o.ref().file();
+    // The comment packet: a reading for a few frames takes it from the bytes
+    // already read rather than having TagLib gather its pages again.
+    auto commentPacket = [&](TagLib::Ogg::File &ogg) {
+        if (frames)
+            if (std::optional<QByteArray> packet = secondOggPacket(*o.stream))
+                return *packet;
+        const TagLib::ByteVector packet = ogg.packet(1);
+        return QByteArray(packet.data(), qsizetype(packet.size()));
+    };
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
         if (mpeg->hasID3v2Tag())
             appendID3v2(*mpeg->ID3v2Tag(), items, wanted);
@@ -1129,12 +1187,12 @@ std::optional<QList<MetadataItem>> MediaAsset::readItems(const QList<QLatin1Stri
     } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
         appendMP4(*mp4, items, wanted);
     } else if (auto *vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File *>(file)) {
-        if (!appendOggComments(*vorbis, "\x03vorbis", items, wanted) && vorbis->tag()) {
+        if (!appendOggComments(commentPacket(*vorbis), "\x03vorbis", items, wanted) && vorbis->tag()) {
             PictureChoice pictures;
             appendXiphComment(*vorbis->tag(), items, pictures, wanted);
         }
     } else if (auto *opus = dynamic_cast<TagLib::Ogg::Opus::File *>(file)) {
-        if (!appendOggComments(*opus, "OpusTags", items, wanted) && opus->tag()) {
+        if (!appendOggComments(commentPacket(*opus), "OpusTags", items, wanted) && opus->tag()) {
             PictureChoice pictures;
             appendXiphComment(*opus->tag(), items, pictures, wanted);
         }

@@ -384,3 +384,52 @@ TEST(MediaAsset, MP4AnswersAreThoseOfTheFullReading)
         }
     }
 }
+
+// The items an import asks an Ogg file for are those of the whole list, in its
+// order: for real Vorbis and Opus files, and for the same files cut short or
+// with a damaged byte.
+TEST(MediaAsset, OggItemsForAFewFramesAreThoseOfTheWholeList)
+{
+    const QString files[] = {fixture("vorbis.ogg"),  fixture("opus.opus"),          corpus("coverart.ogg"),
+                             corpus("date_with_slashes.ogg"), corpus("discc.ogg"), corpus("empty.ogg"),
+                             corpus("empty.opus"),   corpus("full.ogg"),            corpus("full.opus"),
+                             corpus("image.ogg"),    corpus("year.ogg")};
+    auto filtered = [](const QString &path) -> std::optional<QList<MetadataItem>> {
+        MediaAsset asset(path);
+        const std::optional<QList<MetadataItem>> all = asset.metadata();
+        if (!all)
+            return std::nullopt;
+        QList<MetadataItem> kept;
+        for (const MetadataItem &item : *all)
+            if (importFrames.contains(QStringView(item.identifier).sliced(4)))
+                kept.append(item);
+        return kept;
+    };
+    QTemporaryDir dir;
+    int n = 0;
+    for (const QString &path : files) {
+        SCOPED_TRACE(path.toStdString());
+        const QByteArray bytes = readAll(path);
+        ASSERT_FALSE(bytes.isEmpty());
+        const std::optional<QList<MetadataItem>> items = MediaAsset(path).metadata(importFrames);
+        ASSERT_TRUE(items);
+        EXPECT_EQ(items, filtered(path));
+        std::vector<QByteArray> variants;
+        for (qsizetype cut = 7; cut < bytes.size(); cut += 67)
+            variants.push_back(bytes.left(cut));
+        for (qsizetype at = 0; at < bytes.size(); at += 59) {
+            QByteArray damaged = bytes;
+            damaged[at] = char(uchar(damaged[at]) ^ (at % 2 ? 0xFF : 0x01));
+            variants.push_back(damaged);
+        }
+        for (const QByteArray &variant : variants) {
+            SCOPED_TRACE(n);
+            const QString copy = dir.filePath(QString::asprintf("copy%d.%s", n++, path.endsWith(u".opus") ? "opus" : "ogg"));
+            QFile file(copy);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(variant);
+            file.close();
+            EXPECT_EQ(MediaAsset(copy).metadata(importFrames), filtered(copy));
+        }
+    }
+}
