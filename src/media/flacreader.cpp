@@ -7,7 +7,9 @@
 #include "platform/text.h"
 #include "platform/xiphcomment.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,17 +36,94 @@ posixfile::File openFollowing(const QString &path)
     return posixfile::openRegular(path);
 }
 
-// Bytes between the current position and the end; none when unknown.
-std::optional<qint64> remaining(const posixfile::File &file)
+// The file as the reader walks it. A regular file's size is asked once, and
+// its head is read in large pieces, so a walk over many small blocks costs a
+// few system calls rather than several per block; any other kind of file is
+// read as it comes, never asked for more than the walk needs.
+class Source
 {
-    struct stat st {};
-    if (::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    const off_t position = ::lseek(file.fd(), 0, SEEK_CUR);
-    if (position < 0)
-        return std::nullopt;
-    return qint64(st.st_size) - qint64(position);
-}
+public:
+    explicit Source(posixfile::File &file) : m_file(file)
+    {
+        struct stat st {};
+        if (::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
+            return;
+        const off_t position = ::lseek(file.fd(), 0, SEEK_CUR);
+        if (position >= 0)
+            m_left = qint64(st.st_size) - qint64(position);
+    }
+
+    // Bytes between the current position and the end; none when unknown.
+    std::optional<qint64> remaining() const
+    {
+        if (!m_left)
+            return std::nullopt;
+        return *m_left - m_taken;
+    }
+
+    // Reads until `size` bytes or the end of the file; returns the count.
+    qint64 read(char *out, qint64 size)
+    {
+        if (!m_left)
+            return m_file.read(out, size);
+        qint64 done = 0;
+        while (done < size) {
+            if (m_at == m_buffer.size()) {
+                const qint64 wanted = std::min<qint64>(std::max<qint64>(size - done, chunk), *m_left - m_taken
+                                                       - (qint64(m_buffer.size()) - m_at));
+                if (wanted <= 0)
+                    break;
+                // A read larger than a chunk goes straight to its destination.
+                if (size - done >= chunk) {
+                    const qint64 n = m_file.read(out + done, size - done);
+                    done += n;
+                    m_taken += n;
+                    break;
+                }
+                m_buffer.resize(qsizetype(wanted));
+                const qint64 n = m_file.read(m_buffer.data(), wanted);
+                m_buffer.resize(qsizetype(n));
+                m_at = 0;
+                if (n == 0)
+                    break;
+            }
+            const qint64 n = std::min<qint64>(size - done, qint64(m_buffer.size()) - m_at);
+            std::memcpy(out + done, m_buffer.constData() + m_at, size_t(n));
+            m_at += qsizetype(n);
+            done += n;
+            m_taken += n;
+        }
+        return done;
+    }
+
+    // Moves `size` bytes ahead; false when the file cannot seek.
+    bool skip(qint64 size)
+    {
+        if (!m_left)
+            return ::lseek(m_file.fd(), off_t(size), SEEK_CUR) >= 0;
+        const qint64 buffered = qint64(m_buffer.size()) - m_at;
+        if (size <= buffered) {
+            m_at += qsizetype(size);
+            m_taken += size;
+            return true;
+        }
+        if (::lseek(m_file.fd(), off_t(size - buffered), SEEK_CUR) < 0)
+            return false;
+        m_buffer.clear();
+        m_at = 0;
+        m_taken += size;
+        return true;
+    }
+
+private:
+    static constexpr qint64 chunk = 64 * 1024;
+
+    posixfile::File &m_file;
+    std::optional<qint64> m_left; // bytes from where the walk started to the end
+    qint64 m_taken = 0;
+    QByteArray m_buffer;
+    qsizetype m_at = 0;
+};
 
 quint64 bigEndian64(const uchar *p)
 {
@@ -87,7 +166,7 @@ void readPicture(const QByteArray &body, AudioInfo &info)
 // gives its size (a 28-bit "syncsafe" number, plus a 10-byte footer when the
 // footer flag is set), so the marker is looked for right behind it. False when
 // the bytes can't be an ID3v2 header or the file ends inside the tag.
-bool skipID3v2(posixfile::File &file, const char *first4)
+bool skipID3v2(Source &file, const char *first4)
 {
     uchar rest[6];
     if (file.read(reinterpret_cast<char *>(rest), 6) != 6)
@@ -103,9 +182,9 @@ bool skipID3v2(posixfile::File &file, const char *first4)
     qint64 size = qint64(rest[2]) << 21 | qint64(rest[3]) << 14 | qint64(rest[4]) << 7 | qint64(rest[5]);
     if (rest[1] & 0x10)
         size += 10;
-    if (const std::optional<qint64> left = remaining(file); left && size > *left)
+    if (const std::optional<qint64> left = file.remaining(); left && size > *left)
         return false;
-    return ::lseek(file.fd(), off_t(size), SEEK_CUR) >= 0;
+    return file.skip(size);
 }
 
 } // namespace
@@ -122,8 +201,9 @@ AudioInfo AudioInfo::readFLAC(const QString &path)
     return flac::readFrom(openFollowing(path));
 }
 
-AudioInfo flac::readFrom(posixfile::File file)
+AudioInfo flac::readFrom(posixfile::File opened)
 {
+    Source file(opened);
     char marker[4];
     if (file.read(marker, 4) != 4)
         throw TavoError(badHeader());
@@ -149,7 +229,7 @@ AudioInfo flac::readFrom(posixfile::File file)
             throw TavoError(badMetadata());
         // A body longer than the rest of the file can never be read in full:
         // refuse it before allocating room for it.
-        if (const std::optional<qint64> left = remaining(file); left && length > *left)
+        if (const std::optional<qint64> left = file.remaining(); left && length > *left)
             throw TavoError(badMetadata());
         QByteArray body(length, Qt::Uninitialized);
         if (file.read(body.data(), length) != length)

@@ -489,9 +489,11 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
         positions.push_back(i);
     }
 
-    // Files are read on every core, a batch at a time; each batch ends before
-    // its progress steps are posted, in order, so the steps and the tracks
-    // come out exactly as a reading one by one would give them.
+    // Files are read on every core in one pass, with no thread ever waiting
+    // for the others to end a batch (on a busy machine one slow thread would
+    // hold up all of them). A file's progress step is posted once it and every
+    // file before it are read, in order, so the steps and the tracks come out
+    // exactly as a reading one by one would give them.
     CoverFiles covers;
     QThreadPool pool;
     pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
@@ -533,17 +535,21 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
         }
         tracks[k] = std::move(track);
     };
-    constexpr size_t batch = 512;
-    for (size_t start = 0; start < positions.size(); start += batch) {
-        const size_t end = std::min(positions.size(), start + batch);
-        std::vector<size_t> indices(end - start);
-        std::iota(indices.begin(), indices.end(), start);
-        QtConcurrent::blockingMap(&pool, indices, readOne);
-        for (size_t k = start; k < end; ++k) {
-            if (positions[k] % 20 == 0 && post)
-                post(positions[k], total);
+    QMutex progressMutex;
+    std::vector<char> done(positions.size(), 0);
+    size_t posted = 0; // the files whose steps are out: all before this one
+    auto readAndPost = [&](size_t k) {
+        readOne(k);
+        QMutexLocker lock(&progressMutex);
+        done[k] = 1;
+        for (; posted < positions.size() && done[posted]; ++posted) {
+            if (positions[posted] % 20 == 0 && post)
+                post(positions[posted], total);
         }
-    }
+    };
+    std::vector<size_t> indices(positions.size());
+    std::iota(indices.begin(), indices.end(), size_t(0));
+    QtConcurrent::blockingMap(&pool, indices, readAndPost);
 
     if (read) {
         read->reserve(read->size() + qsizetype(records.size()));

@@ -34,7 +34,8 @@ using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 // `knownPaths` (files reached twice count once), in natural order of their paths,
 // calling `post` for each file read at a position that is a multiple of 20.
 // Files are read on several threads; the tracks and the progress steps come
-// out in the same order as a reading one by one would give them.
+// out in the same order as a reading one by one would give them (`post` is
+// called on those threads, one call at a time).
 // With `stored`, a file whose size and modification time are those of its
 // record is taken from the record (its cover chosen again, as the folder is
 // now) instead of being read; `read`, when given, receives the record of

@@ -32,6 +32,7 @@
 #include <taglib/xiphcomment.h>
 #include <taglib/tiostream.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <cerrno>
@@ -260,11 +261,9 @@ void appendComment(const QString &name, const QString &value, QList<MetadataItem
 
 // TagLib keeps Vorbis comments in a map sorted by name; the raw comment packet
 // gives the stored order.
-bool appendOggComments(TagLib::Ogg::File &file, QByteArrayView prefix, QList<MetadataItem> &items,
+bool appendOggComments(QByteArrayView view, QByteArrayView prefix, QList<MetadataItem> &items,
                        const Wanted &wanted)
 {
-    const TagLib::ByteVector packet = file.packet(1);
-    const QByteArrayView view(packet.data(), qsizetype(packet.size()));
     if (!view.startsWith(prefix))
         return false;
     PictureChoice pictures;
@@ -487,6 +486,27 @@ public:
         return out;
     }
 
+    // Copies `size` bytes at `at` without moving the position; false when
+    // the file ends before them.
+    bool copy(qint64 at, char *out, qint64 size)
+    {
+        if (m_fd < 0 || at < 0 || size < 0 || at + size > m_length)
+            return false;
+        qint64 done = 0;
+        while (done < size) {
+            const QByteArray *block = blockAt((at + done) / blockSize);
+            if (!block)
+                return false;
+            const qint64 offset = (at + done) % blockSize;
+            const qint64 n = std::min<qint64>(size - done, qint64(block->size()) - offset);
+            if (n <= 0)
+                return false;
+            std::memcpy(out + done, block->constData() + offset, size_t(n));
+            done += n;
+        }
+        return true;
+    }
+
     // Never written to: the import only reads.
     void writeBlock(const TagLib::ByteVector &) override {}
     void insert(const TagLib::ByteVector &, unsigned long, unsigned long) override {}
@@ -531,14 +551,443 @@ private:
 
 } // namespace
 
+namespace {
+
+// ---- a lean reading of plain MP4 files ------------------------------------------------------
+//
+// TagLib builds an object for every atom and every item of an MP4 file and
+// copies each one through its own buffers; an import asks for a duration, the
+// first audio stream and a few items. This reader walks the atom headers of
+// the "moov" atom alone and converts only those items. It gives exactly what
+// TagLib would, and claims only files laid out as it expects: anything else
+// (64-bit or open-ended atom sizes, atoms overrunning their parent, repeated
+// items, data of unexpected shape, text that is not clean UTF-8) is left to
+// TagLib.
+
+quint32 bigEndian32(const uchar *p)
+{
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
+}
+
+struct LeanAtom {
+    qsizetype offset = 0; // within the moov bytes, at the size field
+    qsizetype length = 0;
+    char name[4] = {};
+    qsizetype parent = -1;
+
+    bool is(const char *n) const { return std::memcmp(name, n, 4) == 0; }
+};
+
+// The atoms TagLib descends into; its "meta" holds a version and flags
+// before the children and "stsd" an entry count as well.
+bool isContainer(const LeanAtom &atom)
+{
+    static const char *const names[] = {"moov", "udta", "mdia", "meta", "ilst", "stbl",
+                                        "minf", "moof", "traf", "trak", "stsd"};
+    for (const char *name : names)
+        if (atom.is(name))
+            return true;
+    return false;
+}
+
+class LeanTree
+{
+public:
+    explicit LeanTree(QByteArray moov) : m_bytes(std::move(moov)) {}
+
+    // False when the layout is one this reader leaves to TagLib.
+    bool parse()
+    {
+        LeanAtom root;
+        std::memcpy(root.name, "moov", 4);
+        root.length = m_bytes.size();
+        m_atoms.push_back(root);
+        return children(0, 8);
+    }
+
+    const QByteArray &bytes() const { return m_bytes; }
+    const LeanAtom &at(qsizetype index) const { return m_atoms[size_t(index)]; }
+    qsizetype count() const { return qsizetype(m_atoms.size()); }
+
+    // The first child of `parent` named `name`; -1 when there is none.
+    qsizetype find(qsizetype parent, const char *name) const
+    {
+        if (parent < 0)
+            return -1;
+        for (size_t i = size_t(parent) + 1; i < m_atoms.size(); ++i)
+            if (m_atoms[i].parent == parent && m_atoms[i].is(name))
+                return qsizetype(i);
+        return -1;
+    }
+    qsizetype find(qsizetype parent, std::initializer_list<const char *> path) const
+    {
+        for (const char *name : path)
+            parent = find(parent, name);
+        return parent;
+    }
+    QByteArrayView body(qsizetype index) const
+    {
+        const LeanAtom &atom = at(index);
+        return QByteArrayView(m_bytes).sliced(atom.offset, atom.length);
+    }
+
+private:
+    bool children(qsizetype parent, qsizetype skip)
+    {
+        const qsizetype begin = m_atoms[size_t(parent)].offset + skip;
+        const qsizetype end = m_atoms[size_t(parent)].offset + m_atoms[size_t(parent)].length;
+        if (begin > end)
+            return false;
+        qsizetype pos = begin;
+        while (pos + 8 <= end) {
+            const auto *p = reinterpret_cast<const uchar *>(m_bytes.constData()) + pos;
+            const qint64 length = bigEndian32(p);
+            if (length < 8 || pos + length > end || m_atoms.size() > 4096)
+                return false;
+            LeanAtom atom;
+            atom.offset = pos;
+            atom.length = qsizetype(length);
+            std::memcpy(atom.name, p + 4, 4);
+            atom.parent = parent;
+            m_atoms.push_back(atom);
+            const qsizetype index = qsizetype(m_atoms.size()) - 1;
+            if (isContainer(atom)) {
+                qsizetype childSkip = 8;
+                if (atom.is("meta")) {
+                    // Only the usual layout: version and flags, then a handler.
+                    if (length < 20 || bigEndian32(p + 8) != 0 || std::memcmp(p + 16, "hdlr", 4) != 0)
+                        return false;
+                    childSkip = 12;
+                } else if (atom.is("stsd")) {
+                    childSkip = 16;
+                }
+                if (!children(index, childSkip))
+                    return false;
+            }
+            pos += length;
+        }
+        // TagLib reads a child from any byte left over, past the parent's end.
+        return pos == end;
+    }
+
+    QByteArray m_bytes;
+    std::vector<LeanAtom> m_atoms;
+};
+
+struct LeanFacts {
+    int lengthMs = 0;
+    int sampleRate = 0;
+    int channels = 0;
+    int bitsPerSample = 0;
+    TagLib::MP4::Properties::Codec codec = TagLib::MP4::Properties::Unknown;
+    QList<MetadataItem> items; // of leanFrames() only, in stored order
+};
+
+// The frames the lean reading answers for; an MP4 file never has "TYER".
+bool isLeanFrame(QLatin1StringView frame)
+{
+    static const QLatin1StringView frames[] = {"TIT2"_L1, "TPE1"_L1, "TALB"_L1, "TPE2"_L1, "TRCK"_L1,
+                                               "TPOS"_L1, "TDRC"_L1, "TYER"_L1, "APIC"_L1};
+    return std::find(std::begin(frames), std::end(frames), frame) != std::end(frames);
+}
+
+qint16 bigEndian16(QByteArrayView v, qsizetype at)
+{
+    return qint16(quint16(uchar(v[at])) << 8 | quint16(uchar(v[at + 1])));
+}
+
+// The "data" atoms of an item as TagLib takes them: up to the first that is
+// not one; with `flags` >= 0 only those of that type. False on a shape this
+// reader leaves to TagLib.
+bool dataOf(QByteArrayView item, int flags, QList<QByteArrayView> &out)
+{
+    qsizetype pos = 8;
+    while (pos < item.size()) {
+        if (pos + 12 > item.size())
+            return false;
+        const auto *p = reinterpret_cast<const uchar *>(item.data()) + pos;
+        const qint64 length = bigEndian32(p);
+        if (length < 12)
+            return true;
+        if (std::memcmp(p + 4, "data", 4) != 0)
+            return true;
+        if (length < 16 || pos + length > item.size())
+            return false;
+        if (flags < 0 || qint64(bigEndian32(p + 8)) == flags)
+            out.append(item.sliced(pos + 16, qsizetype(length) - 16));
+        pos += qsizetype(length);
+    }
+    return true;
+}
+
+bool leanItem(const char *name, QByteArrayView item, QList<MetadataItem> &items)
+{
+    struct Row {
+        const char *atom;
+        QLatin1StringView frame;
+    };
+    static const Row texts[] = {{"\xa9nam", "TIT2"_L1}, {"\xa9" "ART", "TPE1"_L1}, {"\xa9" "alb", "TALB"_L1},
+                                {"aART", "TPE2"_L1},    {"\xa9" "day", "TDRC"_L1}};
+    QList<QByteArrayView> data;
+    if (std::memcmp(name, "trkn", 4) == 0 || std::memcmp(name, "disk", 4) == 0) {
+        if (!dataOf(item, -1, data))
+            return false;
+        if (data.isEmpty())
+            return true;
+        if (data.front().size() < 6)
+            return false;
+        const int first = bigEndian16(data.front(), 2);
+        const int second = bigEndian16(data.front(), 4);
+        const QString value = second > 0 ? QString::number(first) + u'/' + QString::number(second)
+                                         : QString::number(first);
+        items.append(textItem(name[0] == 't' ? "TRCK"_L1 : "TPOS"_L1, value));
+        return true;
+    }
+    if (std::memcmp(name, "covr", 4) == 0) {
+        qsizetype pos = 8;
+        while (pos < item.size()) {
+            if (pos + 12 > item.size())
+                return false;
+            const auto *p = reinterpret_cast<const uchar *>(item.data()) + pos;
+            const qint64 length = bigEndian32(p);
+            if (length < 12 || std::memcmp(p + 4, "data", 4) != 0)
+                break;
+            if (length < 16 || pos + length > item.size())
+                return false;
+            const quint32 type = bigEndian32(p + 8);
+            if (type == 0 || type == 12 || type == 13 || type == 14 || type == 27) {
+                items.append(artworkItem(item.sliced(pos + 16, qsizetype(length) - 16).toByteArray()));
+                return true;
+            }
+            pos += qsizetype(length);
+        }
+        return true;
+    }
+    for (const Row &row : texts) {
+        if (std::memcmp(name, row.atom, 4) != 0)
+            continue;
+        if (!dataOf(item, 1, data))
+            return false;
+        if (data.isEmpty())
+            return true;
+        QStringList values;
+        for (QByteArrayView bytes : data) {
+            // TagLib's own conversion differs from Qt's only on text like this.
+            if (bytes.contains('\0') || bytes.startsWith("\xEF\xBB\xBF"))
+                return false;
+            QString value = QString::fromUtf8(bytes);
+            if (value.contains(QChar::ReplacementCharacter))
+                return false;
+            values.append(std::move(value));
+        }
+        items.append(textItem(row.frame, values.join(u'/')));
+        return true;
+    }
+    return true; // an item the import does not read
+}
+
+std::optional<LeanFacts> readLeanMP4(CachedFileStream &stream)
+{
+    const qint64 fileLength = stream.length();
+    // The top level: every atom whole, and one "moov" among them.
+    qint64 moovAt = -1;
+    qint64 moovLength = 0;
+    for (qint64 pos = 0; pos + 8 <= fileLength;) {
+        uchar header[8];
+        if (!stream.copy(pos, reinterpret_cast<char *>(header), 8))
+            return std::nullopt;
+        const qint64 length = bigEndian32(header);
+        if (length < 8 || pos + length > fileLength)
+            return std::nullopt;
+        if (std::memcmp(header + 4, "moov", 4) == 0) {
+            if (moovAt >= 0)
+                return std::nullopt;
+            moovAt = pos;
+            moovLength = length;
+        } else {
+            LeanAtom atom;
+            std::memcpy(atom.name, header + 4, 4);
+            if (isContainer(atom))
+                return std::nullopt; // TagLib would walk its children as well
+        }
+        pos += length;
+    }
+    if (moovAt < 0 || moovLength > 64 * 1024 * 1024)
+        return std::nullopt;
+    QByteArray moov(qsizetype(moovLength), Qt::Uninitialized);
+    if (!stream.copy(moovAt, moov.data(), moovLength))
+        return std::nullopt;
+    LeanTree tree(std::move(moov));
+    if (!tree.parse())
+        return std::nullopt;
+
+    LeanFacts facts;
+    // The technical data, from the first sound track.
+    qsizetype trak = -1;
+    bool stop = false;
+    for (qsizetype i = 1; i < tree.count() && trak < 0 && !stop; ++i) {
+        if (tree.at(i).parent != 0 || !tree.at(i).is("trak"))
+            continue;
+        const qsizetype hdlr = tree.find(i, {"mdia", "hdlr"});
+        if (hdlr < 0) {
+            stop = true;
+            break;
+        }
+        const QByteArrayView data = tree.body(hdlr);
+        if (data.size() >= 20 && data.sliced(16, 4) == "soun")
+            trak = i;
+    }
+    const qsizetype mdhd = trak >= 0 ? tree.find(trak, {"mdia", "mdhd"}) : -1;
+    if (mdhd >= 0) {
+        const QByteArrayView data = tree.body(mdhd);
+        const auto *p = reinterpret_cast<const uchar *>(data.data());
+        bool read = false;
+        long long unit = 0;
+        long long length = 0;
+        if (data.size() < 9)
+            return std::nullopt;
+        if (p[8] == 1) {
+            if (data.size() >= 44) {
+                unit = bigEndian32(p + 28);
+                length = qint64(quint64(bigEndian32(p + 32)) << 32 | bigEndian32(p + 36));
+                read = true;
+            }
+        } else if (data.size() >= 32) {
+            unit = bigEndian32(p + 20);
+            length = bigEndian32(p + 24);
+            read = true;
+        }
+        if (read && unit > 0 && length > 0)
+            facts.lengthMs = static_cast<int>(double(length) * 1000.0 / double(unit) + 0.5);
+        const qsizetype stsd = read ? tree.find(trak, {"mdia", "minf", "stbl", "stsd"}) : -1;
+        if (stsd >= 0) {
+            const QByteArrayView s = tree.body(stsd);
+            const auto *q = reinterpret_cast<const uchar *>(s.data());
+            if (s.size() >= 24 && s.sliced(20, 4) == "mp4a") {
+                if (s.size() < 50)
+                    return std::nullopt;
+                facts.codec = TagLib::MP4::Properties::AAC;
+                facts.channels = bigEndian16(s, 40);
+                facts.bitsPerSample = bigEndian16(s, 42);
+                facts.sampleRate = int(bigEndian32(q + 46));
+            } else if (s.size() >= 24 && s.sliced(20, 4) == "alac") {
+                if (s.size() == 88 && s.sliced(56, 4) == "alac") {
+                    facts.codec = TagLib::MP4::Properties::ALAC;
+                    facts.bitsPerSample = int(static_cast<signed char>(q[69]));
+                    facts.channels = int(static_cast<signed char>(q[73]));
+                    facts.sampleRate = int(bigEndian32(q + 84));
+                }
+            }
+        }
+    }
+
+    // The items, in stored order; each at most once.
+    const qsizetype ilst = tree.find(0, {"udta", "meta", "ilst"});
+    if (ilst >= 0) {
+        QList<QByteArray> seen;
+        for (qsizetype i = ilst + 1; i < tree.count(); ++i) {
+            const LeanAtom &atom = tree.at(i);
+            if (atom.parent != ilst)
+                continue;
+            // TagLib keeps one item per name; which one is its business.
+            static const QByteArrayView read[] = {"\xa9nam", "\xa9" "ART", "\xa9" "alb", "aART",
+                                                  "\xa9" "day", "trkn", "disk", "covr"};
+            const QByteArray name(atom.name, 4);
+            if (std::find(std::begin(read), std::end(read), QByteArrayView(name)) == std::end(read))
+                continue;
+            if (seen.contains(name))
+                return std::nullopt;
+            seen.append(name);
+            if (!leanItem(atom.name, tree.body(i), facts.items))
+                return std::nullopt;
+        }
+    }
+    return facts;
+}
+
+// The second packet of a plain Ogg stream (its comment header), gathered from
+// its pages; none for anything else (another stream's page, a page cut short,
+// a bad capture pattern), which is then left to TagLib.
+std::optional<QByteArray> secondOggPacket(CachedFileStream &stream)
+{
+    QByteArray packet;
+    int packetIndex = 0;
+    quint32 serial = 0;
+    bool continued = false; // the last page ended inside a packet
+    for (qint64 pos = 0; pos + 27 <= stream.length();) {
+        uchar header[27];
+        if (!stream.copy(pos, reinterpret_cast<char *>(header), 27))
+            return std::nullopt;
+        if (std::memcmp(header, "OggS", 4) != 0 || header[4] != 0)
+            return std::nullopt;
+        const quint32 pageSerial = quint32(header[14]) | quint32(header[15]) << 8 | quint32(header[16]) << 16
+                                   | quint32(header[17]) << 24;
+        if (pos == 0)
+            serial = pageSerial;
+        else if (pageSerial != serial)
+            return std::nullopt;
+        // The first page begins the stream; each page says whether it continues a packet.
+        if (bool(header[5] & 0x02) != (pos == 0) || bool(header[5] & 0x01) != continued)
+            return std::nullopt;
+        const int segments = header[26];
+        uchar lacing[255];
+        if (!stream.copy(pos + 27, reinterpret_cast<char *>(lacing), segments))
+            return std::nullopt;
+        qint64 at = pos + 27 + segments;
+        for (int i = 0; i < segments; ++i) {
+            if (packetIndex == 1) {
+                const qsizetype old = packet.size();
+                packet.resize(old + lacing[i]);
+                if (!stream.copy(at, packet.data() + old, lacing[i]))
+                    return std::nullopt;
+            }
+            at += lacing[i];
+            continued = lacing[i] == 255;
+            if (lacing[i] < 255) {
+                if (packetIndex == 1)
+                    return packet;
+                ++packetIndex;
+            }
+        }
+        if (at > stream.length())
+            return std::nullopt;
+        pos = at;
+    }
+    return std::nullopt;
+}
+
+// The extensions TagLib reads as MP4 files.
+bool hasMP4Extension(const QString &path)
+{
+    const QString extension = paths::extension(path).toLower();
+    return extension == u"m4a" || extension == u"m4b" || extension == u"mp4" || extension == u"m4r"
+           || extension == u"m4p" || extension == u"3g2" || extension == u"m4v";
+}
+
+} // namespace
+
 struct MediaAsset::Opened {
     bool isADTS = false;
     std::optional<adts::StreamInfo> adtsInfo;
     // Declared before the reference, which must go first.
     std::unique_ptr<CachedFileStream> stream;
-    TagLib::FileRef ref; // null when TagLib cannot read the file
+    // What the lean reading of an MP4 file gave; TagLib then reads the file
+    // only when asked for more than that.
+    std::optional<LeanFacts> lean;
+    bool refMade = false;
+    TagLib::FileRef tagLibRef; // null when TagLib cannot read the file
     std::optional<QList<MetadataItem>> items;
     bool itemsRead = false;
+
+    TagLib::FileRef &ref()
+    {
+        if (!refMade) {
+            refMade = true;
+            if (stream && stream->isOpen())
+                tagLibRef = TagLib::FileRef(stream.get(), true, TagLib::AudioProperties::Accurate);
+        }
+        return tagLibRef;
+    }
 };
 
 MediaAsset::MediaAsset(QString path) : m_path(std::move(path)) {}
@@ -557,8 +1006,10 @@ MediaAsset::Opened &MediaAsset::opened()
         m_opened->adtsInfo = adts::read(m_path);
     } else {
         m_opened->stream = std::make_unique<CachedFileStream>(name);
-        if (m_opened->stream->isOpen())
-            m_opened->ref = TagLib::FileRef(m_opened->stream.get(), true, TagLib::AudioProperties::Accurate);
+        if (m_opened->stream->isOpen() && hasMP4Extension(m_path))
+            m_opened->lean = readLeanMP4(*m_opened->stream);
+        if (!m_opened->lean)
+            m_opened->ref();
     }
     return *m_opened;
 }
@@ -575,10 +1026,36 @@ std::optional<double> MediaAsset::duration()
     Opened &o = opened();
     if (o.isADTS)
         return o.adtsInfo ? std::optional<double>(o.adtsInfo->duration) : std::nullopt;
-    if (o.ref.isNull() || !o.ref.audioProperties())
+    if (o.lean)
+        return o.lean->lengthMs / 1000.0;
+    if (o.ref().isNull() || !o.ref().audioProperties())
         return std::nullopt;
-    return o.ref.audioProperties()->lengthInMilliseconds() / 1000.0;
+    return o.ref().audioProperties()->lengthInMilliseconds() / 1000.0;
 }
+
+namespace {
+
+AudioStreamDescription mp4Stream(int sampleRate, TagLib::MP4::Properties::Codec codec, int bitsPerSample)
+{
+    AudioStreamDescription d;
+    d.sampleRate = sampleRate;
+    if (codec == TagLib::MP4::Properties::ALAC) {
+        d.formatID = audioformat::alac;
+        d.bitsPerChannel = quint32(std::max(bitsPerSample, 0));
+        switch (bitsPerSample) {
+        case 16: d.formatFlags = 1; break;
+        case 20: d.formatFlags = 2; break;
+        case 24: d.formatFlags = 3; break;
+        case 32: d.formatFlags = 4; break;
+        default: break;
+        }
+    } else if (codec == TagLib::MP4::Properties::AAC) {
+        d.formatID = audioformat::aac;
+    }
+    return d;
+}
+
+} // namespace
 
 std::optional<AudioStreamDescription> MediaAsset::firstAudioStream()
 {
@@ -588,32 +1065,26 @@ std::optional<AudioStreamDescription> MediaAsset::firstAudioStream()
             return std::nullopt;
         return AudioStreamDescription{double(o.adtsInfo->sampleRate), audioformat::aac, 0, 0};
     }
-    if (o.ref.isNull())
+    if (o.lean) {
+        const LeanFacts &lean = *o.lean;
+        if (lean.sampleRate <= 0 && lean.channels <= 0)
+            return std::nullopt;
+        return mp4Stream(lean.sampleRate, lean.codec, lean.bitsPerSample);
+    }
+    if (o.ref().isNull())
         return std::nullopt;
-    const TagLib::AudioProperties *properties = o.ref.audioProperties();
+    const TagLib::AudioProperties *properties = o.ref().audioProperties();
     if (!properties || (properties->sampleRate() <= 0 && properties->channels() <= 0))
         return std::nullopt;
     AudioStreamDescription d;
     d.sampleRate = properties->sampleRate();
-    TagLib::File *file = o.ref.file();
+    TagLib::File *file = o.ref().file();
     // Lossless formats report their source depth, lossy ones none.
     if (dynamic_cast<TagLib::MPEG::File *>(file)) {
         d.formatID = audioformat::mp3;
     } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
         const TagLib::MP4::Properties *p = mp4->audioProperties();
-        if (p->codec() == TagLib::MP4::Properties::ALAC) {
-            d.formatID = audioformat::alac;
-            d.bitsPerChannel = quint32(std::max(p->bitsPerSample(), 0));
-            switch (p->bitsPerSample()) {
-            case 16: d.formatFlags = 1; break;
-            case 20: d.formatFlags = 2; break;
-            case 24: d.formatFlags = 3; break;
-            case 32: d.formatFlags = 4; break;
-            default: break;
-            }
-        } else if (p->codec() == TagLib::MP4::Properties::AAC) {
-            d.formatID = audioformat::aac;
-        }
+        d = mp4Stream(properties->sampleRate(), p->codec(), p->bitsPerSample());
     } else if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file)) {
         d.formatID = audioformat::flac;
         d.bitsPerChannel = quint32(std::max(flac->audioProperties()->bitsPerSample(), 0));
@@ -667,6 +1138,13 @@ std::optional<QList<MetadataItem>> MediaAsset::metadata(const QList<QLatin1Strin
                 kept.append(item);
         return kept;
     }
+    if (o.lean && std::all_of(frames.cbegin(), frames.cend(), isLeanFrame)) {
+        QList<MetadataItem> kept;
+        for (const MetadataItem &item : o.lean->items)
+            if (frames.contains(QStringView(item.identifier).sliced(4)))
+                kept.append(item);
+        return kept;
+    }
     return readItems(&frames);
 }
 
@@ -689,9 +1167,18 @@ std::optional<QList<MetadataItem>> MediaAsset::readItems(const QList<QLatin1Stri
             appendID3v1(*file.ID3v1Tag(), items, wanted);
         return items;
     }
-    if (o.ref.isNull())
+    if (o.ref().isNull())
         return std::nullopt;
-    TagLib::File *file = o.ref.file();
+    TagLib::File *file = o.ref().file();
+    // The comment packet: a reading for a few frames takes it from the bytes
+    // already read rather than having TagLib gather its pages again.
+    auto commentPacket = [&](TagLib::Ogg::File &ogg) {
+        if (frames)
+            if (std::optional<QByteArray> packet = secondOggPacket(*o.stream))
+                return *packet;
+        const TagLib::ByteVector packet = ogg.packet(1);
+        return QByteArray(packet.data(), qsizetype(packet.size()));
+    };
     if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
         if (mpeg->hasID3v2Tag())
             appendID3v2(*mpeg->ID3v2Tag(), items, wanted);
@@ -700,12 +1187,12 @@ std::optional<QList<MetadataItem>> MediaAsset::readItems(const QList<QLatin1Stri
     } else if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
         appendMP4(*mp4, items, wanted);
     } else if (auto *vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File *>(file)) {
-        if (!appendOggComments(*vorbis, "\x03vorbis", items, wanted) && vorbis->tag()) {
+        if (!appendOggComments(commentPacket(*vorbis), "\x03vorbis", items, wanted) && vorbis->tag()) {
             PictureChoice pictures;
             appendXiphComment(*vorbis->tag(), items, pictures, wanted);
         }
     } else if (auto *opus = dynamic_cast<TagLib::Ogg::Opus::File *>(file)) {
-        if (!appendOggComments(*opus, "OpusTags", items, wanted) && opus->tag()) {
+        if (!appendOggComments(commentPacket(*opus), "OpusTags", items, wanted) && opus->tag()) {
             PictureChoice pictures;
             appendXiphComment(*opus->tag(), items, pictures, wanted);
         }

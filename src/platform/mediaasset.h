@@ -2,7 +2,10 @@
 
 // One audio file as the media layer sees it: its technical data (duration and
 // the first audio stream's description) and its metadata items, read through
-// TagLib (and our own ADTS reader for ".aac"). Items of every format carry
+// TagLib (and our own ADTS reader for ".aac"). A plain MP4 file's duration,
+// stream and the items of the usual tags come from a lean walk of its atom
+// headers, the answers TagLib would give; TagLib reads it only when asked for
+// more. Items of every format carry
 // ID3v2.4-style identifiers ("id3/TIT2", "id3/TRCK", "id3/TPOS", "id3/TDRC",
 // "id3/TPE2", "id3/APIC" …) in the order the file stores them, so one set of
 // identifier rules serves MP3, MP4, Ogg, Opus, FLAC, WAV, AIFF and APE files.

@@ -185,6 +185,9 @@ TEST_F(FlacReader, LeadingID3v2TagIsSkipped)
         // 0x81 as a syncsafe number reads 129 bytes, not 0x81 itself.
         {"size over 127", id3(129, false)},
         {"empty tag", id3(0, false)},
+        // Tags longer than the pieces the head is read in, and one ending just at a piece's end.
+        {"tag of 200 KB", id3(200'000, false)},
+        {"tag ending at 64 KB", id3(64 * 1024 - 10 - 4, false)},
     };
     for (const auto &c : cases) {
         const AudioInfo info = readBytes(c.head + stream);
@@ -372,6 +375,9 @@ TEST_F(FlacReader, PictureChoice)
         {"front then other", block(6, picture(3, a)) + block(6, picture(0, b)), a},
         {"two fronts: the last", block(6, picture(3, a)) + block(6, picture(3, b)), b},
         {"no front: the first", block(6, picture(4, a)) + block(6, picture(4, b)), a},
+        {"pictures larger than a read piece", block(6, picture(4, QByteArray(70'000, 'a')))
+                                                  + block(6, picture(3, QByteArray(300'000, 'b'))),
+         QByteArray(300'000, 'b')},
         {"data length past the body", block(6, picture(3, a, 100)), std::nullopt},
         {"MIME length past the body", block(6, be32(3) + be32(1000) + "x"), std::nullopt},
         {"no type", block(6, "abc"), std::nullopt},

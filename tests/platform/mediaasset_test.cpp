@@ -279,3 +279,157 @@ TEST(Adts, WalksEveryFrameAfterLeadingTags)
 }
 
 } // namespace
+
+namespace {
+
+// The frames an import asks an asset for.
+const QList<QLatin1StringView> importFrames = {"TIT2"_L1, "TPE1"_L1, "TALB"_L1, "APIC"_L1, "TDRC"_L1,
+                                                "TYER"_L1, "TPOS"_L1, "TRCK"_L1, "TPE2"_L1};
+
+struct Answers {
+    std::optional<double> duration;
+    std::optional<AudioStreamDescription> stream;
+    std::optional<QList<MetadataItem>> items;
+    std::optional<QList<MetadataItem>> titleOnly;
+    bool operator==(const Answers &) const = default;
+};
+
+void PrintTo(const Answers &a, std::ostream *out)
+{
+    *out << "duration " << (a.duration ? std::to_string(*a.duration) : "none");
+    if (a.stream)
+        *out << ", stream " << a.stream->sampleRate << " Hz " << a.stream->formatID << " " << a.stream->bitsPerChannel
+             << " bits";
+    else
+        *out << ", no stream";
+    for (const auto *items : {&a.items, &a.titleOnly}) {
+        *out << "; items:";
+        if (!*items) {
+            *out << " none";
+            continue;
+        }
+        for (const MetadataItem &item : **items)
+            *out << " " << item.identifier.toStdString() << "="
+                 << (item.stringValue ? item.stringValue->toStdString()
+                                      : std::to_string(item.dataValue ? item.dataValue->size() : -1) + " bytes");
+    }
+}
+
+Answers answersOf(const QString &path)
+{
+    MediaAsset asset(path);
+    Answers a;
+    a.duration = asset.duration();
+    a.stream = asset.firstAudioStream();
+    a.items = asset.metadata(importFrames);
+    a.titleOnly = asset.metadata(QList<QLatin1StringView>{"TIT2"_L1});
+    return a;
+}
+
+// The same bytes under a name TagLib does not take for MP4, so that it finds
+// the format from the content and reads the file all by itself.
+QString contentOnlyCopy(const QTemporaryDir &dir, const QByteArray &bytes, int n)
+{
+    const QString path = dir.filePath(QString::asprintf("copy%d.media", n));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+QString mp4Copy(const QTemporaryDir &dir, const QByteArray &bytes, int n)
+{
+    const QString path = dir.filePath(QString::asprintf("copy%d.m4a", n));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return path;
+}
+
+} // namespace
+
+// An MP4 file's duration, stream and the items an import reads are the same
+// whichever way the asset reads it: for real files of several encoders, and
+// for the same files cut short or with a damaged byte, which must come out as
+// TagLib would have them (usually unreadable) rather than half-read.
+TEST(MediaAsset, MP4AnswersAreThoseOfTheFullReading)
+{
+    const QString files[] = {fixture("aac.m4a"),         fixture("alac.m4a"),     corpus("alac.m4a"),
+                             corpus("empty.alac.m4a"),   corpus("empty.m4a"),     corpus("full.alac.m4a"),
+                             corpus("full.m4a"),         corpus("image.m4a"),     corpus("min.m4a"),
+                             corpus("partial.m4a")};
+    QTemporaryDir dir;
+    int n = 0;
+    for (const QString &path : files) {
+        SCOPED_TRACE(path.toStdString());
+        const QByteArray bytes = readAll(path);
+        ASSERT_FALSE(bytes.isEmpty());
+        const Answers direct = answersOf(path);
+        ASSERT_TRUE(direct.duration && direct.stream && direct.items);
+        EXPECT_EQ(direct, answersOf(contentOnlyCopy(dir, bytes, n++)));
+
+        // Cut short at many places, and one byte changed at many places.
+        std::vector<QByteArray> variants;
+        for (qsizetype cut = 7; cut < bytes.size(); cut += 61)
+            variants.push_back(bytes.left(cut));
+        for (qsizetype at = 0; at < bytes.size(); at += 53) {
+            QByteArray damaged = bytes;
+            damaged[at] = char(uchar(damaged[at]) ^ (at % 2 ? 0xFF : 0x01));
+            variants.push_back(damaged);
+        }
+        for (const QByteArray &variant : variants) {
+            SCOPED_TRACE(n);
+            EXPECT_EQ(answersOf(mp4Copy(dir, variant, n)), answersOf(contentOnlyCopy(dir, variant, n)));
+            ++n;
+        }
+    }
+}
+
+// The items an import asks an Ogg file for are those of the whole list, in its
+// order: for real Vorbis and Opus files, and for the same files cut short or
+// with a damaged byte.
+TEST(MediaAsset, OggItemsForAFewFramesAreThoseOfTheWholeList)
+{
+    const QString files[] = {fixture("vorbis.ogg"),  fixture("opus.opus"),          corpus("coverart.ogg"),
+                             corpus("date_with_slashes.ogg"), corpus("discc.ogg"), corpus("empty.ogg"),
+                             corpus("empty.opus"),   corpus("full.ogg"),            corpus("full.opus"),
+                             corpus("image.ogg"),    corpus("year.ogg")};
+    auto filtered = [](const QString &path) -> std::optional<QList<MetadataItem>> {
+        MediaAsset asset(path);
+        const std::optional<QList<MetadataItem>> all = asset.metadata();
+        if (!all)
+            return std::nullopt;
+        QList<MetadataItem> kept;
+        for (const MetadataItem &item : *all)
+            if (importFrames.contains(QStringView(item.identifier).sliced(4)))
+                kept.append(item);
+        return kept;
+    };
+    QTemporaryDir dir;
+    int n = 0;
+    for (const QString &path : files) {
+        SCOPED_TRACE(path.toStdString());
+        const QByteArray bytes = readAll(path);
+        ASSERT_FALSE(bytes.isEmpty());
+        const std::optional<QList<MetadataItem>> items = MediaAsset(path).metadata(importFrames);
+        ASSERT_TRUE(items);
+        EXPECT_EQ(items, filtered(path));
+        std::vector<QByteArray> variants;
+        for (qsizetype cut = 7; cut < bytes.size(); cut += 67)
+            variants.push_back(bytes.left(cut));
+        for (qsizetype at = 0; at < bytes.size(); at += 59) {
+            QByteArray damaged = bytes;
+            damaged[at] = char(uchar(damaged[at]) ^ (at % 2 ? 0xFF : 0x01));
+            variants.push_back(damaged);
+        }
+        for (const QByteArray &variant : variants) {
+            SCOPED_TRACE(n);
+            const QString copy = dir.filePath(QString::asprintf("copy%d.%s", n++, path.endsWith(u".opus") ? "opus" : "ogg"));
+            QFile file(copy);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(variant);
+            file.close();
+            EXPECT_EQ(MediaAsset(copy).metadata(importFrames), filtered(copy));
+        }
+    }
+}
