@@ -20,13 +20,6 @@
 
 using namespace Qt::StringLiterals;
 
-// Qt's FFmpeg backend keeps a few bytes of the decoder's options for good once
-// it has played into a real output; they are not ours to free.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libavutil.so\n";
-}
-
 namespace {
 
 // A 16-bit stereo PCM WAV of a quiet 440 Hz tone.

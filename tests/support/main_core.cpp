@@ -6,5 +6,5 @@ int main(int argc, char **argv)
     redirectUserFolders();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return finishTests(RUN_ALL_TESTS());
+    return RUN_ALL_TESTS();
 }

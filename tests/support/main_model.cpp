@@ -11,5 +11,5 @@ int main(int argc, char **argv)
     TavoModel::setFollowSystemMounts(false);
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return finishTests(RUN_ALL_TESTS());
+    return RUN_ALL_TESTS();
 }

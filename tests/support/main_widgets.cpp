@@ -10,5 +10,5 @@ int main(int argc, char **argv)
     TavoModel::setFollowSystemMounts(false);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return finishTests(RUN_ALL_TESTS());
+    return RUN_ALL_TESTS();
 }
