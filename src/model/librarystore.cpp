@@ -72,11 +72,10 @@ std::optional<QList<std::pair<Record, qint32>>> parseChunk(const QByteArray &chu
     return records;
 }
 
-std::optional<Records> parse(const QByteArray &payload, QThreadPool &pool)
+std::optional<Records> parse(const QByteArray &payload, QThreadPool &pool, quint32 &storedVersion)
 {
     QDataStream in(payload);
     in.setVersion(QDataStream::Qt_6_4);
-    quint32 storedVersion = 0;
     quint32 pictureCount = 0;
     in >> storedVersion;
     if (storedVersion != version && storedVersion != wholePicturesVersion)
@@ -175,8 +174,40 @@ QString defaultFile()
     return AppFolders::applicationSupport() + u"/Library.records"_s;
 }
 
-std::optional<Records> load(const QString &file)
+bool same(const Record &a, const Record &b)
 {
+    const Track &s = a.track;
+    const Track &t = b.track;
+    if (!(a.stamp == b.stamp && s.url == t.url && s.title == t.title && s.artist == t.artist && s.album == t.album
+          && s.bytes == t.bytes && s.hasEmbeddedArt == t.hasEmbeddedArt && s.info == t.info))
+        return false;
+    if (a.embedded.has_value() != b.embedded.has_value())
+        return false;
+    return !a.embedded || a.embedded->address() == b.embedded->address()
+           || (a.embedded->identity() == b.embedded->identity() && a.embedded->facts() == b.embedded->facts()
+               && a.embedded->preview() == b.embedded->preview()
+               && a.embedded->previewIsWhole() == b.embedded->previewIsWhole()
+               && a.embedded->file() == b.embedded->file());
+}
+
+bool same(const Records &a, const Records &b)
+{
+    if (a.isSharedWith(b))
+        return true;
+    if (a.size() != b.size())
+        return false;
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        const auto other = b.constFind(it.key());
+        if (other == b.cend() || !same(*it, *other))
+            return false;
+    }
+    return true;
+}
+
+std::optional<Records> load(const QString &file, bool *current)
+{
+    if (current)
+        *current = false;
     // Never waits on a FIFO put in its place nor reads an endless device: a
     // regular file of a sane size, or nothing.
     std::optional<posixfile::File> opened = statefile::openRegular(file, largestFile);
@@ -209,14 +240,17 @@ std::optional<Records> load(const QString &file)
         }
     });
     std::optional<Records> records;
+    quint32 storedVersion = 0;
     try {
-        records = parse(payload, pool);
+        records = parse(payload, pool, storedVersion);
     } catch (...) {
         intact.waitForFinished();
         throw;
     }
     if (!intact.result())
         return std::nullopt;
+    if (current)
+        *current = records && storedVersion == version;
     return records;
 }
 

@@ -32,11 +32,19 @@ struct Record {
 };
 using Records = QHash<QString, Record>; // by the track's path
 
+// Whether two records would be stored alike (the track's id and cover, which
+// are not stored, play no part).
+bool same(const Record &a, const Record &b);
+// Whether two sets of records would be stored alike.
+bool same(const Records &a, const Records &b);
+
 // applicationSupport() + "/Library.records"
 QString defaultFile();
 
 // The records in `file`; none when it is missing, damaged or not ours.
-std::optional<Records> load(const QString &file);
+// `current`, when given, tells whether the file is of this version (an
+// earlier one is read, and is worth writing again in this one).
+std::optional<Records> load(const QString &file, bool *current = nullptr);
 // Writes the records to `file` through a temporary file renamed over it.
 // False when that failed (the earlier file then stays as it was).
 bool save(const QString &file, const Records &records);

@@ -104,10 +104,12 @@ void TavoModel::restoreLibrary()
         LibraryPaths split;
         // What the last save recorded; a damaged or foreign file gives none,
         // and every file is then read.
-        QFuture<LibraryStore::Records> loading = QtConcurrent::run([] {
+        QFuture<LibraryStore::Records> loading = QtConcurrent::run([&split] {
             try {
-                return LibraryStore::load(LibraryStore::defaultFile()).value_or(LibraryStore::Records());
+                return LibraryStore::load(LibraryStore::defaultFile(), &split.recordsCurrent)
+                    .value_or(LibraryStore::Records());
             } catch (...) {
+                split.recordsCurrent = false;
                 return LibraryStore::Records();
             }
         });
@@ -141,6 +143,7 @@ void TavoModel::restoreLibrary()
         // Paths missing now (a disk not mounted) stay saved until they come back.
         m_missingLibraryPaths = split.missing;
         m_records = split.records;
+        m_recordsStored = split.recordsCurrent;
         if (split.present.isEmpty()) {
             setBusy(false);
             return;
@@ -177,6 +180,7 @@ QStringList TavoModel::libraryPathsOf(const QList<Track> &tracks, const QStringL
 void TavoModel::writeLibraryPaths(const QStringList &libraryPaths)
 {
     Defaults::setStringList(u"libraryPaths"_s, libraryPaths);
+    m_recordsStored = true; // once the write below is done; a failure says otherwise
 
     // The records of exactly these files, written on a thread of their own:
     // one save after another, in order, never holding up the window.
@@ -197,6 +201,9 @@ void TavoModel::noteSaveResult(int kind, std::exception_ptr failure)
         m_saveFailures.remove(kind);
         return;
     }
+    // The records file no longer holds the records: the next save writes them.
+    if (statefile::Kind(kind) == statefile::Kind::records)
+        m_recordsStored = false;
     const QString text = statefile::failureText(statefile::Kind(kind), failure);
     if (m_saveFailures.value(kind) == text)
         return; // told already; the cause has not changed

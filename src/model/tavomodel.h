@@ -500,6 +500,7 @@ private:
         QStringList present;
         QStringList missing;
         LibraryStore::Records records; // as stored at the last save
+        bool recordsCurrent = false;   // stored in this version of the file
     };
     // Writes "libraryPaths": the library's files, then the saved files that
     // were missing when last looked for.
@@ -507,6 +508,8 @@ private:
     static QStringList libraryPathsOf(const QList<Track> &tracks, const QStringList &missing);
     // Writes the given "libraryPaths" and the records of those files.
     void writeLibraryPaths(const QStringList &libraryPaths);
+    // The records file holds m_records as they are, in its current version.
+    bool m_recordsStored = false;
     // A save of one of the application's own files ended (failure null: it
     // succeeded). A failure is shown in an alert once per cause, not per save.
     void noteSaveResult(int kind, std::exception_ptr failure);

@@ -54,9 +54,13 @@ struct TavoModel::ImportOutcome {
     // and what they become.
     LibraryStore::Records recordsBefore;
     QStringList missingBefore;
+    QStringList libraryPathsBefore; // as saved
+    bool storedBefore = false;      // the records file held recordsBefore
     LibraryStore::Records records;
     QStringList stillMissing;
     QStringList libraryPaths;
+    // Something to save: a start that finds every file as recorded writes nothing.
+    bool changed = true;
     // Audio files and folders left out because their names are not UTF-8 (no
     // path here can name them, so they could be neither opened nor kept).
     qsizetype unreadableNames = 0;
@@ -64,9 +68,16 @@ struct TavoModel::ImportOutcome {
     void prepareSave()
     {
         records = recordsBefore;
-        records.insert(read);
+        bool sameRecords = true;
+        for (auto it = read.cbegin(); sameRecords && it != read.cend(); ++it) {
+            const auto before = recordsBefore.constFind(it.key());
+            sameRecords = before != recordsBefore.cend() && LibraryStore::same(*before, *it);
+        }
+        if (!sameRecords)
+            records.insert(read);
         stillMissing = stillMissingOf(missingBefore, returned);
         libraryPaths = libraryPathsOf(combined, stillMissing);
+        changed = !storedBefore || !sameRecords || libraryPaths != libraryPathsBefore;
     }
 };
 
@@ -117,6 +128,8 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     if (!fromDevice) {
         outcome->recordsBefore = m_records;
         outcome->missingBefore = m_missingLibraryPaths;
+        outcome->storedBefore = m_recordsStored;
+        outcome->libraryPathsBefore = Defaults::stringList(u"libraryPaths"_s).value_or(QStringList());
     }
     QPointer<TavoModel> guard(this);
     const ListInputs inputs{m_formatFilter, m_hiResOnly, m_search, m_sortMode};
@@ -204,7 +217,8 @@ void TavoModel::finishImport(bool fromDevice, bool enqueue, ImportOutcome &outco
             && m_missingLibraryPaths.isSharedWith(outcome.missingBefore)) {
             m_missingLibraryPaths = outcome.stillMissing;
             m_records = outcome.records;
-            writeLibraryPaths(outcome.libraryPaths);
+            if (outcome.changed)
+                writeLibraryPaths(outcome.libraryPaths);
         } else {
             m_missingLibraryPaths = stillMissingOf(m_missingLibraryPaths, returned);
             m_records.insert(outcome.read);

@@ -126,6 +126,68 @@ TEST_F(LibraryStoreTest, ARecordIsUsedOnlyWhileItsFileIsUnchanged)
     expectSameTracks(model->tracks(), imported);
 }
 
+// The records file as it lies on disk: its bytes and its modification time.
+std::pair<QByteArray, qint64> fileState(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return {file.readAll(), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+TEST_F(LibraryStoreTest, AStartThatFindsNothingChangedWritesNothing)
+{
+    const QList<Track> imported = importLibrary();
+    // A time in the past, so that any write would show in it.
+    struct utimbuf times {1'000'000, 1'000'000};
+    ASSERT_EQ(::utime(QFile::encodeName(LibraryStore::defaultFile()).constData(), &times), 0);
+    const auto before = fileState(LibraryStore::defaultFile());
+    ASSERT_FALSE(before.first.isEmpty());
+    for (int start = 0; start < 2; ++start) {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+        model.reset(); // waits for any write
+        Defaults::flush();
+        EXPECT_EQ(fileState(LibraryStore::defaultFile()), before) << "start " << start;
+    }
+
+    // A changed file is read again, and what was read is kept for the next start.
+    const QString path = imported.first().url;
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+    {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    Defaults::flush();
+    const auto after = fileState(LibraryStore::defaultFile());
+    EXPECT_NE(after.second, before.second);
+    const auto records = LibraryStore::load(LibraryStore::defaultFile());
+    ASSERT_TRUE(records.has_value());
+    ASSERT_TRUE(records->contains(path));
+    EXPECT_EQ(records->value(path).stamp, LibraryStore::stamp(path));
+    {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    EXPECT_EQ(fileState(LibraryStore::defaultFile()), after);
+
+    // An album forgotten is written away and stays away after a restart.
+    {
+        auto model = restore();
+        const QList<Album> albums = model->albums();
+        ASSERT_FALSE(albums.isEmpty());
+        model->forget(albums.first());
+        ASSERT_TRUE(waitUntilIdle(*model));
+        EXPECT_EQ(model->tracks().size(), imported.size() - albums.first().tracks.size());
+    }
+    Defaults::flush();
+    EXPECT_NE(fileState(LibraryStore::defaultFile()).first, after.first);
+    auto model = restore();
+    EXPECT_LT(model->tracks().size(), imported.size());
+}
+
 TEST_F(LibraryStoreTest, ADamagedOrForeignFileIsIgnored)
 {
     const QList<Track> imported = importLibrary();
@@ -263,9 +325,18 @@ TEST_F(LibraryStoreTest, RecordsOfTheEarlierFormatStillLoad)
     file.write(sha256::of(payload));
     file.close();
 
-    const auto loaded = LibraryStore::load(LibraryStore::defaultFile());
+    bool current = true;
+    const auto loaded = LibraryStore::load(LibraryStore::defaultFile(), &current);
     ASSERT_TRUE(loaded.has_value());
     ASSERT_EQ(loaded->size(), 2);
+    // Worth writing again in the current format, which then reads as current.
+    EXPECT_FALSE(current);
+    const QString rewritten = dir.path() + u"/again.records"_s;
+    ASSERT_TRUE(LibraryStore::save(rewritten, *loaded));
+    const auto again = LibraryStore::load(rewritten, &current);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_TRUE(current);
+    EXPECT_TRUE(LibraryStore::same(*again, *loaded));
     const LibraryStore::Record &first = loaded->value(u"/m/A/0.mp3"_s);
     EXPECT_EQ(first.track.title, u"Tytuł 0"_s);
     EXPECT_EQ(first.stamp, (LibraryStore::Stamp{100, 1'700'000'000'000'000'000LL}));
