@@ -264,6 +264,7 @@ int restoreChild(int argc, char **argv, qint64 launched)
         loop.exec();
     const qint64 readyAt = monotonicNs();
     const double readyCpu = processMs();
+    const bool complete = ready();
     model.reset();
     Defaults::flush();
     const qint64 endedAt = monotonicNs();
@@ -271,7 +272,7 @@ int restoreChild(int argc, char **argv, qint64 launched)
     std::printf("figure from_main_ms %.3f\n", double(readyAt - atMain) / 1e6);
     std::printf("figure ready_cpu_ms %.3f\n", readyCpu);
     std::printf("figure end_ms %.3f\n", double(endedAt - readyAt) / 1e6);
-    std::printf("figure tracks %d\n", int(ready() ? kTracks : 0));
+    std::printf("figure tracks %d\n", int(complete ? kTracks : 0));
     return 0;
 }
 

@@ -31,10 +31,19 @@ namespace {
 // anything that is not a link it says what stat would).
 enum class ItemKind : char { skipped, folder, audioFile };
 
-ItemKind itemKind(const QString &url)
+ItemKind itemKind(const QString &url, const ImportScan::SeenItems *seen = nullptr)
 {
     if (paths::lastComponent(url).startsWith(u'.'))
         return ItemKind::skipped;
+    if (seen) {
+        const auto item = seen->constFind(url);
+        if (item != seen->cend()) {
+            using Kind = ImportScan::SeenItem::Kind;
+            if (item->kind == Kind::folder)
+                return ItemKind::folder;
+            return item->kind == Kind::regular && hasAudioExtension(url) ? ItemKind::audioFile : ItemKind::skipped;
+        }
+    }
     struct stat st;
     if (::lstat(paths::encode(url).constData(), &st) != 0 || S_ISLNK(st.st_mode))
         return ItemKind::skipped;
@@ -63,12 +72,14 @@ void forEachIndex(qsizetype count, Work work)
 
 } // namespace
 
-QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames)
+namespace {
+
+QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames, const ImportScan::SeenItems *seen)
 {
     // The items are told apart on several threads (a saved library passes
     // every one of its files); the folders are then walked in order.
     std::vector<ItemKind> kinds(size_t(urls.size()));
-    forEachIndex(urls.size(), [&](qsizetype i) { kinds[size_t(i)] = itemKind(urls.at(i)); });
+    forEachIndex(urls.size(), [&](qsizetype i) { kinds[size_t(i)] = itemKind(urls.at(i), seen); });
     QStringList found;
     std::vector<paths::WalkEntry> unreadable;
     for (qsizetype i = 0; i < urls.size(); ++i) {
@@ -96,7 +107,15 @@ QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames)
     return found;
 }
 
+} // namespace
+
+QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames)
+{
+    return scanAudio(urls, unreadableNames, nullptr);
+}
+
 namespace ImportScan {
+
 
 qint64 leadingNumber(const QString &fileName)
 {
@@ -454,9 +473,9 @@ Cover CoverFiles::shared(const QByteArray &picture)
 
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
                  const ProgressPost &post, const LibraryStore::Records *stored, LibraryStore::Records *read,
-                 qsizetype *unreadableNames)
+                 qsizetype *unreadableNames, const SeenItems *seen)
 {
-    QStringList files = scanAudio(chosen, unreadableNames);
+    QStringList files = scanAudio(chosen, unreadableNames, seen);
     // Natural order, from keys made once per path (comparing the paths
     // themselves again and again costs far more on a big library).
     {
@@ -500,7 +519,15 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
     // One file: from its stored record while the file is unchanged, else read.
     auto readOne = [&](size_t k) {
         const QString &path = files.at(positions[k]);
-        const std::optional<LibraryStore::Stamp> stamp = (stored || read) ? LibraryStore::stamp(path) : std::nullopt;
+        std::optional<LibraryStore::Stamp> stamp;
+        if (stored || read) {
+            // A file the caller looked at already is not asked again.
+            const auto item = seen ? seen->constFind(path) : SeenItems::const_iterator();
+            if (seen && item != seen->cend() && item->kind == SeenItem::Kind::regular)
+                stamp = item->stamp;
+            else
+                stamp = LibraryStore::stamp(path);
+        }
         Track track;
         std::optional<Cover> embedded;
         CoverChoice choice = CoverChoice::needsEmbedded;

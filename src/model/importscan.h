@@ -9,6 +9,7 @@
 #include "model/librarystore.h"
 #include "platform/mediaasset.h"
 
+#include <QHash>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -27,6 +28,9 @@ QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames = null
 
 namespace ImportScan {
 
+using SeenItem = LibraryStore::Seen;
+using SeenItems = LibraryStore::SeenItems;
+
 // Receives the 0-based position of a file read and the number of files collected.
 using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 
@@ -38,10 +42,12 @@ using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 // With `stored`, a file whose size and modification time are those of its
 // record is taken from the record (its cover chosen again, as the folder is
 // now) instead of being read; `read`, when given, receives the record of
-// every track found; `unreadableNames` the count scanAudio gives.
+// every track found; `unreadableNames` the count scanAudio gives. A chosen
+// item in `seen` is taken as it says, without looking at the disk again.
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
                  const ProgressPost &post, const LibraryStore::Records *stored = nullptr,
-                 LibraryStore::Records *read = nullptr, qsizetype *unreadableNames = nullptr);
+                 LibraryStore::Records *read = nullptr, qsizetype *unreadableNames = nullptr,
+                 const SeenItems *seen = nullptr);
 
 // The cover files of one import, shared by the threads that read the tracks:
 // each folder is listed once (so a cover that does not exist costs no failed

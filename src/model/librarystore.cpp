@@ -169,6 +169,21 @@ std::optional<Stamp> stamp(const QString &path)
     return Stamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + qint64(st.st_mtim.tv_nsec)};
 }
 
+std::optional<Seen> look(const QString &path)
+{
+    struct stat st {};
+    if (::lstat(paths::encode(path).constData(), &st) != 0 || S_ISLNK(st.st_mode))
+        return std::nullopt;
+    Seen item;
+    if (S_ISDIR(st.st_mode)) {
+        item.kind = Seen::Kind::folder;
+    } else if (S_ISREG(st.st_mode)) {
+        item.kind = Seen::Kind::regular;
+        item.stamp = {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + qint64(st.st_mtim.tv_nsec)};
+    }
+    return item;
+}
+
 QString defaultFile()
 {
     return AppFolders::applicationSupport() + u"/Library.records"_s;

@@ -23,6 +23,19 @@ struct Stamp {
 };
 std::optional<Stamp> stamp(const QString &path);
 
+// What one lstat of a saved item said, when the caller has looked at it
+// already (a start checks every saved file once, and the import then takes
+// each one's kind and stamp from here instead of asking the disk again).
+struct Seen {
+    enum class Kind : char { other, folder, regular };
+    Kind kind = Kind::other;
+    Stamp stamp; // of a regular file
+};
+using SeenItems = QHash<QString, Seen>; // by the path as saved
+// One lstat of `path`; none when it fails or names a link (whose target
+// only stat can tell).
+std::optional<Seen> look(const QString &path);
+
 struct Record {
     Stamp stamp;
     Track track; // everything the file gave; id and artwork are not kept

@@ -125,18 +125,28 @@ void TavoModel::restoreLibrary()
                     candidates.append(path);
             }
         }
-        // One stat per path, on threads of their own (a library has tens of
-        // thousands), while the records are read.
+        // One lstat per path, on threads of their own (a library has tens of
+        // thousands), while the records are read; the import takes each
+        // file's kind and stamp from it rather than asking the disk again.
         QThreadPool checks;
         checks.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
-        QFuture<char> present = QtConcurrent::mapped(&checks, candidates, [](const QString &path) {
-            return char(paths::exists(path));
-        });
+        QFuture<std::pair<char, std::optional<LibraryStore::Seen>>> looked =
+            QtConcurrent::mapped(&checks, candidates, [](const QString &path) {
+                std::optional<LibraryStore::Seen> seen = LibraryStore::look(path);
+                // A link is there when its target is.
+                const bool present = seen.has_value() || paths::exists(path);
+                return std::pair<char, std::optional<LibraryStore::Seen>>(char(present), seen);
+            });
         if (!fromRecords)
             split.records = loading.result();
-        const QList<char> exists = present.results();
-        for (qsizetype i = 0; i < candidates.size(); ++i)
-            (exists.at(i) ? split.present : split.missing).append(candidates.at(i));
+        const QList<std::pair<char, std::optional<LibraryStore::Seen>>> seen = looked.results();
+        split.seen.reserve(candidates.size());
+        for (qsizetype i = 0; i < candidates.size(); ++i) {
+            const auto &[present, item] = seen.at(i);
+            (present ? split.present : split.missing).append(candidates.at(i));
+            if (item)
+                split.seen.insert(candidates.at(i), *item);
+        }
         return split;
     }, [this](const ModelTasks::Outcome<LibraryPaths> &outcome) {
         LibraryPaths split = outcome.value.value_or(LibraryPaths());
@@ -149,7 +159,8 @@ void TavoModel::restoreLibrary()
             return;
         }
         startImport(split.present, false, false,
-                    std::make_shared<const LibraryStore::Records>(std::move(split.records)));
+                    std::make_shared<const LibraryStore::Records>(std::move(split.records)),
+                    std::make_shared<const LibraryStore::SeenItems>(std::move(split.seen)));
     });
 }
 

@@ -90,7 +90,8 @@ void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueu
 }
 
 void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enqueue,
-                            std::shared_ptr<const LibraryStore::Records> stored)
+                            std::shared_ptr<const LibraryStore::Records> stored,
+                            std::shared_ptr<const LibraryStore::SeenItems> seen)
 {
     setStatus(u"Odczytuję albumy…"_s);
     setProgress(0);
@@ -119,7 +120,8 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // Saved library files that were missing are looked for again (on the
     // worker: a disk that does not answer must not hold up the window); those
     // back now are read with the rest, but never queued.
-    const QStringList missing = fromDevice ? QStringList() : m_missingLibraryPaths;
+    // A start has just looked for every saved file: those it missed are not looked for twice.
+    const QStringList missing = fromDevice || seen ? QStringList() : m_missingLibraryPaths;
     // The joined list and its albums are worked out on the worker too, for the
     // list as it was at the start; the finish uses them when the list is still
     // that one.
@@ -139,7 +141,7 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // the model goes first, one attached as the job ends can run ahead of the
     // queued steps, and attaching one races with the job's own end.
     m_importScan = QtConcurrent::run(QThreadPool::globalInstance(),
-                                     [urls, missing, stored, fromDevice, base, overrides, post, guard, enqueue,
+                                     [urls, missing, stored, seen, fromDevice, base, overrides, post, guard, enqueue,
                                       outcome, inputs] {
         // The paths the side holds, worked out here: tens of thousands of them.
         QSet<QString> knownPaths;
@@ -157,7 +159,8 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
         // (with what it has: nothing) rather than leaving the model busy for good.
         try {
             outcome->found = ImportScan::run(chosen, knownPaths, overrides, post, stored.get(),
-                                             fromDevice ? nullptr : &outcome->read, &outcome->unreadableNames);
+                                             fromDevice ? nullptr : &outcome->read, &outcome->unreadableNames,
+                                             seen.get());
         } catch (...) {
         }
         outcome->combined = outcome->base + outcome->found;

@@ -1,3 +1,4 @@
+#include "model/importscan.h"
 #include "model/librarystore.h"
 #include "model/tavomodel.h"
 #include "modeltesting.h"
@@ -186,6 +187,37 @@ TEST_F(LibraryStoreTest, AStartThatFindsNothingChangedWritesNothing)
     EXPECT_NE(fileState(LibraryStore::defaultFile()).first, after.first);
     auto model = restore();
     EXPECT_LT(model->tracks().size(), imported.size());
+}
+
+TEST_F(LibraryStoreTest, TheScanTakesWhatTheStartSawOfEachFile)
+{
+    const QList<Track> imported = importLibrary();
+    LibraryStore::Records records = *LibraryStore::load(LibraryStore::defaultFile());
+    const QString path = imported.first().url;
+    records[path].track.title = u"Z zapisu"_s;
+    const std::optional<LibraryStore::Seen> seen = LibraryStore::look(path);
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->kind, LibraryStore::Seen::Kind::regular);
+    EXPECT_EQ(seen->stamp, LibraryStore::stamp(path));
+    EXPECT_EQ(LibraryStore::look(dir.path())->kind, LibraryStore::Seen::Kind::folder);
+    EXPECT_FALSE(LibraryStore::look(dir.path() + u"/nie ma.mp3"_s).has_value());
+
+    // The file changes after the look: the scan goes by the look (the change
+    // is seen at the next start), and the record of that look is kept.
+    struct utimbuf times {1'000'000, 1'000'000};
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+    const LibraryStore::SeenItems items = {{path, *seen}};
+    LibraryStore::Records read;
+    const QList<Track> tracks =
+        ImportScan::run({path}, {}, {}, {}, &records, &read, nullptr, &items);
+    ASSERT_EQ(tracks.size(), 1);
+    EXPECT_EQ(tracks.first().title, u"Z zapisu"_s);
+    EXPECT_EQ(read.value(path).stamp, seen->stamp);
+
+    // Without it the disk is asked, and the changed file read.
+    const QList<Track> again = ImportScan::run({path}, {}, {}, {}, &records, &read);
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_EQ(again.first().title, imported.first().title);
 }
 
 TEST_F(LibraryStoreTest, ADamagedOrForeignFileIsIgnored)
