@@ -71,6 +71,17 @@ public:
     // a new one made of these bytes.
     Cover shared(const QByteArray &picture);
 
+    // The folder's modification time taken just before imageIn() listed it,
+    // when it was listed and that time lies far enough in the past to show
+    // any later change of its entries; 0 otherwise.
+    qint64 listedTime(const QString &folder) const;
+    // The stamp of the image file image() read, likewise; none otherwise.
+    std::optional<LibraryStore::Stamp> readStamp(const QString &path) const;
+    // Whether the folder still has that modification time, and the file that
+    // stamp (each asked of the disk once per import).
+    bool folderStill(const QString &folder, qint64 time);
+    bool fileStill(const QString &path, const LibraryStore::Stamp &stamp);
+
 private:
     struct State;
     std::unique_ptr<State> m_state;

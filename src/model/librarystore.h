@@ -42,6 +42,13 @@ struct Record {
     // The file's embedded picture, kept only when it is the track's cover:
     // its facts and preview, shared by the records of equal pictures.
     std::optional<Cover> embedded;
+    // The cover chosen for the track (none: it had none) while its folder
+    // had the modification time `folder` (nanoseconds; 0: not known, and the
+    // cover is chosen again from the folder as it is). A cover from an image
+    // file holds while that file keeps `coverFile`.
+    qint64 folder = 0;
+    std::optional<Cover> cover;
+    Stamp coverFile;
 };
 using Records = QHash<QString, Record>; // by the track's path
 

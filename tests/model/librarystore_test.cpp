@@ -220,6 +220,105 @@ TEST_F(LibraryStoreTest, TheScanTakesWhatTheStartSawOfEachFile)
     EXPECT_EQ(again.first().title, imported.first().title);
 }
 
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// An old time, so that the folder and its files count as long settled.
+void age(const QString &path, time_t when = 1'000'000)
+{
+    struct utimbuf times {when, when};
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0) << path.toStdString();
+}
+
+TEST_F(LibraryStoreTest, TheChosenCoverIsKeptWhileItsFolderAndFileAreUnchanged)
+{
+    const QString folder = dir.path() + u"/Music/C/Three"_s;
+    const QString first = copy(u"vorbis.ogg"_s, u"C/Three/01 c.ogg"_s);
+    const QString second = copy(u"vorbis.ogg"_s, u"C/Three/02 d.ogg"_s);
+    const QString coverFile = folder + u"/cover.jpg"_s;
+    writeFile(coverFile, fixtures::jpeg(30, 30));
+    for (const QString &path : {first, second, coverFile, folder})
+        age(path);
+    {
+        auto model = makeModel();
+        model->importURLs({folder}, false, false);
+        ASSERT_TRUE(waitUntilIdle(*model));
+    }
+    Defaults::flush();
+
+    // The record keeps the choice, with the folder's time and the file's stamp.
+    LibraryStore::Records records = *LibraryStore::load(LibraryStore::defaultFile());
+    ASSERT_EQ(records.size(), 2);
+    for (const LibraryStore::Record &record : records) {
+        SCOPED_TRACE(record.track.url.toStdString());
+        EXPECT_FALSE(record.track.hasEmbeddedArt);
+        EXPECT_EQ(record.folder, qint64(1'000'000) * 1'000'000'000);
+        ASSERT_TRUE(record.cover.has_value());
+        EXPECT_EQ(record.cover->file(), coverFile);
+        EXPECT_EQ(record.cover->facts().size, QSize(30, 30));
+        EXPECT_EQ(record.coverFile, LibraryStore::stamp(coverFile));
+    }
+
+    auto coverSizes = [&] {
+        auto model = restore();
+        QList<QSize> sizes;
+        for (const Track &track : model->tracks())
+            sizes.append(track.artwork ? track.artwork->facts().size : QSize());
+        return sizes;
+    };
+    // A start takes the kept cover without reading the folder or the picture:
+    // a record that says otherwise is believed while nothing changed.
+    const QByteArray other = fixtures::jpeg(44, 44);
+    for (LibraryStore::Record &record : records)
+        record.cover = Cover::read(other, coverFile, Cover::identityOf(other));
+    ASSERT_TRUE(LibraryStore::save(LibraryStore::defaultFile(), records));
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(44, 44), QSize(44, 44)}));
+
+    // The picture changed in place (the folder keeps its time): read again.
+    writeFile(coverFile, fixtures::jpeg(50, 50));
+    age(coverFile, 2'000'000);
+    age(folder);
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(50, 50), QSize(50, 50)}));
+    // ... and that is kept for the next start.
+    EXPECT_EQ(LibraryStore::load(LibraryStore::defaultFile())->value(first).coverFile, LibraryStore::stamp(coverFile));
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(50, 50), QSize(50, 50)}));
+
+    // A picture named like the first track added: the folder's time tells.
+    writeFile(folder + u"/01 c.jpg"_s, fixtures::jpeg(60, 60));
+    age(folder + u"/01 c.jpg"_s);
+    age(folder, 3'000'000);
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(60, 60), QSize(50, 50)}));
+
+    // The folder's cover removed, another named otherwise added.
+    ASSERT_TRUE(QFile::remove(coverFile));
+    writeFile(folder + u"/folder.png"_s, QByteArray());
+    {
+        QImage image(70, 70, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        ASSERT_TRUE(image.save(folder + u"/folder.png"_s, "PNG"));
+    }
+    age(folder + u"/folder.png"_s);
+    age(folder, 4'000'000);
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(60, 60), QSize(70, 70)}));
+
+    // Every cover file gone: no cover, and none comes back from the records.
+    ASSERT_TRUE(QFile::remove(folder + u"/folder.png"_s));
+    ASSERT_TRUE(QFile::remove(folder + u"/01 c.jpg"_s));
+    age(folder, 5'000'000);
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(), QSize()}));
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(), QSize()}));
+
+    // A folder changed just now is not trusted: its listing is not kept, and
+    // each start chooses from the folder as it is.
+    writeFile(coverFile, fixtures::jpeg(80, 80));
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(80, 80), QSize(80, 80)}));
+    EXPECT_EQ(LibraryStore::load(LibraryStore::defaultFile())->value(first).folder, 0);
+}
+
 TEST_F(LibraryStoreTest, ADamagedOrForeignFileIsIgnored)
 {
     const QList<Track> imported = importLibrary();
