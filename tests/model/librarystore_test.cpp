@@ -319,6 +319,92 @@ TEST_F(LibraryStoreTest, TheChosenCoverIsKeptWhileItsFolderAndFileAreUnchanged)
     EXPECT_EQ(LibraryStore::load(LibraryStore::defaultFile())->value(first).folder, 0);
 }
 
+// The records as the previous format stored them: each distinct embedded
+// picture once as its facts and preview, and no cover choice.
+void writePreviousFormat(const QString &path, const LibraryStore::Records &records)
+{
+    QList<Cover> pictures;
+    QByteArray chunk;
+    {
+        QDataStream out(&chunk, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        for (const LibraryStore::Record &record : records) {
+            qint32 picture = -1;
+            if (record.embedded) {
+                picture = qint32(pictures.indexOf(*record.embedded));
+                if (picture < 0) {
+                    picture = qint32(pictures.size());
+                    pictures.append(*record.embedded);
+                }
+            }
+            const Track &t = record.track;
+            const AudioInfo &i = t.info;
+            out << record.stamp.size << record.stamp.modified << t.url << t.title << t.artist << t.album << t.bytes
+                << t.hasEmbeddedArt << i.codec << i.sampleRate << i.bitDepth << i.duration << i.bitrate
+                << i.trackNumber << i.discNumber << i.year << i.tags << picture;
+        }
+    }
+    QByteArray payload;
+    {
+        QDataStream out(&payload, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        out << quint32(3) << quint32(pictures.size());
+        for (const Cover &cover : pictures) {
+            const CoverFacts &facts = cover.facts();
+            out << cover.identity() << facts.readable << facts.format << facts.progressive << facts.size
+                << facts.bytes << cover.preview() << cover.previewIsWhole() << cover.file();
+        }
+        out << quint32(records.size()) << quint32(1) << quint32(records.size()) << chunk;
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("VONTARO-LIBRARY\n");
+    file.write(payload);
+    file.write(sha256::of(payload));
+}
+
+TEST_F(LibraryStoreTest, RecordsOfThePreviousFormatAreReadThenWrittenOnceInTheNewOne)
+{
+    const QList<Track> imported = importLibrary();
+    const LibraryStore::Records records = *LibraryStore::load(LibraryStore::defaultFile());
+    writePreviousFormat(LibraryStore::defaultFile(), records);
+    age(LibraryStore::defaultFile());
+    bool current = true;
+    const auto loaded = LibraryStore::load(LibraryStore::defaultFile(), &current);
+    ASSERT_TRUE(loaded.has_value());
+    EXPECT_FALSE(current);
+    ASSERT_EQ(loaded->size(), records.size());
+    for (const LibraryStore::Record &record : records) {
+        SCOPED_TRACE(record.track.url.toStdString());
+        const LibraryStore::Record &back = loaded->value(record.track.url);
+        EXPECT_EQ(back.stamp, record.stamp);
+        EXPECT_EQ(back.track.title, record.track.title);
+        EXPECT_EQ(back.track.info, record.track.info);
+        EXPECT_EQ(back.embedded, record.embedded);
+        EXPECT_EQ(back.folder, 0);
+        EXPECT_FALSE(back.cover.has_value());
+    }
+
+    // The first start shows what a full read gives and writes the new format...
+    const auto before = fileState(LibraryStore::defaultFile());
+    {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    Defaults::flush();
+    const auto after = fileState(LibraryStore::defaultFile());
+    EXPECT_NE(after.second, before.second);
+    ASSERT_TRUE(LibraryStore::load(LibraryStore::defaultFile(), &current).has_value());
+    EXPECT_TRUE(current);
+    // ... which the next start leaves as it is.
+    {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    Defaults::flush();
+    EXPECT_EQ(fileState(LibraryStore::defaultFile()), after);
+}
+
 TEST_F(LibraryStoreTest, ADamagedOrForeignFileIsIgnored)
 {
     const QList<Track> imported = importLibrary();
