@@ -40,8 +40,9 @@ using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 // Files are read on several threads; the tracks and the progress steps come
 // out in the same order as a reading one by one would give them.
 // With `stored`, a file whose size and modification time are those of its
-// record is taken from the record (its cover chosen again, as the folder is
-// now) instead of being read; `read`, when given, receives the record of
+// record is taken from the record instead of being read, with the cover
+// the record keeps while its folder and cover file are unchanged (else
+// chosen again, as the folder is now); `read`, when given, receives the record of
 // every track found; `unreadableNames` the count scanAudio gives. A chosen
 // item in `seen` is taken as it says, without looking at the disk again.
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
