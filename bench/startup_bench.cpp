@@ -13,6 +13,13 @@
 // slot on tracksChanged that reads the albums and the track list as the pages
 // do, so the finish and the first reads count as the steps they are.
 //
+// Start-up in a new process: the same stored library, restored by a process
+// of its own (this program again, with --restore), from its main() until the
+// library is ready (every track published, the model no longer busy), then
+// the time its end takes (the model waits for any records being written).
+// Whether that run rewrote the records file is reported beside the load
+// average, which is what makes two figures of a busy machine comparable.
+//
 //   startup_bench --benchmark_filter=Startup
 //   startup_bench --benchmark_filter=Import
 
@@ -23,19 +30,50 @@
 #include "isolatedmain.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <map>
 #include <memory>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr int kTracks = 50'000;
+
+qint64 monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+double loadAverage()
+{
+    QFile file(u"/proc/loadavg"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return file.readAll().split(' ').value(0).toDouble();
+}
+
+// Processor time of the whole process so far (user and system, all threads).
+double processMs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
 
 generated::AudioLibrary &library()
 {
@@ -210,10 +248,100 @@ void BM_ImportMainThreadSteps(benchmark::State &state)
 }
 BENCHMARK(BM_ImportMainThreadSteps)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(3);
 
+// The child: restores the stored library and prints its figures.
+int restoreChild(int argc, char **argv, qint64 launched)
+{
+    const qint64 atMain = monotonicNs();
+    QCoreApplication app(argc, argv);
+    auto model = std::make_unique<TavoModel>(noDevices, true);
+    QEventLoop loop;
+    auto ready = [&] { return model->tracks().size() == kTracks && !model->busy(); };
+    QObject::connect(model.get(), &TavoModel::busyChanged, &loop, [&] {
+        if (ready())
+            loop.quit();
+    });
+    if (!ready())
+        loop.exec();
+    const qint64 readyAt = monotonicNs();
+    const double readyCpu = processMs();
+    const bool complete = ready();
+    model.reset();
+    Defaults::flush();
+    const qint64 endedAt = monotonicNs();
+    std::printf("figure from_launch_ms %.3f\n", double(readyAt - launched) / 1e6);
+    std::printf("figure from_main_ms %.3f\n", double(readyAt - atMain) / 1e6);
+    std::printf("figure ready_cpu_ms %.3f\n", readyCpu);
+    std::printf("figure end_ms %.3f\n", double(endedAt - readyAt) / 1e6);
+    std::printf("figure tracks %d\n", int(complete ? kTracks : 0));
+    return 0;
+}
+
+struct FileState {
+    qint64 size = -1;
+    QDateTime modified;
+    bool operator==(const FileState &) const = default;
+};
+
+FileState fileState(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() ? FileState{info.size(), info.lastModified()} : FileState{};
+}
+
+void BM_StartupNewProcess(benchmark::State &state)
+{
+    library();
+    saveLibraryOnce();
+    std::map<std::string, std::pair<double, double>> range; // best, worst
+    int rewritten = 0;
+    double load = 0;
+    for (auto _ : state) {
+        const FileState before = fileState(LibraryStore::defaultFile());
+        load = std::max(load, loadAverage());
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {u"--restore"_s, QString::number(monotonicNs())});
+        child.waitForFinished(-1);
+        if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+            std::fprintf(stderr, "restoring process: %s, exit code %d\n", qPrintable(child.errorString()),
+                         child.exitCode());
+            state.SkipWithError("the restoring process failed");
+        }
+        std::map<std::string, double> figures;
+        for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() == 3 && parts[0] == "figure")
+                figures[parts[1].toStdString()] = parts[2].toDouble();
+        }
+        if (figures["tracks"] != kTracks)
+            state.SkipWithError("not every file became a track");
+        state.SetIterationTime(figures["from_main_ms"] / 1e3);
+        for (const auto &[name, value] : figures) {
+            auto [it, inserted] = range.try_emplace(name, value, value);
+            it->second.first = std::min(it->second.first, value);
+            it->second.second = std::max(it->second.second, value);
+        }
+        rewritten += fileState(LibraryStore::defaultFile()) == before ? 0 : 1;
+    }
+    for (const auto &[name, values] : range) {
+        state.counters[name] = values.second;
+        state.counters[name + "_min"] = values.first;
+    }
+    state.counters["records_rewritten"] = rewritten;
+    state.counters["load_avg"] = load;
+    std::fprintf(stderr, "load average %.2f; ready from main %.1f–%.1f ms; records rewritten %d times\n", load,
+                 range["from_main_ms"].first, range["from_main_ms"].second, rewritten);
+}
+BENCHMARK(BM_StartupNewProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // A restoring child inherits the parent's private folders.
+    if (argc == 3 && QByteArray(argv[1]) == "--restore")
+        return restoreChild(argc, argv, QByteArray(argv[2]).toLongLong());
     // The start-up reads the settings again from the private folder.
     return runIsolatedBenchmarks(argc, argv);
 }

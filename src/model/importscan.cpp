@@ -19,6 +19,7 @@
 #include <numeric>
 #include <vector>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,10 +32,19 @@ namespace {
 // anything that is not a link it says what stat would).
 enum class ItemKind : char { skipped, folder, audioFile };
 
-ItemKind itemKind(const QString &url)
+ItemKind itemKind(const QString &url, const ImportScan::SeenItems *seen = nullptr)
 {
     if (paths::lastComponent(url).startsWith(u'.'))
         return ItemKind::skipped;
+    if (seen) {
+        const auto item = seen->constFind(url);
+        if (item != seen->cend()) {
+            using Kind = ImportScan::SeenItem::Kind;
+            if (item->kind == Kind::folder)
+                return ItemKind::folder;
+            return item->kind == Kind::regular && hasAudioExtension(url) ? ItemKind::audioFile : ItemKind::skipped;
+        }
+    }
     struct stat st;
     if (::lstat(paths::encode(url).constData(), &st) != 0 || S_ISLNK(st.st_mode))
         return ItemKind::skipped;
@@ -63,12 +73,14 @@ void forEachIndex(qsizetype count, Work work)
 
 } // namespace
 
-QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames)
+namespace {
+
+QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames, const ImportScan::SeenItems *seen)
 {
     // The items are told apart on several threads (a saved library passes
     // every one of its files); the folders are then walked in order.
     std::vector<ItemKind> kinds(size_t(urls.size()));
-    forEachIndex(urls.size(), [&](qsizetype i) { kinds[size_t(i)] = itemKind(urls.at(i)); });
+    forEachIndex(urls.size(), [&](qsizetype i) { kinds[size_t(i)] = itemKind(urls.at(i), seen); });
     QStringList found;
     std::vector<paths::WalkEntry> unreadable;
     for (qsizetype i = 0; i < urls.size(); ++i) {
@@ -96,7 +108,15 @@ QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames)
     return found;
 }
 
+} // namespace
+
+QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames)
+{
+    return scanAudio(urls, unreadableNames, nullptr);
+}
+
 namespace ImportScan {
+
 
 qint64 leadingNumber(const QString &fileName)
 {
@@ -117,7 +137,20 @@ qint64 leadingNumber(const QString &fileName)
     return text::parseDecimalInt64(run).value_or(0);
 }
 
+namespace {
+
+std::optional<QByteArray> readImageFile(const QString &path, std::optional<LibraryStore::Stamp> *stamp);
+
+} // namespace
+
 std::optional<QByteArray> readImageFile(const QString &path)
+{
+    return readImageFile(path, nullptr);
+}
+
+namespace {
+
+std::optional<QByteArray> readImageFile(const QString &path, std::optional<LibraryStore::Stamp> *stamp)
 {
     constexpr qint64 limit = 10'000'000;
     // Non-blocking, so that a FIFO named like a cover can never hang the scan.
@@ -146,11 +179,16 @@ std::optional<QByteArray> readImageFile(const QString &path)
             // A file that shrank while read keeps what was there.
             bytes.truncate(qsizetype(done));
             result = bytes;
+            if (stamp)
+                *stamp = LibraryStore::Stamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000
+                                                                     + qint64(st.st_mtim.tv_nsec)};
         }
     }
     ::close(fd);
     return result;
 }
+
+} // namespace
 
 namespace {
 
@@ -368,7 +406,77 @@ struct CoverFiles::State {
     QHash<QString, std::shared_future<std::optional<Cover>>> images; // by path
     QHash<QString, std::optional<QSet<QString>>> folders;            // names; none: unreadable
     QHash<QByteArray, std::shared_future<Cover>> pictures;           // embedded, by identity
+    QHash<QString, qint64> listedTimes;                              // of folders listed, when settled
+    QHash<QString, LibraryStore::Stamp> readStamps;                  // of image files read, when settled
+    QHash<QString, qint64> folderTimes;                              // as asked again; 0: not a folder now
+    QHash<QString, std::optional<LibraryStore::Stamp>> fileStamps;   // as asked again
 };
+
+namespace {
+
+// A time of change far enough in the past that a change made after it, even
+// on a disk that keeps times to two seconds, gives another time: a listing or
+// a reading made before such a change is never taken for the current one.
+bool settled(qint64 modified)
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 nowNs = qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    return modified > 0 && nowNs - modified >= qint64(3) * 1'000'000'000;
+}
+
+qint64 folderTime(const QString &folder)
+{
+    struct stat st {};
+    if (::stat(paths::encode(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return 0;
+    return qint64(st.st_mtim.tv_sec) * 1'000'000'000 + qint64(st.st_mtim.tv_nsec);
+}
+
+} // namespace
+
+qint64 CoverFiles::listedTime(const QString &folder) const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return m_state->listedTimes.value(folder, 0);
+}
+
+std::optional<LibraryStore::Stamp> CoverFiles::readStamp(const QString &path) const
+{
+    QMutexLocker lock(&m_state->mutex);
+    const auto known = m_state->readStamps.constFind(path);
+    if (known == m_state->readStamps.cend())
+        return std::nullopt;
+    return *known;
+}
+
+bool CoverFiles::folderStill(const QString &folder, qint64 time)
+{
+    {
+        QMutexLocker lock(&m_state->mutex);
+        const auto known = m_state->folderTimes.constFind(folder);
+        if (known != m_state->folderTimes.cend())
+            return *known == time;
+    }
+    const qint64 now = folderTime(folder);
+    QMutexLocker lock(&m_state->mutex);
+    m_state->folderTimes.insert(folder, now);
+    return now == time;
+}
+
+bool CoverFiles::fileStill(const QString &path, const LibraryStore::Stamp &stamp)
+{
+    {
+        QMutexLocker lock(&m_state->mutex);
+        const auto known = m_state->fileStamps.constFind(path);
+        if (known != m_state->fileStamps.cend())
+            return *known == stamp;
+    }
+    const std::optional<LibraryStore::Stamp> now = LibraryStore::stamp(path);
+    QMutexLocker lock(&m_state->mutex);
+    m_state->fileStamps.insert(path, now);
+    return now == stamp;
+}
 
 CoverFiles::CoverFiles() : m_state(std::make_unique<State>()) {}
 CoverFiles::~CoverFiles() = default;
@@ -408,9 +516,14 @@ Value once(QMutex &mutex, QHash<Key, std::shared_future<Value>> &made, const Key
 std::optional<Cover> CoverFiles::image(const QString &path)
 {
     return once(m_state->mutex, m_state->images, path, [&]() -> std::optional<Cover> {
-        const std::optional<QByteArray> bytes = readImageFile(path);
+        std::optional<LibraryStore::Stamp> stamp;
+        const std::optional<QByteArray> bytes = readImageFile(path, &stamp);
         if (!bytes)
             return std::nullopt;
+        if (stamp && settled(stamp->modified)) {
+            QMutexLocker lock(&m_state->mutex);
+            m_state->readStamps.insert(path, *stamp);
+        }
         return Cover::read(*bytes, path, Cover::identityOf(*bytes));
     });
 }
@@ -432,11 +545,15 @@ std::optional<Cover> CoverFiles::imageIn(const QString &folder, const QString &n
             entry = lookUp(*known);
     }
     if (entry == Entry::unknown) {
+        // The time first: a change while listing then shows as a later time.
+        const qint64 time = folderTime(folder);
         std::optional<QSet<QString>> names;
         if (const std::optional<QStringList> entries = paths::list(folder))
             names = QSet<QString>(entries->cbegin(), entries->cend());
         entry = lookUp(names);
         QMutexLocker lock(&m_state->mutex);
+        if (names && settled(time))
+            m_state->listedTimes.insert(folder, time);
         m_state->folders.insert(folder, std::move(names));
     }
     // A folder that could not be listed is asked file by file, as before.
@@ -452,11 +569,51 @@ Cover CoverFiles::shared(const QByteArray &picture)
                 [&] { return Cover::read(picture, QString(), identity); });
 }
 
+namespace {
+
+bool overridden(const Track &track, const QMap<QString, QString> &overrides)
+{
+    return !overrides.isEmpty()
+           && overrides.contains(track.artist + QChar(u'\0') + track.album + QChar(u'\0') + paths::parent(track.url));
+}
+
+// Whether the cover a record keeps is the one the choice would make now: the
+// folder's entries are those it was chosen among (its time is the same), the
+// cover file is unchanged, and no cover of the user's own applies.
+bool storedCoverHolds(const LibraryStore::Record &record, const QMap<QString, QString> &overrides, CoverFiles &covers)
+{
+    if (record.folder == 0 || overridden(record.track, overrides))
+        return false;
+    if (record.cover && record.cover->isHeld())
+        return false;
+    if (!covers.folderStill(paths::parent(record.track.url), record.folder))
+        return false;
+    return !record.cover || record.cover->isEmbedded() || covers.fileStill(record.cover->file(), record.coverFile);
+}
+
+// What a record keeps of the choice just made: the time of the folder listed
+// for it and the stamp of the cover file read; a time of 0 when the choice
+// cannot be kept (a cover of the user's own, a folder or file too freshly
+// changed to be sure of).
+std::pair<qint64, LibraryStore::Stamp> chosenCoverFacts(const Track &track, const QMap<QString, QString> &overrides,
+                                                        CoverFiles &covers)
+{
+    if (overridden(track, overrides) || (track.artwork && track.artwork->isHeld()))
+        return {0, {}};
+    const qint64 time = covers.listedTime(paths::parent(track.url));
+    if (time == 0 || !track.artwork || track.artwork->isEmbedded())
+        return {time, {}};
+    const std::optional<LibraryStore::Stamp> stamp = covers.readStamp(track.artwork->file());
+    return stamp ? std::pair(time, *stamp) : std::pair(qint64(0), LibraryStore::Stamp{});
+}
+
+} // namespace
+
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
                  const ProgressPost &post, const LibraryStore::Records *stored, LibraryStore::Records *read,
-                 qsizetype *unreadableNames)
+                 qsizetype *unreadableNames, const SeenItems *seen)
 {
-    QStringList files = scanAudio(chosen, unreadableNames);
+    QStringList files = scanAudio(chosen, unreadableNames, seen);
     // Natural order, from keys made once per path (comparing the paths
     // themselves again and again costs far more on a big library).
     {
@@ -502,20 +659,36 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
     // One file: from its stored record while the file is unchanged, else read.
     auto readOne = [&](size_t k) {
         const QString &path = files.at(positions[k]);
-        const std::optional<LibraryStore::Stamp> stamp = (stored || read) ? LibraryStore::stamp(path) : std::nullopt;
+        std::optional<LibraryStore::Stamp> stamp;
+        if (stored || read) {
+            // A file the caller looked at already is not asked again.
+            const auto item = seen ? seen->constFind(path) : SeenItems::const_iterator();
+            if (seen && item != seen->cend() && item->kind == SeenItem::Kind::regular)
+                stamp = item->stamp;
+            else
+                stamp = LibraryStore::stamp(path);
+        }
         Track track;
         std::optional<Cover> embedded;
         CoverChoice choice = CoverChoice::needsEmbedded;
+        std::optional<std::pair<qint64, LibraryStore::Stamp>> coverFacts; // the folder's time, the cover file's stamp
         if (stored && stamp) {
             const auto record = stored->constFind(path);
             if (record != stored->constEnd() && record->stamp == *stamp) {
                 track = record->track;
                 track.id = QUuid::createUuid();
                 embedded = record->embedded;
-                // A cover that now falls to an embedded picture the record
-                // does not hold needs the file read after all.
-                choice = chooseCover(track, embedded, std::nullopt, embedded.has_value() || !track.hasEmbeddedArt,
-                                     overrides, covers);
+                if (storedCoverHolds(*record, overrides, covers)) {
+                    // The folder has the entries it had: the cover chosen then still is.
+                    track.artwork = record->cover;
+                    choice = record->cover && record->cover->isEmbedded() ? CoverChoice::embedded : CoverChoice::other;
+                    coverFacts = {record->folder, record->coverFile};
+                } else {
+                    // A cover that now falls to an embedded picture the record
+                    // does not hold needs the file read after all.
+                    choice = chooseCover(track, embedded, std::nullopt, embedded.has_value() || !track.hasEmbeddedArt,
+                                         overrides, covers);
+                }
             }
         }
         if (choice == CoverChoice::needsEmbedded) {
@@ -531,6 +704,13 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
             record.track.artwork.reset();
             if (choice == CoverChoice::embedded)
                 record.embedded = embedded;
+            if (!coverFacts)
+                coverFacts = chosenCoverFacts(track, overrides, covers);
+            if (coverFacts->first != 0) {
+                record.folder = coverFacts->first;
+                record.coverFile = coverFacts->second;
+                record.cover = track.artwork;
+            }
             records[k] = std::move(record);
         }
         tracks[k] = std::move(track);

@@ -9,6 +9,7 @@
 #include "model/librarystore.h"
 #include "platform/mediaasset.h"
 
+#include <QHash>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -27,6 +28,9 @@ QStringList scanAudio(const QStringList &urls, qsizetype *unreadableNames = null
 
 namespace ImportScan {
 
+using SeenItem = LibraryStore::Seen;
+using SeenItems = LibraryStore::SeenItems;
+
 // Receives the 0-based position of a file read and the number of files collected.
 using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 
@@ -37,12 +41,15 @@ using ProgressPost = std::function<void(qsizetype position, qsizetype total)>;
 // out in the same order as a reading one by one would give them (`post` is
 // called on those threads, one call at a time).
 // With `stored`, a file whose size and modification time are those of its
-// record is taken from the record (its cover chosen again, as the folder is
-// now) instead of being read; `read`, when given, receives the record of
-// every track found; `unreadableNames` the count scanAudio gives.
+// record is taken from the record instead of being read, with the cover
+// the record keeps while its folder and cover file are unchanged (else
+// chosen again, as the folder is now); `read`, when given, receives the record of
+// every track found; `unreadableNames` the count scanAudio gives. A chosen
+// item in `seen` is taken as it says, without looking at the disk again.
 QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap<QString, QString> &overrides,
                  const ProgressPost &post, const LibraryStore::Records *stored = nullptr,
-                 LibraryStore::Records *read = nullptr, qsizetype *unreadableNames = nullptr);
+                 LibraryStore::Records *read = nullptr, qsizetype *unreadableNames = nullptr,
+                 const SeenItems *seen = nullptr);
 
 // The cover files of one import, shared by the threads that read the tracks:
 // each folder is listed once (so a cover that does not exist costs no failed
@@ -65,6 +72,17 @@ public:
     // The cover of an earlier equal embedded picture when there was one, else
     // a new one made of these bytes.
     Cover shared(const QByteArray &picture);
+
+    // The folder's modification time taken just before imageIn() listed it,
+    // when it was listed and that time lies far enough in the past to show
+    // any later change of its entries; 0 otherwise.
+    qint64 listedTime(const QString &folder) const;
+    // The stamp of the image file image() read, likewise; none otherwise.
+    std::optional<LibraryStore::Stamp> readStamp(const QString &path) const;
+    // Whether the folder still has that modification time, and the file that
+    // stamp (each asked of the disk once per import).
+    bool folderStill(const QString &folder, qint64 time);
+    bool fileStill(const QString &path, const LibraryStore::Stamp &stamp);
 
 private:
     struct State;

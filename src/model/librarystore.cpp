@@ -23,10 +23,12 @@ namespace LibraryStore {
 namespace {
 
 constexpr char magic[] = "VONTARO-LIBRARY\n";
+// 4: as 3, and each record with its chosen cover and the folder's time.
 // 3: each distinct picture once, as its identity, facts and preview.
 // 2: each distinct picture's whole bytes (still read; their covers are made
 // again from them).
-constexpr quint32 version = 3;
+constexpr quint32 version = 4;
+constexpr quint32 previewsVersion = 3;
 constexpr quint32 wholePicturesVersion = 2;
 constexpr qsizetype chunkSize = 2048; // records per chunk
 constexpr qsizetype digestSize = 32;
@@ -51,35 +53,44 @@ void read(QDataStream &in, Track &t)
 
 // The records of one chunk, each with the index of its picture (-1: none);
 // none when the chunk is not what it says.
-std::optional<QList<std::pair<Record, qint32>>> parseChunk(const QByteArray &chunk, quint32 count, qsizetype pictures)
+struct Parsed {
+    Record record;
+    qint32 embedded = -1;
+    qint32 cover = -1;
+};
+
+std::optional<QList<Parsed>> parseChunk(const QByteArray &chunk, quint32 count, qsizetype pictures,
+                                        quint32 storedVersion)
 {
     QDataStream in(chunk);
     in.setVersion(QDataStream::Qt_6_4);
-    QList<std::pair<Record, qint32>> records;
+    QList<Parsed> records;
     records.reserve(qsizetype(count));
     for (quint32 r = 0; r < count; ++r) {
-        Record record;
-        qint32 picture = -1;
+        Parsed parsed;
+        Record &record = parsed.record;
         in >> record.stamp.size >> record.stamp.modified;
         read(in, record.track);
-        in >> picture;
-        if (in.status() != QDataStream::Ok || picture < -1 || picture >= pictures)
+        in >> parsed.embedded;
+        if (storedVersion >= version)
+            in >> record.folder >> parsed.cover >> record.coverFile.size >> record.coverFile.modified;
+        if (in.status() != QDataStream::Ok || parsed.embedded < -1 || parsed.embedded >= pictures
+            || parsed.cover < -1 || parsed.cover >= pictures)
             return std::nullopt;
-        records.append({std::move(record), picture});
+        records.append(std::move(parsed));
     }
     if (!in.atEnd())
         return std::nullopt;
     return records;
 }
 
-std::optional<Records> parse(const QByteArray &payload, QThreadPool &pool)
+std::optional<Records> parse(const QByteArray &payload, QThreadPool &pool, quint32 &storedVersion)
 {
     QDataStream in(payload);
     in.setVersion(QDataStream::Qt_6_4);
-    quint32 storedVersion = 0;
     quint32 pictureCount = 0;
     in >> storedVersion;
-    if (storedVersion != version && storedVersion != wholePicturesVersion)
+    if (storedVersion != version && storedVersion != previewsVersion && storedVersion != wholePicturesVersion)
         return std::nullopt;
     in >> pictureCount;
     if (in.status() != QDataStream::Ok || pictureCount > quint32(payload.size()))
@@ -140,19 +151,21 @@ std::optional<Records> parse(const QByteArray &payload, QThreadPool &pool)
     if (in.status() != QDataStream::Ok)
         return std::nullopt;
     const qsizetype pictureTotal = pictures.size();
-    QList<std::optional<QList<std::pair<Record, qint32>>>> parsed =
-        QtConcurrent::blockingMapped<QList<std::optional<QList<std::pair<Record, qint32>>>>>(
-            &pool, chunks, [pictureTotal](const Chunk &chunk) {
-                return parseChunk(chunk.bytes, chunk.count, pictureTotal);
-            });
+    QList<std::optional<QList<Parsed>>> parsed = QtConcurrent::blockingMapped<QList<std::optional<QList<Parsed>>>>(
+        &pool, chunks, [pictureTotal, storedVersion](const Chunk &chunk) {
+            return parseChunk(chunk.bytes, chunk.count, pictureTotal, storedVersion);
+        });
     Records records;
     records.reserve(qsizetype(count));
     for (auto &chunk : parsed) {
         if (!chunk)
             return std::nullopt;
-        for (auto &[record, picture] : *chunk) {
-            if (picture >= 0)
-                record.embedded = pictures.at(picture);
+        for (Parsed &one : *chunk) {
+            Record &record = one.record;
+            if (one.embedded >= 0)
+                record.embedded = pictures.at(one.embedded);
+            if (one.cover >= 0)
+                record.cover = pictures.at(one.cover);
             const QString url = record.track.url;
             records.insert(url, std::move(record));
         }
@@ -170,13 +183,63 @@ std::optional<Stamp> stamp(const QString &path)
     return Stamp{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + qint64(st.st_mtim.tv_nsec)};
 }
 
+std::optional<Seen> look(const QString &path)
+{
+    struct stat st {};
+    if (::lstat(paths::encode(path).constData(), &st) != 0 || S_ISLNK(st.st_mode))
+        return std::nullopt;
+    Seen item;
+    if (S_ISDIR(st.st_mode)) {
+        item.kind = Seen::Kind::folder;
+    } else if (S_ISREG(st.st_mode)) {
+        item.kind = Seen::Kind::regular;
+        item.stamp = {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + qint64(st.st_mtim.tv_nsec)};
+    }
+    return item;
+}
+
 QString defaultFile()
 {
     return AppFolders::applicationSupport() + u"/Library.records"_s;
 }
 
-std::optional<Records> load(const QString &file)
+bool same(const Record &a, const Record &b)
 {
+    const Track &s = a.track;
+    const Track &t = b.track;
+    if (!(a.stamp == b.stamp && s.url == t.url && s.title == t.title && s.artist == t.artist && s.album == t.album
+          && s.bytes == t.bytes && s.hasEmbeddedArt == t.hasEmbeddedArt && s.info == t.info))
+        return false;
+    if (a.folder != b.folder || !(a.coverFile == b.coverFile))
+        return false;
+    auto samePicture = [](const std::optional<Cover> &x, const std::optional<Cover> &y) {
+        if (x.has_value() != y.has_value())
+            return false;
+        return !x || x->address() == y->address()
+               || (x->identity() == y->identity() && x->facts() == y->facts() && x->preview() == y->preview()
+                   && x->previewIsWhole() == y->previewIsWhole() && x->file() == y->file());
+    };
+    return samePicture(a.embedded, b.embedded) && samePicture(a.cover, b.cover);
+}
+
+bool same(const Records &a, const Records &b)
+{
+    if (a.isSharedWith(b))
+        return true;
+    if (a.size() != b.size())
+        return false;
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        const auto other = b.constFind(it.key());
+        if (other == b.cend() || !same(*it, *other))
+            return false;
+    }
+    return true;
+}
+
+std::optional<Records> load(const QString &file, bool *current)
+{
+    if (current)
+        *current = false;
     // Never waits on a FIFO put in its place nor reads an endless device: a
     // regular file of a sane size, or nothing.
     std::optional<posixfile::File> opened = statefile::openRegular(file, largestFile);
@@ -209,14 +272,17 @@ std::optional<Records> load(const QString &file)
         }
     });
     std::optional<Records> records;
+    quint32 storedVersion = 0;
     try {
-        records = parse(payload, pool);
+        records = parse(payload, pool, storedVersion);
     } catch (...) {
         intact.waitForFinished();
         throw;
     }
     if (!intact.result())
         return std::nullopt;
+    if (current)
+        *current = records && storedVersion == version;
     return records;
 }
 
@@ -230,14 +296,27 @@ void writeFile(const QString &file, const std::vector<const Record *> &ordered)
     const qsizetype count = qsizetype(ordered.size());
     // Equal pictures (the tracks of one album) are stored once; only their
     // identities are gathered here, never their bytes.
+    // A picture is told by its bytes and where they lie: a cover file and an
+    // embedded picture of equal bytes are two pictures.
+    auto keyOf = [](const Cover &cover) -> QByteArray { return cover.identity() + '\0' + cover.file().toUtf8(); };
     QHash<QByteArray, qint32> pictureIndex;
     QList<const Cover *> pictures;
-    for (const Record *record : ordered) {
-        if (record->embedded && !pictureIndex.contains(record->embedded->identity())) {
-            pictureIndex.insert(record->embedded->identity(), qint32(pictures.size()));
-            pictures.append(&*record->embedded);
+    auto gather = [&](const std::optional<Cover> &cover) {
+        if (cover && !pictureIndex.contains(keyOf(*cover))) {
+            pictureIndex.insert(keyOf(*cover), qint32(pictures.size()));
+            pictures.append(&*cover);
         }
+    };
+    for (const Record *record : ordered) {
+        gather(record->embedded);
+        // A cover held in memory only (in no file, nor the track's own) is
+        // not kept: the next start chooses again.
+        if (record->cover && !record->cover->isHeld())
+            gather(record->cover);
     }
+    auto indexOf = [&](const std::optional<Cover> &cover) {
+        return cover ? pictureIndex.value(keyOf(*cover), -1) : qint32(-1);
+    };
     // The records in chunks of their own, so that they can be read on
     // several threads; each chunk is also made on a thread of its own.
     QList<qsizetype> starts;
@@ -254,7 +333,10 @@ void writeFile(const QString &file, const std::vector<const Record *> &ordered)
             const Record &record = *ordered[size_t(r)];
             chunkOut << record.stamp.size << record.stamp.modified;
             write(chunkOut, record.track);
-            chunkOut << (record.embedded ? pictureIndex.value(record.embedded->identity()) : qint32(-1));
+            chunkOut << indexOf(record.embedded);
+            const bool coverKept = !record.cover || !record.cover->isHeld();
+            chunkOut << (coverKept ? record.folder : qint64(0)) << (coverKept ? indexOf(record.cover) : qint32(-1))
+                     << record.coverFile.size << record.coverFile.modified;
         }
         return chunk;
     });

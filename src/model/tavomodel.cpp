@@ -104,10 +104,12 @@ void TavoModel::restoreLibrary()
         LibraryPaths split;
         // What the last save recorded; a damaged or foreign file gives none,
         // and every file is then read.
-        QFuture<LibraryStore::Records> loading = QtConcurrent::run([] {
+        QFuture<LibraryStore::Records> loading = QtConcurrent::run([&split] {
             try {
-                return LibraryStore::load(LibraryStore::defaultFile()).value_or(LibraryStore::Records());
+                return LibraryStore::load(LibraryStore::defaultFile(), &split.recordsCurrent)
+                    .value_or(LibraryStore::Records());
             } catch (...) {
+                split.recordsCurrent = false;
                 return LibraryStore::Records();
             }
         });
@@ -123,30 +125,42 @@ void TavoModel::restoreLibrary()
                     candidates.append(path);
             }
         }
-        // One stat per path, on threads of their own (a library has tens of
-        // thousands), while the records are read.
+        // One lstat per path, on threads of their own (a library has tens of
+        // thousands), while the records are read; the import takes each
+        // file's kind and stamp from it rather than asking the disk again.
         QThreadPool checks;
         checks.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
-        QFuture<char> present = QtConcurrent::mapped(&checks, candidates, [](const QString &path) {
-            return char(paths::exists(path));
-        });
+        QFuture<std::pair<char, std::optional<LibraryStore::Seen>>> looked =
+            QtConcurrent::mapped(&checks, candidates, [](const QString &path) {
+                std::optional<LibraryStore::Seen> seen = LibraryStore::look(path);
+                // A link is there when its target is.
+                const bool present = seen.has_value() || paths::exists(path);
+                return std::pair<char, std::optional<LibraryStore::Seen>>(char(present), seen);
+            });
         if (!fromRecords)
             split.records = loading.result();
-        const QList<char> exists = present.results();
-        for (qsizetype i = 0; i < candidates.size(); ++i)
-            (exists.at(i) ? split.present : split.missing).append(candidates.at(i));
+        const QList<std::pair<char, std::optional<LibraryStore::Seen>>> seen = looked.results();
+        split.seen.reserve(candidates.size());
+        for (qsizetype i = 0; i < candidates.size(); ++i) {
+            const auto &[present, item] = seen.at(i);
+            (present ? split.present : split.missing).append(candidates.at(i));
+            if (item)
+                split.seen.insert(candidates.at(i), *item);
+        }
         return split;
     }, [this](const ModelTasks::Outcome<LibraryPaths> &outcome) {
         LibraryPaths split = outcome.value.value_or(LibraryPaths());
         // Paths missing now (a disk not mounted) stay saved until they come back.
         m_missingLibraryPaths = split.missing;
         m_records = split.records;
+        m_recordsStored = split.recordsCurrent;
         if (split.present.isEmpty()) {
             setBusy(false);
             return;
         }
         startImport(split.present, false, false,
-                    std::make_shared<const LibraryStore::Records>(std::move(split.records)));
+                    std::make_shared<const LibraryStore::Records>(std::move(split.records)),
+                    std::make_shared<const LibraryStore::SeenItems>(std::move(split.seen)));
     });
 }
 
@@ -177,6 +191,7 @@ QStringList TavoModel::libraryPathsOf(const QList<Track> &tracks, const QStringL
 void TavoModel::writeLibraryPaths(const QStringList &libraryPaths)
 {
     Defaults::setStringList(u"libraryPaths"_s, libraryPaths);
+    m_recordsStored = true; // once the write below is done; a failure says otherwise
 
     // The records of exactly these files, written on a thread of their own:
     // one save after another, in order, never holding up the window.
@@ -197,6 +212,9 @@ void TavoModel::noteSaveResult(int kind, std::exception_ptr failure)
         m_saveFailures.remove(kind);
         return;
     }
+    // The records file no longer holds the records: the next save writes them.
+    if (statefile::Kind(kind) == statefile::Kind::records)
+        m_recordsStored = false;
     const QString text = statefile::failureText(statefile::Kind(kind), failure);
     if (m_saveFailures.value(kind) == text)
         return; // told already; the cause has not changed

@@ -500,6 +500,8 @@ private:
         QStringList present;
         QStringList missing;
         LibraryStore::Records records; // as stored at the last save
+        bool recordsCurrent = false;   // stored in this version of the file
+        LibraryStore::SeenItems seen;  // what the one look at each present path said
     };
     // Writes "libraryPaths": the library's files, then the saved files that
     // were missing when last looked for.
@@ -507,6 +509,8 @@ private:
     static QStringList libraryPathsOf(const QList<Track> &tracks, const QStringList &missing);
     // Writes the given "libraryPaths" and the records of those files.
     void writeLibraryPaths(const QStringList &libraryPaths);
+    // The records file holds m_records as they are, in its current version.
+    bool m_recordsStored = false;
     // A save of one of the application's own files ended (failure null: it
     // succeeded). A failure is shown in an alert once per cause, not per save.
     void noteSaveResult(int kind, std::exception_ptr failure);
@@ -514,8 +518,10 @@ private:
     QHash<int, QString> m_saveFailures; // by statefile::Kind: the text shown
     // importURLs without the busy check, for a caller that already holds busy.
     // `stored`: records a file may be taken from while it is unchanged.
+    // `seen`: what the caller's own look at some of the urls said.
     void startImport(const QStringList &urls, bool fromDevice, bool enqueue,
-                     std::shared_ptr<const LibraryStore::Records> stored = {});
+                     std::shared_ptr<const LibraryStore::Records> stored = {},
+                     std::shared_ptr<const LibraryStore::SeenItems> seen = {});
     // What was read of each library file (and of the saved files missing now),
     // written beside the saved paths so the next start need not read them again.
     LibraryStore::Records m_records;

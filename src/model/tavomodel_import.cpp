@@ -54,9 +54,13 @@ struct TavoModel::ImportOutcome {
     // and what they become.
     LibraryStore::Records recordsBefore;
     QStringList missingBefore;
+    QStringList libraryPathsBefore; // as saved
+    bool storedBefore = false;      // the records file held recordsBefore
     LibraryStore::Records records;
     QStringList stillMissing;
     QStringList libraryPaths;
+    // Something to save: a start that finds every file as recorded writes nothing.
+    bool changed = true;
     // Audio files and folders left out because their names are not UTF-8 (no
     // path here can name them, so they could be neither opened nor kept).
     qsizetype unreadableNames = 0;
@@ -64,9 +68,16 @@ struct TavoModel::ImportOutcome {
     void prepareSave()
     {
         records = recordsBefore;
-        records.insert(read);
+        bool sameRecords = true;
+        for (auto it = read.cbegin(); sameRecords && it != read.cend(); ++it) {
+            const auto before = recordsBefore.constFind(it.key());
+            sameRecords = before != recordsBefore.cend() && LibraryStore::same(*before, *it);
+        }
+        if (!sameRecords)
+            records.insert(read);
         stillMissing = stillMissingOf(missingBefore, returned);
         libraryPaths = libraryPathsOf(combined, stillMissing);
+        changed = !storedBefore || !sameRecords || libraryPaths != libraryPathsBefore;
     }
 };
 
@@ -79,7 +90,8 @@ void TavoModel::importURLs(const QStringList &urls, bool fromDevice, bool enqueu
 }
 
 void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enqueue,
-                            std::shared_ptr<const LibraryStore::Records> stored)
+                            std::shared_ptr<const LibraryStore::Records> stored,
+                            std::shared_ptr<const LibraryStore::SeenItems> seen)
 {
     setStatus(u"Odczytuję albumy…"_s);
     setProgress(0);
@@ -108,7 +120,8 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // Saved library files that were missing are looked for again (on the
     // worker: a disk that does not answer must not hold up the window); those
     // back now are read with the rest, but never queued.
-    const QStringList missing = fromDevice ? QStringList() : m_missingLibraryPaths;
+    // A start has just looked for every saved file: those it missed are not looked for twice.
+    const QStringList missing = fromDevice || seen ? QStringList() : m_missingLibraryPaths;
     // The joined list and its albums are worked out on the worker too, for the
     // list as it was at the start; the finish uses them when the list is still
     // that one.
@@ -117,6 +130,8 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     if (!fromDevice) {
         outcome->recordsBefore = m_records;
         outcome->missingBefore = m_missingLibraryPaths;
+        outcome->storedBefore = m_recordsStored;
+        outcome->libraryPathsBefore = Defaults::stringList(u"libraryPaths"_s).value_or(QStringList());
     }
     QPointer<TavoModel> guard(this);
     const ListInputs inputs{m_formatFilter, m_hiResOnly, m_search, m_sortMode};
@@ -126,7 +141,7 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
     // the model goes first, one attached as the job ends can run ahead of the
     // queued steps, and attaching one races with the job's own end.
     m_importScan = QtConcurrent::run(QThreadPool::globalInstance(),
-                                     [urls, missing, stored, fromDevice, base, overrides, post, guard, enqueue,
+                                     [urls, missing, stored, seen, fromDevice, base, overrides, post, guard, enqueue,
                                       outcome, inputs] {
         // The paths the side holds, worked out here: tens of thousands of them.
         QSet<QString> knownPaths;
@@ -144,7 +159,8 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
         // (with what it has: nothing) rather than leaving the model busy for good.
         try {
             outcome->found = ImportScan::run(chosen, knownPaths, overrides, post, stored.get(),
-                                             fromDevice ? nullptr : &outcome->read, &outcome->unreadableNames);
+                                             fromDevice ? nullptr : &outcome->read, &outcome->unreadableNames,
+                                             seen.get());
         } catch (...) {
         }
         outcome->combined = outcome->base + outcome->found;
@@ -204,7 +220,8 @@ void TavoModel::finishImport(bool fromDevice, bool enqueue, ImportOutcome &outco
             && m_missingLibraryPaths.isSharedWith(outcome.missingBefore)) {
             m_missingLibraryPaths = outcome.stillMissing;
             m_records = outcome.records;
-            writeLibraryPaths(outcome.libraryPaths);
+            if (outcome.changed)
+                writeLibraryPaths(outcome.libraryPaths);
         } else {
             m_missingLibraryPaths = stillMissingOf(m_missingLibraryPaths, returned);
             m_records.insert(outcome.read);

@@ -1,3 +1,4 @@
+#include "model/importscan.h"
 #include "model/librarystore.h"
 #include "model/tavomodel.h"
 #include "modeltesting.h"
@@ -124,6 +125,284 @@ TEST_F(LibraryStoreTest, ARecordIsUsedOnlyWhileItsFileIsUnchanged)
     ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
     auto model = restore();
     expectSameTracks(model->tracks(), imported);
+}
+
+// The records file as it lies on disk: its bytes and its modification time.
+std::pair<QByteArray, qint64> fileState(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return {file.readAll(), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+TEST_F(LibraryStoreTest, AStartThatFindsNothingChangedWritesNothing)
+{
+    const QList<Track> imported = importLibrary();
+    // A time in the past, so that any write would show in it.
+    struct utimbuf times {1'000'000, 1'000'000};
+    ASSERT_EQ(::utime(QFile::encodeName(LibraryStore::defaultFile()).constData(), &times), 0);
+    const auto before = fileState(LibraryStore::defaultFile());
+    ASSERT_FALSE(before.first.isEmpty());
+    for (int start = 0; start < 2; ++start) {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+        model.reset(); // waits for any write
+        Defaults::flush();
+        EXPECT_EQ(fileState(LibraryStore::defaultFile()), before) << "start " << start;
+    }
+
+    // A changed file is read again, and what was read is kept for the next start.
+    const QString path = imported.first().url;
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+    {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    Defaults::flush();
+    const auto after = fileState(LibraryStore::defaultFile());
+    EXPECT_NE(after.second, before.second);
+    const auto records = LibraryStore::load(LibraryStore::defaultFile());
+    ASSERT_TRUE(records.has_value());
+    ASSERT_TRUE(records->contains(path));
+    EXPECT_EQ(records->value(path).stamp, LibraryStore::stamp(path));
+    {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    EXPECT_EQ(fileState(LibraryStore::defaultFile()), after);
+
+    // An album forgotten is written away and stays away after a restart.
+    {
+        auto model = restore();
+        const QList<Album> albums = model->albums();
+        ASSERT_FALSE(albums.isEmpty());
+        model->forget(albums.first());
+        ASSERT_TRUE(waitUntilIdle(*model));
+        EXPECT_EQ(model->tracks().size(), imported.size() - albums.first().tracks.size());
+    }
+    Defaults::flush();
+    EXPECT_NE(fileState(LibraryStore::defaultFile()).first, after.first);
+    auto model = restore();
+    EXPECT_LT(model->tracks().size(), imported.size());
+}
+
+TEST_F(LibraryStoreTest, TheScanTakesWhatTheStartSawOfEachFile)
+{
+    const QList<Track> imported = importLibrary();
+    LibraryStore::Records records = *LibraryStore::load(LibraryStore::defaultFile());
+    const QString path = imported.first().url;
+    records[path].track.title = u"Z zapisu"_s;
+    const std::optional<LibraryStore::Seen> seen = LibraryStore::look(path);
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->kind, LibraryStore::Seen::Kind::regular);
+    EXPECT_EQ(seen->stamp, LibraryStore::stamp(path));
+    EXPECT_EQ(LibraryStore::look(dir.path())->kind, LibraryStore::Seen::Kind::folder);
+    EXPECT_FALSE(LibraryStore::look(dir.path() + u"/nie ma.mp3"_s).has_value());
+
+    // The file changes after the look: the scan goes by the look (the change
+    // is seen at the next start), and the record of that look is kept.
+    struct utimbuf times {1'000'000, 1'000'000};
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+    const LibraryStore::SeenItems items = {{path, *seen}};
+    LibraryStore::Records read;
+    const QList<Track> tracks =
+        ImportScan::run({path}, {}, {}, {}, &records, &read, nullptr, &items);
+    ASSERT_EQ(tracks.size(), 1);
+    EXPECT_EQ(tracks.first().title, u"Z zapisu"_s);
+    EXPECT_EQ(read.value(path).stamp, seen->stamp);
+
+    // Without it the disk is asked, and the changed file read.
+    const QList<Track> again = ImportScan::run({path}, {}, {}, {}, &records, &read);
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_EQ(again.first().title, imported.first().title);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// An old time, so that the folder and its files count as long settled.
+void age(const QString &path, time_t when = 1'000'000)
+{
+    struct utimbuf times {when, when};
+    ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0) << path.toStdString();
+}
+
+TEST_F(LibraryStoreTest, TheChosenCoverIsKeptWhileItsFolderAndFileAreUnchanged)
+{
+    const QString folder = dir.path() + u"/Music/C/Three"_s;
+    const QString first = copy(u"vorbis.ogg"_s, u"C/Three/01 c.ogg"_s);
+    const QString second = copy(u"vorbis.ogg"_s, u"C/Three/02 d.ogg"_s);
+    const QString coverFile = folder + u"/cover.jpg"_s;
+    writeFile(coverFile, fixtures::jpeg(30, 30));
+    for (const QString &path : {first, second, coverFile, folder})
+        age(path);
+    {
+        auto model = makeModel();
+        model->importURLs({folder}, false, false);
+        ASSERT_TRUE(waitUntilIdle(*model));
+    }
+    Defaults::flush();
+
+    // The record keeps the choice, with the folder's time and the file's stamp.
+    LibraryStore::Records records = *LibraryStore::load(LibraryStore::defaultFile());
+    ASSERT_EQ(records.size(), 2);
+    for (const LibraryStore::Record &record : records) {
+        SCOPED_TRACE(record.track.url.toStdString());
+        EXPECT_FALSE(record.track.hasEmbeddedArt);
+        EXPECT_EQ(record.folder, qint64(1'000'000) * 1'000'000'000);
+        ASSERT_TRUE(record.cover.has_value());
+        EXPECT_EQ(record.cover->file(), coverFile);
+        EXPECT_EQ(record.cover->facts().size, QSize(30, 30));
+        EXPECT_EQ(record.coverFile, LibraryStore::stamp(coverFile));
+    }
+
+    auto coverSizes = [&] {
+        auto model = restore();
+        QList<QSize> sizes;
+        for (const Track &track : model->tracks())
+            sizes.append(track.artwork ? track.artwork->facts().size : QSize());
+        return sizes;
+    };
+    // A start takes the kept cover without reading the folder or the picture:
+    // a record that says otherwise is believed while nothing changed.
+    const QByteArray other = fixtures::jpeg(44, 44);
+    for (LibraryStore::Record &record : records)
+        record.cover = Cover::read(other, coverFile, Cover::identityOf(other));
+    ASSERT_TRUE(LibraryStore::save(LibraryStore::defaultFile(), records));
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(44, 44), QSize(44, 44)}));
+
+    // The picture changed in place (the folder keeps its time): read again.
+    writeFile(coverFile, fixtures::jpeg(50, 50));
+    age(coverFile, 2'000'000);
+    age(folder);
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(50, 50), QSize(50, 50)}));
+    // ... and that is kept for the next start.
+    EXPECT_EQ(LibraryStore::load(LibraryStore::defaultFile())->value(first).coverFile, LibraryStore::stamp(coverFile));
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(50, 50), QSize(50, 50)}));
+
+    // A picture named like the first track added: the folder's time tells.
+    writeFile(folder + u"/01 c.jpg"_s, fixtures::jpeg(60, 60));
+    age(folder + u"/01 c.jpg"_s);
+    age(folder, 3'000'000);
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(60, 60), QSize(50, 50)}));
+
+    // The folder's cover removed, another named otherwise added.
+    ASSERT_TRUE(QFile::remove(coverFile));
+    writeFile(folder + u"/folder.png"_s, QByteArray());
+    {
+        QImage image(70, 70, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        ASSERT_TRUE(image.save(folder + u"/folder.png"_s, "PNG"));
+    }
+    age(folder + u"/folder.png"_s);
+    age(folder, 4'000'000);
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(60, 60), QSize(70, 70)}));
+
+    // Every cover file gone: no cover, and none comes back from the records.
+    ASSERT_TRUE(QFile::remove(folder + u"/folder.png"_s));
+    ASSERT_TRUE(QFile::remove(folder + u"/01 c.jpg"_s));
+    age(folder, 5'000'000);
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(), QSize()}));
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(), QSize()}));
+
+    // A folder changed just now is not trusted: its listing is not kept, and
+    // each start chooses from the folder as it is.
+    writeFile(coverFile, fixtures::jpeg(80, 80));
+    EXPECT_EQ(coverSizes(), (QList<QSize>{QSize(80, 80), QSize(80, 80)}));
+    EXPECT_EQ(LibraryStore::load(LibraryStore::defaultFile())->value(first).folder, 0);
+}
+
+// The records as the previous format stored them: each distinct embedded
+// picture once as its facts and preview, and no cover choice.
+void writePreviousFormat(const QString &path, const LibraryStore::Records &records)
+{
+    QList<Cover> pictures;
+    QByteArray chunk;
+    {
+        QDataStream out(&chunk, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        for (const LibraryStore::Record &record : records) {
+            qint32 picture = -1;
+            if (record.embedded) {
+                picture = qint32(pictures.indexOf(*record.embedded));
+                if (picture < 0) {
+                    picture = qint32(pictures.size());
+                    pictures.append(*record.embedded);
+                }
+            }
+            const Track &t = record.track;
+            const AudioInfo &i = t.info;
+            out << record.stamp.size << record.stamp.modified << t.url << t.title << t.artist << t.album << t.bytes
+                << t.hasEmbeddedArt << i.codec << i.sampleRate << i.bitDepth << i.duration << i.bitrate
+                << i.trackNumber << i.discNumber << i.year << i.tags << picture;
+        }
+    }
+    QByteArray payload;
+    {
+        QDataStream out(&payload, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_4);
+        out << quint32(3) << quint32(pictures.size());
+        for (const Cover &cover : pictures) {
+            const CoverFacts &facts = cover.facts();
+            out << cover.identity() << facts.readable << facts.format << facts.progressive << facts.size
+                << facts.bytes << cover.preview() << cover.previewIsWhole() << cover.file();
+        }
+        out << quint32(records.size()) << quint32(1) << quint32(records.size()) << chunk;
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("VONTARO-LIBRARY\n");
+    file.write(payload);
+    file.write(sha256::of(payload));
+}
+
+TEST_F(LibraryStoreTest, RecordsOfThePreviousFormatAreReadThenWrittenOnceInTheNewOne)
+{
+    const QList<Track> imported = importLibrary();
+    const LibraryStore::Records records = *LibraryStore::load(LibraryStore::defaultFile());
+    writePreviousFormat(LibraryStore::defaultFile(), records);
+    age(LibraryStore::defaultFile());
+    bool current = true;
+    const auto loaded = LibraryStore::load(LibraryStore::defaultFile(), &current);
+    ASSERT_TRUE(loaded.has_value());
+    EXPECT_FALSE(current);
+    ASSERT_EQ(loaded->size(), records.size());
+    for (const LibraryStore::Record &record : records) {
+        SCOPED_TRACE(record.track.url.toStdString());
+        const LibraryStore::Record &back = loaded->value(record.track.url);
+        EXPECT_EQ(back.stamp, record.stamp);
+        EXPECT_EQ(back.track.title, record.track.title);
+        EXPECT_EQ(back.track.info, record.track.info);
+        EXPECT_EQ(back.embedded, record.embedded);
+        EXPECT_EQ(back.folder, 0);
+        EXPECT_FALSE(back.cover.has_value());
+    }
+
+    // The first start shows what a full read gives and writes the new format...
+    const auto before = fileState(LibraryStore::defaultFile());
+    {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    Defaults::flush();
+    const auto after = fileState(LibraryStore::defaultFile());
+    EXPECT_NE(after.second, before.second);
+    ASSERT_TRUE(LibraryStore::load(LibraryStore::defaultFile(), &current).has_value());
+    EXPECT_TRUE(current);
+    // ... which the next start leaves as it is.
+    {
+        auto model = restore();
+        expectSameTracks(model->tracks(), imported);
+    }
+    Defaults::flush();
+    EXPECT_EQ(fileState(LibraryStore::defaultFile()), after);
 }
 
 TEST_F(LibraryStoreTest, ADamagedOrForeignFileIsIgnored)
@@ -263,9 +542,18 @@ TEST_F(LibraryStoreTest, RecordsOfTheEarlierFormatStillLoad)
     file.write(sha256::of(payload));
     file.close();
 
-    const auto loaded = LibraryStore::load(LibraryStore::defaultFile());
+    bool current = true;
+    const auto loaded = LibraryStore::load(LibraryStore::defaultFile(), &current);
     ASSERT_TRUE(loaded.has_value());
     ASSERT_EQ(loaded->size(), 2);
+    // Worth writing again in the current format, which then reads as current.
+    EXPECT_FALSE(current);
+    const QString rewritten = dir.path() + u"/again.records"_s;
+    ASSERT_TRUE(LibraryStore::save(rewritten, *loaded));
+    const auto again = LibraryStore::load(rewritten, &current);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_TRUE(current);
+    EXPECT_TRUE(LibraryStore::same(*again, *loaded));
     const LibraryStore::Record &first = loaded->value(u"/m/A/0.mp3"_s);
     EXPECT_EQ(first.track.title, u"Tytuł 0"_s);
     EXPECT_EQ(first.stamp, (LibraryStore::Stamp{100, 1'700'000'000'000'000'000LL}));
