@@ -106,6 +106,9 @@ protected:
         view->show();
         QApplication::setActiveWindow(view.get());
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        // The arrows' keys are window shortcuts: they act only once the window
+        // is the active one, which a busy machine may not have reached yet.
+        EXPECT_TRUE(QTest::qWaitForWindowActive(view.get()));
         EXPECT_TRUE(waitFor([&] { return view->buildsStarted() == 1 && !view->loading(); }));
         return *view;
     }
