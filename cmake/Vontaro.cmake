@@ -39,3 +39,19 @@ function(vontaro_folder_library name)
   target_include_directories(${name} PUBLIC "${CMAKE_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC vontaro_options ${ARG_LINK})
 endfunction()
+
+# Precompiled headers for a cold build of many files (the test command's
+# builds): "tests" gives the test programs of one kind one shared header,
+# "sources" gives each library one; empty, the default, gives none. A compiler
+# cache cannot key a precompiled header and would miss on every file, so
+# builds behind one leave them out. The test command precompiles the tests in
+# the sanitizer build and the sources in the optimised check, so every source
+# file is still compiled once on its own includes.
+set(VONTARO_PCH "" CACHE STRING "Targets built with precompiled headers: tests, sources, or both (tests;sources)")
+set(VONTARO_PCH_BASE <QByteArray> <QDir> <QFile> <QFileInfo> <QHash> <QList> <QString>
+  <algorithm> <functional> <memory> <optional> <vector>)
+function(vontaro_precompile target)
+  if("sources" IN_LIST VONTARO_PCH AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+    target_precompile_headers(${target} PRIVATE ${VONTARO_PCH_BASE} ${ARGN})
+  endif()
+endfunction()
