@@ -2,6 +2,7 @@
 
 #include "media/albumgrouping.h"
 #include "media/audioinfo.h"
+#include "model/modeltasks.h"
 #include "model/tavomodel.h"
 #include "platform/mediaasset.h"
 #include "platform/paths.h"
@@ -68,6 +69,7 @@ void forEachIndex(qsizetype count, Work work)
     std::iota(indices.begin(), indices.end(), qsizetype(0));
     QThreadPool pool;
     pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    const ModelTasks::FilePoolWait waiting;
     QtConcurrent::blockingMap(&pool, indices, [&](qsizetype i) { work(i); });
 }
 
@@ -729,7 +731,11 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
     };
     std::vector<size_t> indices(positions.size());
     std::iota(indices.begin(), indices.end(), size_t(0));
-    QtConcurrent::blockingMap(&pool, indices, readAndPost);
+    {
+        // The covers' previews are scaled on the file pool.
+        const ModelTasks::FilePoolWait waiting;
+        QtConcurrent::blockingMap(&pool, indices, readAndPost);
+    }
 
     if (read) {
         read->reserve(read->size() + qsizetype(records.size()));

@@ -14,6 +14,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
+#include <QThread>
 #include <QThreadPool>
 #include <memory>
 #include <QtConcurrent/QtConcurrentRun>
@@ -50,6 +51,32 @@ inline QThreadPool *networkPool()
 }
 
 inline QThreadPool *filePool() { return QThreadPool::globalInstance(); }
+
+// Held by a job of the file pool while it waits for threads of its own (the
+// import reading its files on every core): the file pool may start another
+// thread in its place meanwhile. Qt scales a large picture (a cover's
+// preview) on the file pool and waits for it; were every thread of the file
+// pool waiting on such threads (a single core gives it one), neither would
+// ever go on. Elsewhere it does nothing.
+class FilePoolWait
+{
+public:
+    FilePoolWait() : m_held(filePool()->contains(QThread::currentThread()))
+    {
+        if (m_held)
+            filePool()->releaseThread();
+    }
+    ~FilePoolWait()
+    {
+        if (m_held)
+            filePool()->reserveThread();
+    }
+    FilePoolWait(const FilePoolWait &) = delete;
+    FilePoolWait &operator=(const FilePoolWait &) = delete;
+
+private:
+    bool m_held;
+};
 
 // Posting from a worker and the application's teardown exclude each other: a
 // job that ends while the application object is being destroyed (a gallery

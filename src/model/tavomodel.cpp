@@ -101,6 +101,9 @@ void TavoModel::restoreLibrary()
     // as busy meanwhile, so no other operation overlaps the restore.
     setBusy(true);
     ModelTasks::run(this, ModelTasks::filePool(), [stored, fromRecords] {
+        // Records of the earlier format have their covers' previews made
+        // again, on threads this job waits for.
+        const ModelTasks::FilePoolWait waiting;
         LibraryPaths split;
         // What the last save recorded; a damaged or foreign file gives none,
         // and every file is then read.

@@ -11,6 +11,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <sys/stat.h>
 
 #include <flacfile.h>
@@ -755,3 +756,37 @@ TEST(ImportNumbers, LeadingNumberOfAFileName)
 }
 
 } // namespace
+
+TEST_F(ImportTest, AnImportOfLargeCoversEndsWhenTheFilePoolHasASingleThread)
+{
+    // As on a computer with one core: the import's own job takes the file
+    // pool's only thread, and the covers' previews are scaled on it too.
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int threads = pool->maxThreadCount();
+    pool->setMaxThreadCount(1);
+    struct Restore {
+        QThreadPool *pool;
+        int threads;
+        ~Restore() { pool->setMaxThreadCount(threads); }
+    } restore{pool, threads};
+
+    QImage photo(1000, 1000, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixelColor(x, y, QColor(x % 256, y % 256, (x + y) % 256));
+    }
+    const QByteArray folderCover = fixtures::paddedTo(fixtures::encode(photo, "jpeg"), 300 * 1024);
+    untaggedMp3(root() + u"/A/One/01.mp3"_s);
+    untaggedMp3(root() + u"/A/One/02.mp3"_s);
+    writeFile(root() + u"/A/One/cover.jpg"_s, folderCover);
+
+    auto model = makeModel();
+    model->importURLs({root()}, false, false);
+    ASSERT_TRUE(waitUntilIdle(*model));
+    ASSERT_EQ(model->tracks().size(), 2);
+    for (const Track &track : model->tracks()) {
+        ASSERT_TRUE(track.artwork.has_value()) << track.url.toStdString();
+        EXPECT_EQ(track.artwork->facts().size, QSize(1000, 1000));
+        EXPECT_FALSE(track.artwork->previewIsWhole());
+    }
+}

@@ -6,10 +6,12 @@
 #include "support/qtprinters.h"
 #include "model/importscan.h"
 #include "support/embedpicture.h"
+#include "support/restartedtracks.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <atomic>
 #include <algorithm>
 
@@ -357,7 +359,13 @@ TEST_F(Transfer, AFailedCoverIsAWarningAndTheRestStillHappens)
 
 }
 
-TEST_F(Transfer, ACoverEmbeddedInTheTracksIsReadFromTheirFilesForTheDevice)
+// The covers embedded in the tracks as the import keeps them, and as the
+// next start brings them back from the records (false, true).
+class EmbeddedCoverTransfer : public Transfer, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(EmbeddedCoverTransfer, ACoverEmbeddedInTheTracksIsReadFromTheirFilesForTheDevice)
 {
     makeLibrary();
     connectDevice();
@@ -365,14 +373,24 @@ TEST_F(Transfer, ACoverEmbeddedInTheTracksIsReadFromTheirFilesForTheDevice)
     // finds it: the library keeps its facts and preview, not its bytes.
     QImage picture(900, 900, QImage::Format_RGB32);
     picture.fill(QColor(30, 90, 200));
-    const QByteArray bytes = fixtures::encode(picture, "jpeg", true);
+    const QByteArray bytes = fixtures::paddedTo(fixtures::encode(picture, "jpeg", true), 100 * 1024);
+    ASSERT_EQ(bytes.size(), 100 * 1024);
     ImportScan::CoverFiles covers;
     for (Track &track : single) {
         ASSERT_TRUE(fixtures::embedPicture(track.url, bytes));
         track.artwork = ImportScan::readFile(track.url, {}, covers).artwork;
         ASSERT_TRUE(track.artwork.has_value());
+    }
+    if (GetParam()) {
+        QTemporaryDir support;
+        single = fixtures::throughRecords(single, support.filePath(u"Library.records"_s));
+        ASSERT_EQ(single.size(), 2);
+    }
+    for (const Track &track : single) {
+        ASSERT_TRUE(track.artwork.has_value());
         ASSERT_TRUE(track.artwork->isEmbedded());
         ASSERT_FALSE(track.artwork->isHeld());
+        ASSERT_LT(track.artwork->preview().size(), bytes.size());
     }
     model->setTracks(all());
     model->setQueued(idsOf(single));
@@ -383,6 +401,11 @@ TEST_F(Transfer, ACoverEmbeddedInTheTracksIsReadFromTheirFilesForTheDevice)
     ASSERT_EQ(onDevice.size(), QSize(500, 500));
     EXPECT_TRUE(fixtures::near(onDevice.pixelColor(250, 250), QColor(30, 90, 200)));
 }
+
+INSTANTIATE_TEST_SUITE_P(Transfer, EmbeddedCoverTransfer, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &info) {
+                             return info.param ? "AfterARestart" : "ByTheImport";
+                         });
 
 TEST_F(Transfer, TheOperationInspectsTheDeviceOnceAndRefusesItsCoversOnceReplaced)
 {

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QImageWriter>
+#include <algorithm>
 #include <cstdlib>
 
 namespace fixtures {
@@ -25,6 +26,21 @@ QByteArray encode(const QImage &image, const char *format, bool progressive, int
     if (!writer.write(image))
         return {};
     return out;
+}
+
+QByteArray paddedTo(const QByteArray &jpeg, int size)
+{
+    // One segment holds at most 65,533 bytes: as many as it takes.
+    QByteArray padded = jpeg;
+    while (padded.size() + 4 < size) {
+        const int room = std::min(int(size - padded.size()) - 4, 65000);
+        QByteArray segment("\xFF\xFE", 2);
+        segment += char((room + 2) >> 8);
+        segment += char((room + 2) & 0xFF);
+        segment += QByteArray(room, 'c');
+        padded.insert(2, segment);
+    }
+    return padded;
 }
 
 QByteArray withExifOrientation(const QByteArray &jpeg, quint16 orientation)

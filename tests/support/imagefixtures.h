@@ -19,6 +19,9 @@ inline QByteArray jpeg(int width, int height, bool progressive = false)
 }
 // Inserts an EXIF APP1 segment carrying the given orientation (1…8) right after SOI.
 QByteArray withExifOrientation(const QByteArray &jpeg, quint16 orientation);
+// The JPEG brought to `size` bytes, as large as real covers are, by comment
+// segments right after SOI; the picture stays the same.
+QByteArray paddedTo(const QByteArray &jpeg, int size);
 // Decodes encoded bytes (no orientation applied).
 QImage decode(const QByteArray &bytes);
 // True when the two colours differ by at most `tolerance` in each channel.

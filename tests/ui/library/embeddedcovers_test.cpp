@@ -1,7 +1,8 @@
 // Covers embedded in the tracks, as an import keeps them (facts and a preview,
-// the whole picture left in the files), shown by the grid, Cover Flow and the
-// album sheet: from the preview at the usual sizes, from the track's file
-// when a view is larger than the preview.
+// the whole picture left in the files) and as the next start brings them back
+// from the records, shown by the grid, Cover Flow and the album sheet: from
+// the preview at the usual sizes, from the track's file when a view is larger
+// than the preview.
 
 #include "model/importscan.h"
 #include "ui/album/albumdetail.h"
@@ -11,6 +12,7 @@
 
 #include "support/embedpicture.h"
 #include "support/imagefixtures.h"
+#include "support/restartedtracks.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,6 +21,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <functional>
+#include <ostream>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -43,19 +46,20 @@ QByteArray framedCover(int side, QColor middle)
     QPainter painter(&image);
     painter.fillRect(side / 8, side / 8, side * 3 / 4, side * 3 / 4, middle);
     painter.end();
-    // Padded with a comment segment to 100 KB, as large as real covers are,
-    // so that it has a preview of its own.
-    QByteArray jpeg = fixtures::encode(image, "jpeg");
-    const int room = 100 * 1024 - int(jpeg.size());
-    QByteArray segment("\xFF\xFE", 2);
-    segment += char((room + 2) >> 8);
-    segment += char((room + 2) & 0xFF);
-    segment += QByteArray(room, 'c');
-    jpeg.insert(2, segment);
-    return jpeg;
+    // 100 KB, as large as real covers are, so that it has a preview of its own.
+    return fixtures::paddedTo(fixtures::encode(image, "jpeg"), 100 * 1024);
 }
 
-class EmbeddedCovers : public ::testing::Test
+// Where the tracks' covers come from: the import that read the files, or the
+// records the next start reads instead of the files.
+enum class Kept { byTheImport, afterARestart };
+
+void PrintTo(Kept kept, std::ostream *out)
+{
+    *out << (kept == Kept::byTheImport ? "by the import" : "after a restart");
+}
+
+class EmbeddedCovers : public ::testing::TestWithParam<Kept>
 {
 protected:
     void SetUp() override
@@ -75,29 +79,37 @@ protected:
             track.info.trackNumber = i + 1;
             tracks.append(track);
         }
+        if (GetParam() == Kept::afterARestart) {
+            const QList<Track> read = tracks;
+            tracks = fixtures::throughRecords(read, dir.path() + u"/Library.records"_s);
+            ASSERT_EQ(tracks.size(), fixturesUsed.size());
+            // The covers are the records' own, not the ones the import made.
+            ASSERT_TRUE(tracks.first().artwork.has_value());
+            ASSERT_NE(tracks.first().artwork->address(), read.first().artwork->address());
+        }
         album.artist = u"Band"_s;
         album.title = u"Album"_s;
         album.tracks = tracks;
     }
 
     QTemporaryDir dir;
-    const QByteArray picture = framedCover(1000, QColor(200, 40, 160));
+    const QByteArray picture = framedCover(1024, QColor(200, 40, 160));
     QList<Track> tracks;
     Album album;
 };
 
-TEST_F(EmbeddedCovers, theImportKeepsOneCoverWithoutTheBytes)
+TEST_P(EmbeddedCovers, theImportKeepsOneCoverWithoutTheBytes)
 {
     for (const Track &track : tracks) {
         ASSERT_TRUE(track.artwork.has_value()) << track.url.toStdString();
         EXPECT_EQ(track.artwork->address(), tracks.first().artwork->address());
         EXPECT_TRUE(track.artwork->isEmbedded());
-        EXPECT_EQ(track.artwork->facts().size, QSize(1000, 1000));
+        EXPECT_EQ(track.artwork->facts().size, QSize(1024, 1024));
         EXPECT_LT(track.artwork->preview().size(), picture.size());
     }
 }
 
-TEST_F(EmbeddedCovers, theGridShowsThePreviewAndReadsTheFileForLargeTiles)
+TEST_P(EmbeddedCovers, theGridShowsThePreviewAndReadsTheFileForLargeTiles)
 {
     CoverCache cache;
     QSignalSpy decoded(&cache, &CoverCache::decoded);
@@ -118,7 +130,7 @@ TEST_F(EmbeddedCovers, theGridShowsThePreviewAndReadsTheFileForLargeTiles)
     }
 }
 
-TEST_F(EmbeddedCovers, coverFlowShowsTheCoverAtTheLargestStage)
+TEST_P(EmbeddedCovers, coverFlowShowsTheCoverAtTheLargestStage)
 {
     FlowPictures pictures;
     const QList<FlowAlbum> items = FlowAlbum::prepare(tracks);
@@ -136,7 +148,7 @@ TEST_F(EmbeddedCovers, coverFlowShowsTheCoverAtTheLargestStage)
     EXPECT_FALSE(fixtures::near(placeholder.pixelColor(260, 260), QColor(200, 40, 160)));
 }
 
-TEST_F(EmbeddedCovers, theAlbumSheetReadsThePictureFromTheTrack)
+TEST_P(EmbeddedCovers, theAlbumSheetReadsThePictureFromTheTrack)
 {
     DetailCover cover(600);
     QSignalSpy changed(&cover, &DetailCover::imageChanged);
@@ -148,11 +160,23 @@ TEST_F(EmbeddedCovers, theAlbumSheetReadsThePictureFromTheTrack)
     // The picture's own edge, at the picture's own sharpness: the frame is
     // there, one sixteenth of the way in.
     EXPECT_TRUE(fixtures::near(cover.image().pixelColor(37, 300), QColor(250, 250, 250)));
+    // The last pixel of the frame and the first of the middle (the edge falls
+    // between them at this size) stay apart: made from the whole picture, not
+    // from the smaller preview enlarged, which blurs them into each other.
+    EXPECT_TRUE(fixtures::near(cover.image().pixelColor(74, 300), QColor(250, 250, 250)))
+        << cover.image().pixelColor(74, 300).name().toStdString();
+    EXPECT_TRUE(fixtures::near(cover.image().pixelColor(75, 300), QColor(200, 40, 160)))
+        << cover.image().pixelColor(75, 300).name().toStdString();
 
     // The same cover again starts nothing.
     cover.setArtwork(album.coverSource());
     QCoreApplication::processEvents();
     EXPECT_EQ(changed.count(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Covers, EmbeddedCovers, ::testing::Values(Kept::byTheImport, Kept::afterARestart),
+                         [](const ::testing::TestParamInfo<Kept> &info) {
+                             return info.param == Kept::byTheImport ? "ByTheImport" : "AfterARestart";
+                         });
 
 } // namespace
