@@ -615,8 +615,18 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
 {
     QStringList files = scanAudio(chosen, unreadableNames, seen);
     // Natural order, from keys made once per path (comparing the paths
-    // themselves again and again costs far more on a big library).
-    {
+    // themselves again and again costs far more on a big library). Paths
+    // already in that order (a start reads the saved library, kept in the
+    // order its one import made) are told by one pass over neighbours, and
+    // no keys are made for them: the sort, being stable, would keep them so.
+    const auto inOrder = [&files] {
+        for (qsizetype i = 1; i < files.size(); ++i) {
+            if (text::finderCompare(files.at(i), files.at(i - 1)) < 0)
+                return false;
+        }
+        return true;
+    };
+    if (!inOrder()) {
         std::vector<std::optional<QCollatorSortKey>> made(size_t(files.size()));
         forEachIndex(files.size(), [&](qsizetype i) { made[size_t(i)] = text::finderSortKey(files.at(i)); });
         std::vector<QCollatorSortKey> keys;
