@@ -637,6 +637,51 @@ TEST_F(LibraryStoreTest, ManyRecordsRoundTripThroughSeveralChunks)
     }
 }
 
+TEST_F(LibraryStoreTest, TagsComeBackWholeWithRecurringTextsHeldOnce)
+{
+    // Every tag comes back as it was (names in order, empty values, a value
+    // equal to the title, artist or album); the texts that recur across the
+    // records are held once, not once per track.
+    LibraryStore::Records records;
+    for (int i = 0; i < 40; ++i) {
+        LibraryStore::Record record;
+        record.stamp = {i, i};
+        Track &t = record.track;
+        t.url = u"/m/%1.flac"_s.arg(i);
+        t.title = u"Tytuł %1"_s.arg(i);
+        t.artist = u"Wykonawca %1"_s.arg(i % 3);
+        t.album = i % 2 ? u"Płyta"_s : QString();
+        t.info.codec = u"FLAC"_s;
+        t.info.year = u"2001"_s;
+        t.info.tags = {{u"ALBUM"_s, t.album},
+                       {u"ALBUMARTIST"_s, t.artist},
+                       {u"ARTIST"_s, t.artist},
+                       {u"COMMENT"_s, QString()},
+                       {u"TITLE"_s, t.title},
+                       {u"TRACKNUMBER"_s, QString::number(i)},
+                       {u"ZWYKŁY %1"_s.arg(i), u"Tytuł %1"_s.arg(i + 1)}};
+        records.insert(t.url, record);
+    }
+    const QString file = dir.path() + u"/tags.records"_s;
+    ASSERT_TRUE(LibraryStore::save(file, records));
+    const auto loaded = LibraryStore::load(file);
+    ASSERT_TRUE(loaded.has_value());
+    ASSERT_EQ(loaded->size(), records.size());
+    for (const auto &record : records) {
+        SCOPED_TRACE(record.track.url.toStdString());
+        const LibraryStore::Record &back = loaded->value(record.track.url);
+        EXPECT_EQ(back.track.info, record.track.info);
+        EXPECT_EQ(back.track.info.tags.keys(), record.track.info.tags.keys());
+        EXPECT_TRUE(back.track.info.tags.value(u"TITLE"_s).isSharedWith(back.track.title));
+        EXPECT_TRUE(back.track.info.tags.value(u"ARTIST"_s).isSharedWith(back.track.artist));
+    }
+    const Track &a = loaded->value(u"/m/1.flac"_s).track;
+    const Track &b = loaded->value(u"/m/2.flac"_s).track;
+    EXPECT_TRUE(a.info.codec.isSharedWith(b.info.codec));
+    EXPECT_TRUE(a.info.year.isSharedWith(b.info.year));
+    EXPECT_TRUE(a.info.tags.firstKey().isSharedWith(b.info.tags.firstKey()));
+}
+
 // What the model saves: the records of the library's paths alone, each once,
 // whatever else the table holds.
 TEST_F(LibraryStoreTest, SavingByPathKeepsOnlyThoseRecordsOnce)
