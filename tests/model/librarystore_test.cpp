@@ -682,6 +682,83 @@ TEST_F(LibraryStoreTest, TagsComeBackWholeWithRecurringTextsHeldOnce)
     EXPECT_TRUE(a.info.tags.firstKey().isSharedWith(b.info.tags.firstKey()));
 }
 
+// One record as the current format stores it, its tags' count given apart
+// from the one tag that follows it.
+QByteArray recordBytes(quint32 tagsClaimed)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << qint64(12) << qint64(34) << u"/m/Żółć.flac"_s << u""_s << u"Wykonawca"_s << QString() << qint64(5) << true
+        << u"FLAC"_s << qint64(96000) << qint64(24) << 1.25 << qint64(900) << qint64(3) << qint64(1) << u"1999"_s;
+    out << tagsClaimed << u"ARTIST"_s << u"Wykonawca"_s;
+    out << qint32(-1) << qint64(0) << qint32(-1) << qint64(0) << qint64(0);
+    return bytes;
+}
+
+TEST_F(LibraryStoreTest, RecordsThatAreNotWhatTheySayAreNotUsedThoughTheDigestHolds)
+{
+    const QByteArray whole = recordBytes(1);
+    QByteArray oddText = whole;
+    oddText[19] = char(oddText[19] | 1); // the path's byte count
+    const struct {
+        const char *name;
+        QByteArray chunk;
+        quint32 count;
+        bool loads;
+    } cases[] = {
+        {"whole", whole, 1, true},
+        {"one record more than the chunk holds", whole, 2, false},
+        {"a stray byte after the records", whole + 'x', 1, false},
+        {"cut inside a text", whole.left(30), 1, false},
+        {"a text of an odd byte count", oddText, 1, false},
+        {"more tags than it holds", recordBytes(2), 1, false},
+    };
+    const QString path = dir.path() + u"/made.records"_s;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray payload;
+        {
+            QDataStream out(&payload, QIODevice::WriteOnly);
+            out.setVersion(QDataStream::Qt_6_4);
+            out << quint32(4) << quint32(0) << c.count << quint32(1) << c.count << c.chunk;
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("VONTARO-LIBRARY\n");
+        file.write(payload);
+        file.write(sha256::of(payload));
+        file.close();
+        const auto loaded = LibraryStore::load(path);
+        ASSERT_EQ(loaded.has_value(), c.loads);
+        if (!loaded)
+            continue;
+        ASSERT_EQ(loaded->size(), 1);
+        const LibraryStore::Record &record = *loaded->cbegin();
+        EXPECT_EQ(record.stamp, (LibraryStore::Stamp{12, 34}));
+        const Track &t = record.track;
+        EXPECT_EQ(t.url, u"/m/Żółć.flac"_s);
+        // As a stream reads them: an empty text is empty, a null one null.
+        EXPECT_TRUE(t.title.isEmpty());
+        EXPECT_FALSE(t.title.isNull());
+        EXPECT_TRUE(t.album.isNull());
+        EXPECT_EQ(t.artist, u"Wykonawca"_s);
+        EXPECT_EQ(t.bytes, 5);
+        EXPECT_TRUE(t.hasEmbeddedArt);
+        EXPECT_EQ(t.info.codec, u"FLAC"_s);
+        EXPECT_EQ(t.info.sampleRate, 96000);
+        EXPECT_EQ(t.info.bitDepth, 24);
+        EXPECT_EQ(t.info.duration, 1.25);
+        EXPECT_EQ(t.info.bitrate, 900);
+        EXPECT_EQ(t.info.trackNumber, 3);
+        EXPECT_EQ(t.info.discNumber, 1);
+        EXPECT_EQ(t.info.year, u"1999"_s);
+        EXPECT_EQ(t.info.tags, (QMap<QString, QString>{{u"ARTIST"_s, u"Wykonawca"_s}}));
+        EXPECT_FALSE(record.embedded.has_value());
+        EXPECT_FALSE(record.cover.has_value());
+    }
+}
+
 // What the model saves: the records of the library's paths alone, each once,
 // whatever else the table holds.
 TEST_F(LibraryStoreTest, SavingByPathKeepsOnlyThoseRecordsOnce)
