@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <algorithm>
 #include <fileref.h>
 #include <functional>
@@ -87,6 +88,9 @@ struct AudioLibrary {
     {
         const QStringList sources = {QStringLiteral("tagged.mp3"), QStringLiteral("tagged.flac"),
                                      QStringLiteral("aac.m4a"), QStringLiteral("vorbis.ogg")};
+        // A kept benchmark folder (see isolatedmain.h) keeps its files too.
+        if (const char *kept = std::getenv("VONTARO_BENCH_HOME"); kept && *kept)
+            dir.setAutoRemove(false);
         files.reserve(count);
         for (int i = 0; i < count; ++i) {
             const int album = i / perFolder;

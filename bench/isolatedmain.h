@@ -4,7 +4,8 @@
 // data are kept out of reach (both point at a temporary folder for the life
 // of the program, before the first QSettings is made), then the benchmarks
 // chosen on the command line run. `prepare` runs once before them, e.g. to
-// warm the cache.
+// warm the cache. With VONTARO_BENCH_HOME set, that folder is used instead
+// and kept, so that a run it leaves (a stored library) can be profiled alone.
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,9 +16,11 @@
 
 inline int runIsolatedBenchmarks(int argc, char **argv, const std::function<void()> &prepare = {})
 {
-    QTemporaryDir home;
-    setenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()).constData(), 1);
-    setenv("XDG_DATA_HOME", QFile::encodeName(home.path()).constData(), 1);
+    QTemporaryDir temporary;
+    const char *kept = std::getenv("VONTARO_BENCH_HOME");
+    const QByteArray home = kept && *kept ? QByteArray(kept) : QFile::encodeName(temporary.path());
+    setenv("XDG_CONFIG_HOME", home.constData(), 1);
+    setenv("XDG_DATA_HOME", home.constData(), 1);
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (prepare)

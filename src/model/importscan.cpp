@@ -11,6 +11,7 @@
 #include <QCollatorSortKey>
 #include <QHash>
 #include <QMutex>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QThreadPool>
 #include <QUuid>
@@ -28,6 +29,26 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A new track's id: a random (version 4) UUID, as QUuid::createUuid makes,
+// drawn from a generator of the thread's own, seeded once from the system's
+// source. An import makes one per file, tens of thousands at a start, and
+// asking the system's source (the processor's random instruction) for each
+// costs more than the rest of taking a stored record. Ids are never stored.
+QUuid newTrackId()
+{
+    thread_local QRandomGenerator64 generator = QRandomGenerator64::securelySeeded();
+    const quint64 high = generator.generate64();
+    const quint64 low = generator.generate64();
+    QUuid id;
+    id.data1 = uint(high >> 32);
+    id.data2 = ushort(high >> 16);
+    id.data3 = ushort((high & 0x0FFF) | 0x4000); // version 4
+    id.data4[0] = uchar(((low >> 56) & 0x3F) | 0x80); // the RFC 4122 variant
+    for (int b = 1; b < 8; ++b)
+        id.data4[b] = uchar(low >> (8 * (7 - b)));
+    return id;
+}
 
 // What one chosen item is, from one lstat (links are never followed, so for
 // anything that is not a link it says what stat would).
@@ -328,7 +349,7 @@ Track readTags(const QString &path, std::optional<QByteArray> &embedded)
         info.trackNumber = leadingNumber(fileName);
 
     Track track;
-    track.id = QUuid::createUuid();
+    track.id = newTrackId();
     track.url = path;
     track.title = title.value_or(paths::deletingExtension(fileName));
     track.artist = artist.value_or(artistFolderName);
@@ -617,8 +638,18 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
 {
     QStringList files = scanAudio(chosen, unreadableNames, seen);
     // Natural order, from keys made once per path (comparing the paths
-    // themselves again and again costs far more on a big library).
-    {
+    // themselves again and again costs far more on a big library). Paths
+    // already in that order (a start reads the saved library, kept in the
+    // order its one import made) are told by one pass over neighbours, and
+    // no keys are made for them: the sort, being stable, would keep them so.
+    const auto inOrder = [&files] {
+        for (qsizetype i = 1; i < files.size(); ++i) {
+            if (text::finderCompare(files.at(i), files.at(i - 1)) < 0)
+                return false;
+        }
+        return true;
+    };
+    if (!inOrder()) {
         std::vector<std::optional<QCollatorSortKey>> made(size_t(files.size()));
         forEachIndex(files.size(), [&](qsizetype i) { made[size_t(i)] = text::finderSortKey(files.at(i)); });
         std::vector<QCollatorSortKey> keys;
@@ -678,7 +709,7 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
             const auto record = stored->constFind(path);
             if (record != stored->constEnd() && record->stamp == *stamp) {
                 track = record->track;
-                track.id = QUuid::createUuid();
+                track.id = newTrackId();
                 embedded = record->embedded;
                 if (storedCoverHolds(*record, overrides, covers)) {
                     // The folder has the entries it had: the cover chosen then still is.

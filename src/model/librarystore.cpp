@@ -12,9 +12,13 @@
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
+#include <QtEndian>
 #include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
+#include <cstring>
 #include <functional>
+#include <type_traits>
+#include <vector>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -43,12 +47,156 @@ void write(QDataStream &out, const Track &t)
         << i.tags;
 }
 
-void read(QDataStream &in, Track &t)
+// The few texts that recur across records (tag names, codecs, years): the
+// records of one chunk hold one copy of each. A library's records are tens
+// of thousands, and every text held on its own is one more block to allocate
+// as they are read and to free at the end.
+class SharedTexts
 {
-    in >> t.url >> t.title >> t.artist >> t.album >> t.bytes >> t.hasEmbeddedArt;
+public:
+    void share(QString &text)
+    {
+        if (text.isEmpty())
+            return;
+        // A handful of texts, mostly of different lengths: a look along them
+        // costs less than hashing each text read.
+        for (const QString &known : m_texts) {
+            if (known.size() == text.size() && known == text) {
+                text = known;
+                return;
+            }
+        }
+        if (m_texts.size() < limit)
+            m_texts.push_back(text);
+    }
+
+private:
+    static constexpr size_t limit = 128; // beyond it, texts are not recurring ones
+    std::vector<QString> m_texts;
+};
+
+// Reads what QDataStream (version Qt_6_4, big-endian, doubles in double
+// precision) wrote, straight from the bytes: the records are most of the
+// file, and going through a stream and a device for every field costs more
+// than the fields themselves. Anything cut short or malformed leaves it
+// failed, after which every read gives nothing.
+class FieldReader
+{
+public:
+    explicit FieldReader(const QByteArray &bytes)
+        : m_at(reinterpret_cast<const uchar *>(bytes.constData())), m_end(m_at + bytes.size())
+    {
+    }
+
+    bool ok() const { return m_ok; }
+    bool atEnd() const { return m_at == m_end; }
+
+    template <typename Integer>
+    Integer integer()
+    {
+        static_assert(std::is_integral_v<Integer>);
+        if (!take(sizeof(Integer)))
+            return 0;
+        Integer value = qFromBigEndian<Integer>(m_at - sizeof(Integer));
+        return value;
+    }
+    bool boolean() { return integer<qint8>() != 0; }
+    double real()
+    {
+        const quint64 bits = integer<quint64>();
+        double value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    // As QDataStream reads a QString: the byte count (all ones for a null
+    // string), then UTF-16 units; an empty one is empty, not null.
+    QString text()
+    {
+        const quint32 bytes = integer<quint32>();
+        if (!m_ok)
+            return QString();
+        if (bytes == 0xFFFFFFFFu)
+            return QString();
+        if (bytes == 0)
+            return QString(QLatin1StringView(""));
+        if ((bytes & 1) != 0 || !take(bytes)) {
+            m_ok = false;
+            return QString();
+        }
+        const uchar *units = m_at - bytes;
+        QString result(qsizetype(bytes / 2), Qt::Uninitialized);
+        char16_t *out = reinterpret_cast<char16_t *>(result.data());
+        for (quint32 u = 0; u < bytes / 2; ++u)
+            out[u] = char16_t((units[2 * u] << 8) | units[2 * u + 1]);
+        return result;
+    }
+
+private:
+    bool take(size_t size)
+    {
+        if (!m_ok || size_t(m_end - m_at) < size) {
+            m_ok = false;
+            m_at = m_end;
+            return false;
+        }
+        m_at += size;
+        return true;
+    }
+
+    const uchar *m_at;
+    const uchar *m_end;
+    bool m_ok = true;
+};
+
+// As QDataStream reads a QMap (a count, then each name and value), with the
+// names shared and a value equal to the track's title, artist or album taken
+// as that text. The names come in ascending order, so each goes at the end.
+void readTags(FieldReader &in, const Track &t, QMap<QString, QString> &tags, SharedTexts &shared)
+{
+    tags.clear();
+    const quint32 count = in.integer<quint32>();
+    for (quint32 n = 0; n < count && in.ok(); ++n) {
+        QString name = in.text();
+        QString value = in.text();
+        if (!in.ok())
+            break;
+        shared.share(name);
+        if (!value.isEmpty()) {
+            for (const QString *known : {&t.title, &t.artist, &t.album}) {
+                if (*known == value) {
+                    value = *known;
+                    break;
+                }
+            }
+        }
+        tags.insert(tags.cend(), name, value);
+    }
+    if (!in.ok())
+        tags.clear();
+}
+
+void read(FieldReader &in, Track &t, SharedTexts &shared)
+{
+    t.url = in.text();
+    t.title = in.text();
+    t.artist = in.text();
+    t.album = in.text();
+    t.bytes = in.integer<qint64>();
+    t.hasEmbeddedArt = in.boolean();
     AudioInfo &i = t.info;
-    in >> i.codec >> i.sampleRate >> i.bitDepth >> i.duration >> i.bitrate >> i.trackNumber >> i.discNumber >> i.year
-        >> i.tags;
+    i.codec = in.text();
+    i.sampleRate = in.integer<qint64>();
+    i.bitDepth = in.integer<qint64>();
+    i.duration = in.real();
+    i.bitrate = in.integer<qint64>();
+    i.trackNumber = in.integer<qint64>();
+    i.discNumber = in.integer<qint64>();
+    i.year = in.text();
+    if (!in.ok())
+        return;
+    shared.share(i.codec);
+    shared.share(i.year);
+    readTags(in, t, i.tags, shared);
 }
 
 // The records of one chunk, each with the index of its picture (-1: none);
@@ -62,20 +210,25 @@ struct Parsed {
 std::optional<QList<Parsed>> parseChunk(const QByteArray &chunk, quint32 count, qsizetype pictures,
                                         quint32 storedVersion)
 {
-    QDataStream in(chunk);
-    in.setVersion(QDataStream::Qt_6_4);
+    FieldReader in(chunk);
     QList<Parsed> records;
     records.reserve(qsizetype(count));
+    SharedTexts shared;
     for (quint32 r = 0; r < count; ++r) {
         Parsed parsed;
         Record &record = parsed.record;
-        in >> record.stamp.size >> record.stamp.modified;
-        read(in, record.track);
-        in >> parsed.embedded;
-        if (storedVersion >= version)
-            in >> record.folder >> parsed.cover >> record.coverFile.size >> record.coverFile.modified;
-        if (in.status() != QDataStream::Ok || parsed.embedded < -1 || parsed.embedded >= pictures
-            || parsed.cover < -1 || parsed.cover >= pictures)
+        record.stamp.size = in.integer<qint64>();
+        record.stamp.modified = in.integer<qint64>();
+        read(in, record.track, shared);
+        parsed.embedded = in.integer<qint32>();
+        if (storedVersion >= version) {
+            record.folder = in.integer<qint64>();
+            parsed.cover = in.integer<qint32>();
+            record.coverFile.size = in.integer<qint64>();
+            record.coverFile.modified = in.integer<qint64>();
+        }
+        if (!in.ok() || parsed.embedded < -1 || parsed.embedded >= pictures || parsed.cover < -1
+            || parsed.cover >= pictures)
             return std::nullopt;
         records.append(std::move(parsed));
     }

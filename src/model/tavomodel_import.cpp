@@ -164,9 +164,13 @@ void TavoModel::startImport(const QStringList &urls, bool fromDevice, bool enque
         } catch (...) {
         }
         outcome->combined = outcome->base + outcome->found;
-        outcome->lists = prepareLists(outcome->combined, inputs);
+        // What is saved is worked out beside the lists: neither reads what
+        // the other makes, and a start waits for both.
+        QFuture<void> saving;
         if (!fromDevice)
-            outcome->prepareSave();
+            saving = QtConcurrent::run(QThreadPool::globalInstance(), [outcome] { outcome->prepareSave(); });
+        outcome->lists = prepareLists(outcome->combined, inputs);
+        saving.waitForFinished();
         ModelTasks::post([guard, fromDevice, enqueue, outcome]() mutable {
             if (guard)
                 guard->finishImport(fromDevice, enqueue, *outcome);

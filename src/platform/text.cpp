@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QTextBoundaryFinder>
 #include <QUuid>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -64,6 +65,18 @@ QCollatorSortKey finderSortKey(const QString &s)
 
 int plainCompare(QStringView a, QStringView b)
 {
+    // Up to the first unit that differs, both texts are alike. When neither
+    // of those two units is part of a surrogate pair, the order of code points
+    // is the order of those units (whatever came before is paired alike in
+    // both); only a surrogate there needs the walk by code points below.
+    const qsizetype common = std::min(a.size(), b.size());
+    qsizetype k = 0;
+    while (k < common && a[k] == b[k])
+        ++k;
+    if (k == common)
+        return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    if (!a[k].isSurrogate() && !b[k].isSurrogate())
+        return a[k].unicode() < b[k].unicode() ? -1 : 1;
     qsizetype i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         char32_t ca = a[i].unicode(), cb = b[j].unicode();

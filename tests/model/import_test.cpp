@@ -311,8 +311,13 @@ TEST_F(ImportTest, ManyFilesKeepTheirOrderAndTheirOwnData)
     auto model = importAndWait({root()});
     ASSERT_EQ(model->tracks().size(), 700);
     QStringList urls;
+    QSet<QUuid> ids;
     for (const Track &track : model->tracks()) {
         urls.append(track.url);
+        // Each track its own random id, a well-formed one.
+        EXPECT_EQ(track.id.version(), QUuid::Random);
+        EXPECT_EQ(track.id.variant(), QUuid::DCE);
+        ids.insert(track.id);
         EXPECT_EQ(track.title, QFileInfo(track.url).completeBaseName());
         EXPECT_EQ(track.info.trackNumber, QFileInfo(track.url).fileName().section(u' ', 0, 0).toLongLong());
         EXPECT_EQ(track.album, QFileInfo(track.url).dir().dirName());
@@ -327,6 +332,7 @@ TEST_F(ImportTest, ManyFilesKeepTheirOrderAndTheirOwnData)
         return QFileInfo(a).fileName().section(u' ', 0, 0).toInt() < QFileInfo(b).fileName().section(u' ', 0, 0).toInt();
     });
     EXPECT_EQ(urls, sorted);
+    EXPECT_EQ(ids.size(), 700);
     QStringList all = urls;
     all.sort();
     expected.sort();

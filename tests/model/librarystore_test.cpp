@@ -637,6 +637,128 @@ TEST_F(LibraryStoreTest, ManyRecordsRoundTripThroughSeveralChunks)
     }
 }
 
+TEST_F(LibraryStoreTest, TagsComeBackWholeWithRecurringTextsHeldOnce)
+{
+    // Every tag comes back as it was (names in order, empty values, a value
+    // equal to the title, artist or album); the texts that recur across the
+    // records are held once, not once per track.
+    LibraryStore::Records records;
+    for (int i = 0; i < 40; ++i) {
+        LibraryStore::Record record;
+        record.stamp = {i, i};
+        Track &t = record.track;
+        t.url = u"/m/%1.flac"_s.arg(i);
+        t.title = u"Tytuł %1"_s.arg(i);
+        t.artist = u"Wykonawca %1"_s.arg(i % 3);
+        t.album = i % 2 ? u"Płyta"_s : QString();
+        t.info.codec = u"FLAC"_s;
+        t.info.year = u"2001"_s;
+        t.info.tags = {{u"ALBUM"_s, t.album},
+                       {u"ALBUMARTIST"_s, t.artist},
+                       {u"ARTIST"_s, t.artist},
+                       {u"COMMENT"_s, QString()},
+                       {u"TITLE"_s, t.title},
+                       {u"TRACKNUMBER"_s, QString::number(i)},
+                       {u"ZWYKŁY %1"_s.arg(i), u"Tytuł %1"_s.arg(i + 1)}};
+        records.insert(t.url, record);
+    }
+    const QString file = dir.path() + u"/tags.records"_s;
+    ASSERT_TRUE(LibraryStore::save(file, records));
+    const auto loaded = LibraryStore::load(file);
+    ASSERT_TRUE(loaded.has_value());
+    ASSERT_EQ(loaded->size(), records.size());
+    for (const auto &record : records) {
+        SCOPED_TRACE(record.track.url.toStdString());
+        const LibraryStore::Record &back = loaded->value(record.track.url);
+        EXPECT_EQ(back.track.info, record.track.info);
+        EXPECT_EQ(back.track.info.tags.keys(), record.track.info.tags.keys());
+        EXPECT_TRUE(back.track.info.tags.value(u"TITLE"_s).isSharedWith(back.track.title));
+        EXPECT_TRUE(back.track.info.tags.value(u"ARTIST"_s).isSharedWith(back.track.artist));
+    }
+    const Track &a = loaded->value(u"/m/1.flac"_s).track;
+    const Track &b = loaded->value(u"/m/2.flac"_s).track;
+    EXPECT_TRUE(a.info.codec.isSharedWith(b.info.codec));
+    EXPECT_TRUE(a.info.year.isSharedWith(b.info.year));
+    EXPECT_TRUE(a.info.tags.firstKey().isSharedWith(b.info.tags.firstKey()));
+}
+
+// One record as the current format stores it, its tags' count given apart
+// from the one tag that follows it.
+QByteArray recordBytes(quint32 tagsClaimed)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << qint64(12) << qint64(34) << u"/m/Żółć.flac"_s << u""_s << u"Wykonawca"_s << QString() << qint64(5) << true
+        << u"FLAC"_s << qint64(96000) << qint64(24) << 1.25 << qint64(900) << qint64(3) << qint64(1) << u"1999"_s;
+    out << tagsClaimed << u"ARTIST"_s << u"Wykonawca"_s;
+    out << qint32(-1) << qint64(0) << qint32(-1) << qint64(0) << qint64(0);
+    return bytes;
+}
+
+TEST_F(LibraryStoreTest, RecordsThatAreNotWhatTheySayAreNotUsedThoughTheDigestHolds)
+{
+    const QByteArray whole = recordBytes(1);
+    QByteArray oddText = whole;
+    oddText[19] = char(oddText[19] | 1); // the path's byte count
+    const struct {
+        const char *name;
+        QByteArray chunk;
+        quint32 count;
+        bool loads;
+    } cases[] = {
+        {"whole", whole, 1, true},
+        {"one record more than the chunk holds", whole, 2, false},
+        {"a stray byte after the records", whole + 'x', 1, false},
+        {"cut inside a text", whole.left(30), 1, false},
+        {"a text of an odd byte count", oddText, 1, false},
+        {"more tags than it holds", recordBytes(2), 1, false},
+    };
+    const QString path = dir.path() + u"/made.records"_s;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray payload;
+        {
+            QDataStream out(&payload, QIODevice::WriteOnly);
+            out.setVersion(QDataStream::Qt_6_4);
+            out << quint32(4) << quint32(0) << c.count << quint32(1) << c.count << c.chunk;
+        }
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("VONTARO-LIBRARY\n");
+        file.write(payload);
+        file.write(sha256::of(payload));
+        file.close();
+        const auto loaded = LibraryStore::load(path);
+        ASSERT_EQ(loaded.has_value(), c.loads);
+        if (!loaded)
+            continue;
+        ASSERT_EQ(loaded->size(), 1);
+        const LibraryStore::Record &record = *loaded->cbegin();
+        EXPECT_EQ(record.stamp, (LibraryStore::Stamp{12, 34}));
+        const Track &t = record.track;
+        EXPECT_EQ(t.url, u"/m/Żółć.flac"_s);
+        // As a stream reads them: an empty text is empty, a null one null.
+        EXPECT_TRUE(t.title.isEmpty());
+        EXPECT_FALSE(t.title.isNull());
+        EXPECT_TRUE(t.album.isNull());
+        EXPECT_EQ(t.artist, u"Wykonawca"_s);
+        EXPECT_EQ(t.bytes, 5);
+        EXPECT_TRUE(t.hasEmbeddedArt);
+        EXPECT_EQ(t.info.codec, u"FLAC"_s);
+        EXPECT_EQ(t.info.sampleRate, 96000);
+        EXPECT_EQ(t.info.bitDepth, 24);
+        EXPECT_EQ(t.info.duration, 1.25);
+        EXPECT_EQ(t.info.bitrate, 900);
+        EXPECT_EQ(t.info.trackNumber, 3);
+        EXPECT_EQ(t.info.discNumber, 1);
+        EXPECT_EQ(t.info.year, u"1999"_s);
+        EXPECT_EQ(t.info.tags, (QMap<QString, QString>{{u"ARTIST"_s, u"Wykonawca"_s}}));
+        EXPECT_FALSE(record.embedded.has_value());
+        EXPECT_FALSE(record.cover.has_value());
+    }
+}
+
 // What the model saves: the records of the library's paths alone, each once,
 // whatever else the table holds.
 TEST_F(LibraryStoreTest, SavingByPathKeepsOnlyThoseRecordsOnce)

@@ -100,6 +100,7 @@ TEST(TextFinderOrder, DigitsByValueInAnotherLocaleToo)
 
 TEST(TextPlainOrder, CodePointsNotUtf16Units)
 {
+    const auto unit = [](char16_t u) { return QString(QChar(u)); };
     const struct {
         QString a, b;
         int expected;
@@ -116,6 +117,15 @@ TEST(TextPlainOrder, CodePointsNotUtf16Units)
         {u"\U0001F600"_s, u"\uFFFD"_s, 1},
         {u"x\U00010000"_s, u"x\uFFFF"_s, 1},
         {u"\U0001F600a"_s, u"\U0001F600b"_s, -1},
+        {u"\U00010000"_s, u"\uE000"_s, 1},
+        {u"\U00010001"_s, u"\U00010000"_s, 1},
+        {u"ab\U00010000"_s, u"ab"_s, 1},
+        // Unpaired surrogates count as code points of their own.
+        {u"\U00010000"_s, unit(0xD800) + u"x"_s, 1},
+        {unit(0xD800), u"\uD7FF"_s, 1},
+        {unit(0xDC00), u"\uE000"_s, -1},
+        {u"a"_s + unit(0xD800), u"a"_s + unit(0xD800) + u"b"_s, -1},
+        {u"a"_s + unit(0xD800), u"a\U00010000"_s, -1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(QString(c.a + u" vs "_s + c.b).toStdString());
