@@ -13,6 +13,7 @@
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
 #include "isolatedmain.h"
+#include "machineload.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -159,14 +160,6 @@ CoverLibrary &library(int albums, bool embedded)
     if (!slot)
         slot = std::make_unique<CoverLibrary>(albums, embedded);
     return *slot;
-}
-
-double loadAverage()
-{
-    QFile file(u"/proc/loadavg"_s);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    return file.readAll().split(' ').value(0).toDouble();
 }
 
 // The child: imports `root` through the model, lets the model go (which waits

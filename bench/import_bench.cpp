@@ -10,6 +10,7 @@
 #include "platform/defaults.h"
 #include "platform/mediaasset.h"
 #include "isolatedmain.h"
+#include "machineload.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,23 +51,6 @@ Tree &tree()
 {
     static Tree t;
     return t;
-}
-
-// Processor time of the whole process so far (user and system, all threads).
-double processSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double loadAverage()
-{
-    QFile file(u"/proc/loadavg"_s);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    return file.readAll().split(' ').value(0).toDouble();
 }
 
 // Reports the load average at the start and the processor time per file.

@@ -22,6 +22,7 @@
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
 #include "isolatedmain.h"
+#include "machineload.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -66,23 +67,6 @@ Library &library(int count)
     if (!slot)
         slot = std::make_unique<Library>(count, 10, jpeg(120, 90));
     return *slot;
-}
-
-// Processor time of the whole process so far (user and system, all threads).
-double processSeconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double loadAverage()
-{
-    QFile file(u"/proc/loadavg"_s);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    return file.readAll().split(' ').value(0).toDouble();
 }
 
 // Wall and processor seconds per file of the timed part of a benchmark.

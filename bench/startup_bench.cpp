@@ -28,6 +28,7 @@
 #include "model/tavomodel.h"
 #include "platform/defaults.h"
 #include "isolatedmain.h"
+#include "machineload.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -56,14 +57,6 @@ qint64 monotonicNs()
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-double loadAverage()
-{
-    QFile file(u"/proc/loadavg"_s);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    return file.readAll().split(' ').value(0).toDouble();
 }
 
 // Processor time of the whole process so far (user and system, all threads).
