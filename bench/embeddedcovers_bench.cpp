@@ -164,13 +164,16 @@ CoverLibrary &library(int albums, bool embedded)
 
 // The child: imports `root` through the model, lets the model go (which waits
 // for the stored records to be written) and prints the import's time in
-// milliseconds, the number of tracks and the peak resident memory in KiB.
+// milliseconds, the number of tracks, the peak resident memory in KiB and the
+// processor time the import took in milliseconds (over its time: the cores it
+// kept busy).
 int importChild(const QString &root)
 {
     QElapsedTimer clock;
     clock.start();
     qsizetype tracks = 0;
     double importMs = 0;
+    double cpuMs = 0;
     {
         Defaults::clear();
         TavoModel model([] { return QList<Device>(); }, false);
@@ -182,11 +185,15 @@ int importChild(const QString &root)
         model.importURLs({root}, false, true);
         loop.exec();
         importMs = double(clock.nsecsElapsed()) / 1e6;
+        struct rusage spent {};
+        ::getrusage(RUSAGE_SELF, &spent);
+        cpuMs = double(spent.ru_utime.tv_sec + spent.ru_stime.tv_sec) * 1e3
+                + double(spent.ru_utime.tv_usec + spent.ru_stime.tv_usec) / 1e3;
         tracks = model.tracks().size();
     }
     struct rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("%.1f %lld %ld\n", importMs, static_cast<long long>(tracks), usage.ru_maxrss);
+    std::printf("%.1f %lld %ld %.1f\n", importMs, static_cast<long long>(tracks), usage.ru_maxrss, cpuMs);
     return 0;
 }
 
@@ -200,6 +207,8 @@ void importInChild(benchmark::State &state, bool embedded)
     }
     double peakMb = 0;
     double load = 0;
+    double importMs = 0;
+    double cpuMs = 0;
     for (auto _ : state) {
         load = loadAverage();
         QProcess child;
@@ -209,15 +218,18 @@ void importInChild(benchmark::State &state, bool embedded)
             return;
         }
         const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
-        if (figures.size() != 3 || figures.at(1).toLongLong() != lib.files) {
+        if (figures.size() != 4 || figures.at(1).toLongLong() != lib.files) {
             state.SkipWithError("not every file became a track");
             return;
         }
         state.SetIterationTime(figures.at(0).toDouble() / 1000);
         peakMb = std::max(peakMb, figures.at(2).toDouble() / 1024);
+        importMs += figures.at(0).toDouble();
+        cpuMs += figures.at(3).toDouble();
     }
     state.counters["peak_rss_mb"] = peakMb;
     state.counters["tracks"] = double(lib.files);
+    state.counters["busy_cores"] = importMs > 0 ? cpuMs / importMs : 0;
     state.counters["load1"] = load;
     state.SetItemsProcessed(state.iterations() * lib.files);
 }

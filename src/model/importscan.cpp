@@ -17,6 +17,7 @@
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
+#include <chrono>
 #include <future>
 #include <numeric>
 #include <vector>
@@ -372,35 +373,41 @@ enum class CoverChoice { other, embedded, needsEmbedded };
 // `embedded` when known (a stored record's), else made from `embeddedBytes`
 // when the choice falls to it; `embeddedKnown` false: the track has an
 // embedded picture that is not at hand, and the choice then stops where it
-// would need it.
+// would need it. With `pending`, a cover another thread is still making is
+// left to come: the choice stops at it with no artwork and `pending` set.
 CoverChoice chooseCover(Track &track, std::optional<Cover> &embedded, const std::optional<QByteArray> &embeddedBytes,
-                        bool embeddedKnown, const QMap<QString, QString> &overrides, CoverFiles &covers)
+                        bool embeddedKnown, const QMap<QString, QString> &overrides, CoverFiles &covers,
+                        CoverFiles::Pending *pending = nullptr)
 {
+    const auto waits = [pending] { return pending && pending->valid(); };
     const QString folder = paths::parent(track.url);
     const QString fileName = paths::lastComponent(track.url);
     track.artwork.reset();
     const QString overrideKey = track.artist + QChar(u'\0') + track.album + QChar(u'\0') + folder;
     const auto chosen = overrides.constFind(overrideKey);
     if (chosen != overrides.constEnd())
-        track.artwork = covers.image(*chosen);
-    if (!track.artwork) {
+        track.artwork = covers.image(*chosen, pending);
+    if (!track.artwork && !waits()) {
         const QString stem = paths::deletingExtension(fileName);
-        track.artwork = covers.imageIn(folder, stem + u".jpeg"_s);
-        if (!track.artwork)
-            track.artwork = covers.imageIn(folder, stem + u".jpg"_s);
+        track.artwork = covers.imageIn(folder, stem + u".jpeg"_s, pending);
+        if (!track.artwork && !waits())
+            track.artwork = covers.imageIn(folder, stem + u".jpg"_s, pending);
     }
-    if (track.artwork)
+    if (track.artwork || waits())
         return CoverChoice::other;
-    if (!embedded && embeddedBytes)
-        embedded = covers.shared(*embeddedBytes);
+    if (!embedded && embeddedBytes) {
+        embedded = covers.shared(*embeddedBytes, pending);
+        if (waits())
+            return CoverChoice::embedded;
+    }
     if (track.hasEmbeddedArt && !embeddedKnown && !embedded)
         return CoverChoice::needsEmbedded;
     if (embedded) {
         track.artwork = embedded;
         return CoverChoice::embedded;
     }
-    for (qsizetype i = 0; !track.artwork && i < folderCoverNames().size(); ++i)
-        track.artwork = covers.imageIn(folder, folderCoverNames().at(i));
+    for (qsizetype i = 0; !track.artwork && !waits() && i < folderCoverNames().size(); ++i)
+        track.artwork = covers.imageIn(folder, folderCoverNames().at(i), pending);
     return CoverChoice::other;
 }
 
@@ -425,10 +432,12 @@ Track readFile(const QString &path, const QMap<QString, QString> &overrides)
 struct CoverFiles::State {
     QMutex mutex;
     // Each picture is made once: the first thread to ask makes it outside the
-    // lock, the others wait for it (the tracks of one album are read at once).
+    // lock, the others wait for it or, when they can, go on without it (the
+    // tracks of one album are read at once, and a preview takes a while).
     QHash<QString, std::shared_future<std::optional<Cover>>> images; // by path
+    QHash<QString, std::shared_future<bool>> imagesRead;             // whether the file was read
     QHash<QString, std::optional<QSet<QString>>> folders;            // names; none: unreadable
-    QHash<QByteArray, std::shared_future<Cover>> pictures;           // embedded, by identity
+    QHash<QByteArray, std::shared_future<std::optional<Cover>>> pictures; // embedded, by identity
     QHash<QString, qint64> listedTimes;                              // of folders listed, when settled
     QHash<QString, LibraryStore::Stamp> readStamps;                  // of image files read, when settled
     QHash<QString, qint64> folderTimes;                              // as asked again; 0: not a folder now
@@ -506,26 +515,38 @@ CoverFiles::~CoverFiles() = default;
 
 namespace {
 
-// The value `make` gives for `key`, made by the first caller and shared.
-template <typename Value, typename Key, typename Make>
-Value once(QMutex &mutex, QHash<Key, std::shared_future<Value>> &made, const Key &key, Make make)
+using Pending = CoverFiles::Pending;
+
+bool ready(const Pending &future)
 {
-    std::promise<Value> promise;
-    std::shared_future<Value> future;
+    return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+// The cover `make` gives for `key`, made by the first caller and shared. A
+// later caller waits for it, or with `pending` gets none while it is being
+// made and `pending` set to it.
+template <typename Key, typename Make>
+std::optional<Cover> once(QMutex &mutex, QHash<Key, Pending> &made, const Key &key, Pending *pending, Make make)
+{
+    std::promise<std::optional<Cover>> promise;
+    Pending future;
     {
         QMutexLocker lock(&mutex);
         const auto known = made.constFind(key);
-        if (known != made.constEnd()) {
+        if (known != made.constEnd())
             future = *known;
-        } else {
+        else
             made.insert(key, promise.get_future().share());
-            future = std::shared_future<Value>();
-        }
     }
-    if (future.valid())
+    if (future.valid()) {
+        if (pending && !ready(future)) {
+            *pending = future;
+            return std::nullopt;
+        }
         return future.get();
+    }
     try {
-        Value value = make();
+        std::optional<Cover> value = make();
         promise.set_value(value);
         return value;
     } catch (...) {
@@ -536,22 +557,58 @@ Value once(QMutex &mutex, QHash<Key, std::shared_future<Value>> &made, const Key
 
 } // namespace
 
-std::optional<Cover> CoverFiles::image(const QString &path)
+std::optional<Cover> CoverFiles::image(const QString &path, Pending *pending)
 {
-    return once(m_state->mutex, m_state->images, path, [&]() -> std::optional<Cover> {
+    // Whether the file is there is known as soon as it is read; only then is
+    // its preview made, which takes far longer. A caller that does not wait
+    // for the preview waits for the reading alone, to know the cover is there.
+    std::promise<std::optional<Cover>> coverPromise;
+    std::promise<bool> readPromise;
+    Pending cover;
+    std::shared_future<bool> read;
+    {
+        QMutexLocker lock(&m_state->mutex);
+        const auto known = m_state->images.constFind(path);
+        if (known != m_state->images.constEnd()) {
+            cover = *known;
+            read = m_state->imagesRead.value(path);
+        } else {
+            m_state->images.insert(path, coverPromise.get_future().share());
+            m_state->imagesRead.insert(path, readPromise.get_future().share());
+        }
+    }
+    if (cover.valid()) {
+        if (pending && !ready(cover)) {
+            if (read.get())
+                *pending = cover;
+            return std::nullopt;
+        }
+        return cover.get();
+    }
+    bool told = false;
+    try {
         std::optional<LibraryStore::Stamp> stamp;
         const std::optional<QByteArray> bytes = readImageFile(path, &stamp);
-        if (!bytes)
-            return std::nullopt;
-        if (stamp && settled(stamp->modified)) {
+        if (bytes && stamp && settled(stamp->modified)) {
             QMutexLocker lock(&m_state->mutex);
             m_state->readStamps.insert(path, *stamp);
         }
-        return Cover::read(*bytes, path, Cover::identityOf(*bytes));
-    });
+        told = true;
+        readPromise.set_value(bytes.has_value());
+        std::optional<Cover> made;
+        if (bytes)
+            made = Cover::read(*bytes, path, Cover::identityOf(*bytes));
+        coverPromise.set_value(made);
+        return made;
+    } catch (...) {
+        if (!told)
+            readPromise.set_exception(std::current_exception());
+        coverPromise.set_exception(std::current_exception());
+        throw;
+    }
 }
 
-std::optional<Cover> CoverFiles::imageIn(const QString &folder, const QString &name)
+std::optional<Cover> CoverFiles::imageIn(const QString &folder, const QString &name, Pending *pending)
 {
     // Whether the folder's listing holds the name, looked up under the lock
     // (the threads share the listings; copying one out would make them
@@ -582,14 +639,19 @@ std::optional<Cover> CoverFiles::imageIn(const QString &folder, const QString &n
     // A folder that could not be listed is asked file by file, as before.
     if (entry == Entry::missing)
         return std::nullopt;
-    return image(paths::appending(folder, name));
+    return image(paths::appending(folder, name), pending);
+}
+
+std::optional<Cover> CoverFiles::shared(const QByteArray &picture, Pending *pending)
+{
+    const QByteArray identity = Cover::identityOf(picture);
+    return once(m_state->mutex, m_state->pictures, identity, pending,
+                [&] { return std::optional<Cover>(Cover::read(picture, QString(), identity)); });
 }
 
 Cover CoverFiles::shared(const QByteArray &picture)
 {
-    const QByteArray identity = Cover::identityOf(picture);
-    return once(m_state->mutex, m_state->pictures, identity,
-                [&] { return Cover::read(picture, QString(), identity); });
+    return *shared(picture, nullptr);
 }
 
 namespace {
@@ -689,47 +751,10 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
     pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
     std::vector<Track> tracks(positions.size());
     std::vector<std::optional<LibraryStore::Record>> records(read ? positions.size() : 0);
-    // One file: from its stored record while the file is unchanged, else read.
-    auto readOne = [&](size_t k) {
-        const QString &path = files.at(positions[k]);
-        std::optional<LibraryStore::Stamp> stamp;
-        if (stored || read) {
-            // A file the caller looked at already is not asked again.
-            const auto item = seen ? seen->constFind(path) : SeenItems::const_iterator();
-            if (seen && item != seen->cend() && item->kind == SeenItem::Kind::regular)
-                stamp = item->stamp;
-            else
-                stamp = LibraryStore::stamp(path);
-        }
-        Track track;
-        std::optional<Cover> embedded;
-        CoverChoice choice = CoverChoice::needsEmbedded;
-        std::optional<std::pair<qint64, LibraryStore::Stamp>> coverFacts; // the folder's time, the cover file's stamp
-        if (stored && stamp) {
-            const auto record = stored->constFind(path);
-            if (record != stored->constEnd() && record->stamp == *stamp) {
-                track = record->track;
-                track.id = newTrackId();
-                embedded = record->embedded;
-                if (storedCoverHolds(*record, overrides, covers)) {
-                    // The folder has the entries it had: the cover chosen then still is.
-                    track.artwork = record->cover;
-                    choice = record->cover && record->cover->isEmbedded() ? CoverChoice::embedded : CoverChoice::other;
-                    coverFacts = {record->folder, record->coverFile};
-                } else {
-                    // A cover that now falls to an embedded picture the record
-                    // does not hold needs the file read after all.
-                    choice = chooseCover(track, embedded, std::nullopt, embedded.has_value() || !track.hasEmbeddedArt,
-                                         overrides, covers);
-                }
-            }
-        }
-        if (choice == CoverChoice::needsEmbedded) {
-            embedded.reset();
-            std::optional<QByteArray> bytes;
-            track = readTags(path, bytes);
-            choice = chooseCover(track, embedded, bytes, true, overrides, covers);
-        }
+    // What a file read keeps for its record.
+    auto keep = [&](size_t k, Track track, const std::optional<Cover> &embedded, CoverChoice choice,
+                    const std::optional<LibraryStore::Stamp> &stamp,
+                    std::optional<std::pair<qint64, LibraryStore::Stamp>> coverFacts) {
         if (read && stamp) {
             LibraryStore::Record record;
             record.stamp = *stamp;
@@ -748,17 +773,106 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
         }
         tracks[k] = std::move(track);
     };
+    // A file whose cover another thread was still making: the thread reading
+    // it goes on to other files rather than wait (the tracks of one album come
+    // together, and a large picture's preview takes long), and the track gets
+    // the cover once it is made.
+    struct Waiting {
+        size_t k;
+        CoverFiles::Pending cover;
+        CoverChoice choice;
+        std::optional<LibraryStore::Stamp> stamp;
+    };
+    auto completeWaiting = [&](Waiting &file) {
+        Track track = std::move(tracks[file.k]);
+        track.artwork = file.cover.get();
+        std::optional<Cover> embedded;
+        if (file.choice == CoverChoice::embedded)
+            embedded = track.artwork;
+        keep(file.k, std::move(track), embedded, file.choice, file.stamp, std::nullopt);
+    };
+    // One file: from its stored record while the file is unchanged, else read.
+    // A file that waits for its cover is returned, not yet kept.
+    auto readOne = [&](size_t k) -> std::optional<Waiting> {
+        const QString &path = files.at(positions[k]);
+        std::optional<LibraryStore::Stamp> stamp;
+        if (stored || read) {
+            // A file the caller looked at already is not asked again.
+            const auto item = seen ? seen->constFind(path) : SeenItems::const_iterator();
+            if (seen && item != seen->cend() && item->kind == SeenItem::Kind::regular)
+                stamp = item->stamp;
+            else
+                stamp = LibraryStore::stamp(path);
+        }
+        Track track;
+        std::optional<Cover> embedded;
+        CoverChoice choice = CoverChoice::needsEmbedded;
+        std::optional<std::pair<qint64, LibraryStore::Stamp>> coverFacts; // the folder's time, the cover file's stamp
+        CoverFiles::Pending pending;
+        if (stored && stamp) {
+            const auto record = stored->constFind(path);
+            if (record != stored->constEnd() && record->stamp == *stamp) {
+                track = record->track;
+                track.id = newTrackId();
+                embedded = record->embedded;
+                if (storedCoverHolds(*record, overrides, covers)) {
+                    // The folder has the entries it had: the cover chosen then still is.
+                    track.artwork = record->cover;
+                    choice = record->cover && record->cover->isEmbedded() ? CoverChoice::embedded : CoverChoice::other;
+                    coverFacts = {record->folder, record->coverFile};
+                } else {
+                    // A cover that now falls to an embedded picture the record
+                    // does not hold needs the file read after all.
+                    choice = chooseCover(track, embedded, std::nullopt, embedded.has_value() || !track.hasEmbeddedArt,
+                                         overrides, covers, &pending);
+                }
+            }
+        }
+        if (choice == CoverChoice::needsEmbedded) {
+            embedded.reset();
+            std::optional<QByteArray> bytes;
+            track = readTags(path, bytes);
+            pending = CoverFiles::Pending();
+            choice = chooseCover(track, embedded, bytes, true, overrides, covers, &pending);
+        }
+        if (pending.valid()) {
+            tracks[k] = std::move(track);
+            return Waiting{k, std::move(pending), choice, stamp};
+        }
+        keep(k, std::move(track), embedded, choice, stamp, coverFacts);
+        return std::nullopt;
+    };
     QMutex progressMutex;
     std::vector<char> done(positions.size(), 0);
+    std::vector<Waiting> waitingFiles; // under progressMutex
     size_t posted = 0; // the files whose steps are out: all before this one
-    auto readAndPost = [&](size_t k) {
-        readOne(k);
-        QMutexLocker lock(&progressMutex);
-        done[k] = 1;
+    // Under progressMutex: the files waiting for a cover now made are kept,
+    // and the steps of the files read in order are posted.
+    auto completeAndPost = [&] {
+        for (auto it = waitingFiles.begin(); it != waitingFiles.end();) {
+            if (it->cover.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                ++it;
+                continue;
+            }
+            completeWaiting(*it);
+            done[it->k] = 1;
+            it = waitingFiles.erase(it);
+        }
         for (; posted < positions.size() && done[posted]; ++posted) {
             if (positions[posted] % 20 == 0 && post)
                 post(positions[posted], total);
         }
+    };
+    auto readAndPost = [&](size_t k) {
+        std::optional<Waiting> waits = readOne(k);
+        QMutexLocker lock(&progressMutex);
+        // A cover is made before the thread making it gets here, so a file
+        // that waits for it is always kept by that thread or right away.
+        if (waits)
+            waitingFiles.push_back(std::move(*waits));
+        else
+            done[k] = 1;
+        completeAndPost();
     };
     std::vector<size_t> indices(positions.size());
     std::iota(indices.begin(), indices.end(), size_t(0));
@@ -766,6 +880,13 @@ QList<Track> run(const QStringList &chosen, QSet<QString> knownPaths, const QMap
         // The covers' previews are scaled on the file pool.
         const ModelTasks::FilePoolWait waiting;
         QtConcurrent::blockingMap(&pool, indices, readAndPost);
+    }
+    {
+        // Every cover is made by now.
+        QMutexLocker lock(&progressMutex);
+        for (const Waiting &file : waitingFiles)
+            file.cover.wait();
+        completeAndPost();
     }
 
     if (read) {

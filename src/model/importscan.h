@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -64,14 +65,20 @@ public:
     CoverFiles(const CoverFiles &) = delete;
     CoverFiles &operator=(const CoverFiles &) = delete;
 
+    // A cover another thread is still making (its preview), to be had once made.
+    using Pending = std::shared_future<std::optional<Cover>>;
+
     // The cover of readImageFile(path), made once per path; the same cover for every caller.
-    std::optional<Cover> image(const QString &path);
+    // With `pending`, a caller that finds the cover being made by another
+    // thread does not wait for it: it gets none, and `pending` that cover.
+    std::optional<Cover> image(const QString &path, Pending *pending = nullptr);
     // image() of folder/name, without touching the disk when the folder's
     // listing shows no such entry.
-    std::optional<Cover> imageIn(const QString &folder, const QString &name);
+    std::optional<Cover> imageIn(const QString &folder, const QString &name, Pending *pending = nullptr);
     // The cover of an earlier equal embedded picture when there was one, else
     // a new one made of these bytes.
     Cover shared(const QByteArray &picture);
+    std::optional<Cover> shared(const QByteArray &picture, Pending *pending);
 
     // The folder's modification time taken just before imageIn() listed it,
     // when it was listed and that time lies far enough in the past to show

@@ -6,6 +6,7 @@
 #include "support/imagefixtures.h"
 #include "support/qtprinters.h"
 #include "support/coverbytes.h"
+#include "support/embedpicture.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -296,6 +297,59 @@ TEST_F(ImportTest, ACoverIsHeldOncePerImageFile)
             EXPECT_EQ(*known, track.artwork->address()) << track.url.toStdString();
     }
     EXPECT_EQ(storage.size(), 3);
+}
+
+TEST_F(ImportTest, AlbumsWithLargeCoversShareOneCoverEachAndKeepTheirOrder)
+{
+    // Covers large enough to have previews of their own, the tracks of each
+    // album read at once by several threads: each album's tracks share its one
+    // cover, whichever thread made it, in the order of their files.
+    struct Case {
+        const char *name;
+        bool embedded; // in every track, else the folder's cover.jpg
+    };
+    for (const Case &c : {Case{"embedded", true}, Case{"cover file", false}}) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir here;
+        constexpr int albums = 6;
+        constexpr int perAlbum = 8;
+        QStringList expected;
+        QList<QByteArray> pictures;
+        for (int a = 0; a < albums; ++a) {
+            const QImage image = fixtures::solid(1024, 1024, QColor(30 * a, 200 - 20 * a, 90));
+            pictures.append(fixtures::paddedTo(fixtures::encode(image, "jpeg"), 100 * 1024 + a));
+            const QString folder = here.path() + QString::asprintf("/Band/Album %d", a);
+            for (int t = 1; t <= perAlbum; ++t) {
+                const QString file = untaggedMp3(folder + QString::asprintf("/%02d song.mp3", t));
+                if (c.embedded) {
+                    ASSERT_TRUE(fixtures::embedPicture(file, pictures.last()));
+                }
+                expected.append(file);
+            }
+            if (!c.embedded)
+                writeFile(folder + u"/cover.jpg"_s, pictures.last());
+        }
+        auto model = importAndWait({here.path()});
+        ASSERT_EQ(model->tracks().size(), expected.size());
+        QSet<const void *> covers;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const Track &track = model->tracks().at(i);
+            const Track &first = model->tracks().at(i - i % perAlbum);
+            SCOPED_TRACE(track.url.toStdString());
+            EXPECT_EQ(track.url, expected.at(i));
+            ASSERT_TRUE(track.artwork.has_value());
+            EXPECT_EQ(track.artwork->isEmbedded(), c.embedded);
+            EXPECT_FALSE(track.artwork->previewIsWhole());
+            EXPECT_FALSE(track.artwork->preview().isEmpty());
+            EXPECT_EQ(track.artwork->facts().size, QSize(1024, 1024));
+            EXPECT_EQ(track.artwork->address(), first.artwork->address());
+            covers.insert(track.artwork->address());
+            if (i % perAlbum == 0) {
+                EXPECT_EQ(fixtures::coverBytes(track), pictures.at(i / perAlbum));
+            }
+        }
+        EXPECT_EQ(covers.size(), albums);
+    }
 }
 
 TEST_F(ImportTest, ManyFilesKeepTheirOrderAndTheirOwnData)
