@@ -326,6 +326,21 @@ Answers answersOf(const QString &path)
     return a;
 }
 
+// The bytes cut short every `cutStep` bytes, and with one byte changed every
+// `byteStep` bytes: what a reader must take apart without reading astray.
+std::vector<QByteArray> cutAndDamaged(const QByteArray &bytes, qsizetype cutStep, qsizetype byteStep)
+{
+    std::vector<QByteArray> variants;
+    for (qsizetype cut = 7; cut < bytes.size(); cut += cutStep)
+        variants.push_back(bytes.left(cut));
+    for (qsizetype at = 0; at < bytes.size(); at += byteStep) {
+        QByteArray damaged = bytes;
+        damaged[at] = char(uchar(damaged[at]) ^ (at % 2 ? 0xFF : 0x01));
+        variants.push_back(damaged);
+    }
+    return variants;
+}
+
 // A copy of the bytes under the given ending: ".m4a" for the lean reading,
 // ".media", a name TagLib does not take for MP4, so that it finds the format
 // from the content and reads the file all by itself.
@@ -361,14 +376,7 @@ TEST(MediaAsset, MP4AnswersAreThoseOfTheFullReading)
         EXPECT_EQ(direct, answersOf(copyAs(dir, bytes, n++, ".media")));
 
         // Cut short at many places, and one byte changed at many places.
-        std::vector<QByteArray> variants;
-        for (qsizetype cut = 7; cut < bytes.size(); cut += 61)
-            variants.push_back(bytes.left(cut));
-        for (qsizetype at = 0; at < bytes.size(); at += 53) {
-            QByteArray damaged = bytes;
-            damaged[at] = char(uchar(damaged[at]) ^ (at % 2 ? 0xFF : 0x01));
-            variants.push_back(damaged);
-        }
+        const std::vector<QByteArray> variants = cutAndDamaged(bytes, 61, 53);
         for (const QByteArray &variant : variants) {
             SCOPED_TRACE(n);
             EXPECT_EQ(answersOf(copyAs(dir, variant, n, ".m4a")), answersOf(copyAs(dir, variant, n, ".media")));
@@ -406,14 +414,7 @@ TEST(MediaAsset, OggItemsForAFewFramesAreThoseOfTheWholeList)
         const std::optional<QList<MetadataItem>> items = MediaAsset(path).metadata(importFrames);
         ASSERT_TRUE(items);
         EXPECT_EQ(items, filtered(path));
-        std::vector<QByteArray> variants;
-        for (qsizetype cut = 7; cut < bytes.size(); cut += 67)
-            variants.push_back(bytes.left(cut));
-        for (qsizetype at = 0; at < bytes.size(); at += 59) {
-            QByteArray damaged = bytes;
-            damaged[at] = char(uchar(damaged[at]) ^ (at % 2 ? 0xFF : 0x01));
-            variants.push_back(damaged);
-        }
+        const std::vector<QByteArray> variants = cutAndDamaged(bytes, 67, 59);
         for (const QByteArray &variant : variants) {
             SCOPED_TRACE(n);
             const QString copy = dir.filePath(QString::asprintf("copy%d.%s", n++, path.endsWith(u".opus") ? "opus" : "ogg"));
