@@ -30,14 +30,7 @@ namespace {
 // moment (100 ms) after the press: the key has acted once that has passed.
 void key(QWidget &widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
-bool waitFor(const std::function<bool()> &done, int ms = 15'000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
+using flowtesting::waitFor;
 
 void pause(int ms)
 {

@@ -23,14 +23,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool waitFor(const std::function<bool()> &done, int ms = 15'000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
+using flowtesting::waitFor;
 
 int coverFlowWindows()
 {

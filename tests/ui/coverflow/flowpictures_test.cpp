@@ -15,14 +15,7 @@ using flowtesting::track;
 
 namespace {
 
-bool waitFor(const std::function<bool()> &done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 15'000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+using flowtesting::waitFor;
 
 // A picture whose left half is red and right half blue, wider than high.
 QImage halves(int width, int height)

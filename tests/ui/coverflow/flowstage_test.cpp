@@ -14,14 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool waitFor(const std::function<bool()> &done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 15'000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
+using flowtesting::waitFor;
 
 } // namespace
 

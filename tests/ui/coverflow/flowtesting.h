@@ -6,12 +6,25 @@
 #include "media/records.h"
 #include "support/imagefixtures.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QUuid>
+#include <functional>
 #include <optional>
 
 namespace flowtesting {
+
+// Runs the event loop until `done` holds or `ms` have passed; says whether it holds.
+inline bool waitFor(const std::function<bool()> &done, int ms = 15'000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
 
 inline Track track(const QString &artist, const QString &album, const QString &title, qint64 number = 1,
                    qint64 disc = 0, std::optional<Cover> artwork = std::nullopt, QString folder = QString())
